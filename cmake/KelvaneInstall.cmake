@@ -1,0 +1,34 @@
+include(CMakePackageConfigHelpers)
+
+install(TARGETS kelvane kelvane_gen1 EXPORT KelvaneTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/kelvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+
+set(KELVANE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kelvane)
+install(EXPORT KelvaneTargets NAMESPACE Kelvane:: DESTINATION ${KELVANE_CMAKE_DIR})
+export(EXPORT KelvaneTargets NAMESPACE Kelvane:: FILE ${PROJECT_BINARY_DIR}/KelvaneTargets.cmake)
+
+configure_package_config_file(cmake/KelvaneConfig.cmake.in ${PROJECT_BINARY_DIR}/KelvaneConfig.cmake
+                              INSTALL_DESTINATION ${KELVANE_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/KelvaneConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/KelvaneConfig.cmake ${PROJECT_BINARY_DIR}/KelvaneConfigVersion.cmake
+        DESTINATION ${KELVANE_CMAKE_DIR})
+
+# The .pc files find the prefix from where they stand, so the install can move.
+file(RELATIVE_PATH KELVANE_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+foreach(pc kelvane kelvane_gen1)
+  if(pc STREQUAL "kelvane_gen1")
+    set(KELVANE_PC_CFLAGS "-DKELVANE_FIRST_GENERATION=1")
+    set(KELVANE_PC_DESC "first generation")
+  else()
+    set(KELVANE_PC_CFLAGS "")
+    set(KELVANE_PC_DESC "current build")
+  endif()
+  set(KELVANE_PC_NAME ${pc})
+  configure_file(cmake/kelvane.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

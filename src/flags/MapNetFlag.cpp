@@ -1,0 +1,107 @@
+// MapNetFlag.cpp - flag mapping: every flag ends up on a node, each flagged
+// edge cut at its flags into pieces that share its states and weights.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "flags/FlagSplit.h"
+#include "kelvane/LocalNetwork.h"
+#include "network/NetworkInt.h"
+#include "network/TableAlloc.h"
+
+namespace {
+
+// The edges and nodes as the call starts: a flag is mapped only onto an edge
+// whose tables have its entry, that is not deleted already, and whose end nodes
+// have their entries; anything else would read or write outside the tables.
+struct MapLimits {
+  std::int32_t lEdges;  // edges 1 to this have end nodes and both states
+  std::int32_t lNods;   // nodes 1 to this have a state and a connection record
+};
+
+bool IsMappable(const CLocalNetwork& net, const MapLimits& limits, const NET_FLGstruct& flag) {
+  const std::int32_t e = flag.lElemID;
+  if (e < 1 || e > limits.lEdges || std::isnan(flag.dPos)) return false;
+  if (net.m_pUpEdgeState[e - 1] == 2 && net.m_pDownEdgeState[e - 1] == 2) return false;
+  const NEdgeNod_stru& ends = net.m_pEdgeNod[e - 1];
+  return ends.lFromNod >= 1 && ends.lFromNod <= limits.lNods && ends.lToNod >= 1 && ends.lToNod <= limits.lNods;
+}
+
+}  // namespace
+
+std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
+                                       CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges,
+                                       CSmartArray<std::int32_t>& newNods) {
+  // --- Collecting. The output starts as a copy of the input; from here on the
+  // flags are read from it, which also serves a host that passes one list as
+  // both input and output.
+  newNods.RemoveAll();
+  if (&out != &in) {
+    out.RemoveAll();
+    out.Copy(in);
+  }
+  tempEdges.RemoveAll();
+
+  MapLimits limits;
+  limits.lEdges = std::min(kelvane::EdgeStateBound(*this), kelvane::Bound(m_lEdgeNum, m_pEdgeNod));
+  limits.lNods = kelvane::NodBound(*this);
+
+  // Edge flags keyed by (edge, input index): sorted, the keys give the groups
+  // in ascending edge order with each group's flags in input order.
+  const std::int32_t nFlags = out.GetSize();
+  std::vector<std::uint64_t> keys;
+  for (std::int32_t j = 0; j < nFlags; ++j) {
+    const NET_FLGstruct* flag = out.GetPtr(j);
+    if (flag->cFlgType != 2 || !IsMappable(*this, limits, *flag)) continue;
+    keys.push_back(static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j));
+  }
+  if (keys.empty()) return 1;
+  std::sort(keys.begin(), keys.end());
+
+  // --- Ordering. Every group's flags are sorted by position in place, in one
+  // array laid out group after group.
+  const std::size_t nEdgeFlags = keys.size();
+  std::vector<kelvane::FlagSortEntry> entries(nEdgeFlags);
+  std::vector<std::size_t> groupStart;  // index in entries of each group's first flag
+  for (std::size_t k = 0; k < nEdgeFlags; ++k) {
+    const auto j = static_cast<std::int32_t>(keys[k] & 0xffffffffu);
+    entries[k] = kelvane::FlagSortEntry{out.GetPtr(j)->dPos, j};
+    if (k == 0 || keys[k] >> 32 != keys[k - 1] >> 32) groupStart.push_back(k);
+  }
+  const std::size_t nGroups = groupStart.size();
+  groupStart.push_back(nEdgeFlags);
+  std::size_t maxGroup = 0;
+  for (std::size_t g = 0; g < nGroups; ++g) {
+    const std::size_t n = groupStart[g + 1] - groupStart[g];
+    kelvane::SortFlagsByPos(&entries[groupStart[g]], static_cast<std::int32_t>(n));
+    maxGroup = std::max(maxGroup, n);
+  }
+
+  // --- Splitting. One node per edge flag, one piece per flag plus one per
+  // edge. Counts past 32 bits could never have tables: that is an allocation
+  // failure, raised before anything changes.
+  const std::size_t nPieces = nEdgeFlags + nGroups;
+  if (nEdgeFlags > static_cast<std::size_t>(INT32_MAX - m_lNodNum) ||
+      nPieces > static_cast<std::size_t>(INT32_MAX - m_lEdgeNum)) {
+    throw std::bad_alloc();
+  }
+  // Every allocation that can be made up front is made here, before the
+  // network changes; room in the output lists means their Add cannot throw.
+  newNods.ReserveBack(static_cast<std::int32_t>(nEdgeFlags));
+  tempEdges.ReserveBack(static_cast<std::int32_t>(nPieces));
+  kelvane::CEdgeSplitter splitter(*this);
+  splitter.Reserve(static_cast<std::int32_t>(maxGroup));
+  if (AppendElemS(static_cast<std::int32_t>(nEdgeFlags), static_cast<std::int32_t>(nPieces)) != 1) return 1;
+
+  // Each split completes or throws having changed nothing, so a failure leaves
+  // the groups before it split and the rest whole.
+  for (std::size_t g = 0; g < nGroups; ++g) {
+    const std::size_t first = groupStart[g];
+    const auto lEdge = static_cast<std::int32_t>(keys[first] >> 32);
+    splitter.Split(lEdge, &entries[first], static_cast<std::int32_t>(groupStart[g + 1] - first), out, tempEdges,
+                   newNods);
+  }
+  return 1;
+}

@@ -1,0 +1,74 @@
+// TableAlloc.h - allocation of the network's tables.
+// Every table the library makes carries its entry count in a small header in
+// front of entry 0. Release and every bounds test read the count from there,
+// so they stay right whatever the host later writes into the public counts.
+#ifndef KELVANE_SRC_NETWORK_TABLEALLOC_H
+#define KELVANE_SRC_NETWORK_TABLEALLOC_H
+
+#include <cstddef>
+#include <cstdint>
+
+#ifndef KELVANE_FAULT_INJECTION
+#define KELVANE_FAULT_INJECTION 0
+#endif
+
+namespace kelvane {
+
+// Bytes in front of entry 0; keeps entry 0 aligned for any table type.
+constexpr std::size_t kTableHeader = 16;
+
+// A zero-filled table of count entries of width bytes, or null when the size
+// overflows or memory runs out.
+void* AllocTable(std::size_t count, std::size_t width);
+
+// Releases a table made by AllocTable or GrowTable; null is allowed.
+void FreeTable(void* table);
+
+// Entries of a table, 0 for null.
+inline std::size_t TableEntries(const void* table) {
+  if (table == nullptr) return 0;
+  std::size_t count;
+  const unsigned char* header = static_cast<const unsigned char*>(table) - kTableHeader;
+  __builtin_memcpy(&count, header, sizeof count);
+  return count;
+}
+
+// A table of newCount entries holding the first `keep` entries of `table`
+// (keep is cut to what both hold), the rest zero. The old table is released.
+// Throws std::bad_alloc, leaving the old table as it was.
+void* GrowTable(void* table, std::size_t keep, std::size_t newCount, std::size_t width);
+
+template <class T>
+T* NewTable(std::size_t count) {
+  return static_cast<T*>(AllocTable(count, sizeof(T)));
+}
+
+template <class T>
+void GrowTableIn(T*& table, std::size_t keep, std::size_t newCount) {
+  table = static_cast<T*>(GrowTable(table, keep, newCount, sizeof(T)));
+}
+
+template <class T>
+void ReleaseTable(T*& table) {
+  FreeTable(const_cast<void*>(static_cast<const void*>(table)));
+  table = nullptr;
+}
+
+// The smaller of a public count and the entries a table really has; 0 for a
+// negative count or a missing table. Element numbers 1 to this bound are safe.
+inline std::int32_t Bound(std::int32_t count, const void* table) {
+  if (count <= 0) return 0;
+  std::size_t n = TableEntries(table);
+  return n < static_cast<std::size_t>(count) ? static_cast<std::int32_t>(n) : count;
+}
+
+#if KELVANE_FAULT_INJECTION
+// Test builds only: the n-th table allocation from now fails (1 is the next
+// one); 0 turns failures off. AllocationCount tells how many were made.
+void FailAllocationAfter(long n);
+long AllocationCount();
+#endif
+
+}  // namespace kelvane
+
+#endif  // KELVANE_SRC_NETWORK_TABLEALLOC_H
