@@ -174,35 +174,38 @@ float RoundToFloat(double d) {
 
 NWeightVal_stru ScaleWeight(const NWeightVal_stru& wgt, double dFraction) {
   NWeightVal_stru piece = wgt;  // bytes beyond the type's width stay as read
-  unsigned char* value = reinterpret_cast<unsigned char*>(&piece) + offsetof(NWeightVal_stru, dVal);
+  // The value is read from the source record, not from the fresh copy: a load
+  // spanning the copy's two stores would stall on every piece.
+  const unsigned char* from = reinterpret_cast<const unsigned char*>(&wgt) + offsetof(NWeightVal_stru, dVal);
+  unsigned char* to = reinterpret_cast<unsigned char*>(&piece) + offsetof(NWeightVal_stru, dVal);
   switch (piece.cType) {
     case 1: {
       std::int32_t l;
-      std::memcpy(&l, value, sizeof l);
+      std::memcpy(&l, from, sizeof l);
       l = SaturateToInt32(l * dFraction);
-      std::memcpy(value, &l, sizeof l);
+      std::memcpy(to, &l, sizeof l);
       break;
     }
     case 2: {
       std::int16_t s;
-      std::memcpy(&s, value, sizeof s);
+      std::memcpy(&s, from, sizeof s);
       // The low 16 bits of the 32-bit result, as two's complement keeps them.
       const auto low = static_cast<std::uint16_t>(static_cast<std::uint32_t>(SaturateToInt32(s * dFraction)));
-      std::memcpy(value, &low, sizeof low);
+      std::memcpy(to, &low, sizeof low);
       break;
     }
     case 3: {
       float f;
-      std::memcpy(&f, value, sizeof f);
+      std::memcpy(&f, from, sizeof f);
       f = RoundToFloat(static_cast<double>(f) * dFraction);
-      std::memcpy(value, &f, sizeof f);
+      std::memcpy(to, &f, sizeof f);
       break;
     }
     case 4: {
       double d;
-      std::memcpy(&d, value, sizeof d);
+      std::memcpy(&d, from, sizeof d);
       d *= dFraction;
-      std::memcpy(value, &d, sizeof d);
+      std::memcpy(to, &d, sizeof d);
       break;
     }
     default:

@@ -49,16 +49,21 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
   limits.lNods = kelvane::NodBound(*this);
 
   // Edge flags keyed by (edge, input index): sorted, the keys give the groups
-  // in ascending edge order with each group's flags in input order.
+  // in ascending edge order with each group's flags in input order. The
+  // position rides along, so the flags are read once, in input order.
+  struct Keyed {
+    std::uint64_t key;
+    double dPos;
+  };
   const std::int32_t nFlags = out.GetSize();
-  std::vector<std::uint64_t> keys;
+  std::vector<Keyed> keys;
   for (std::int32_t j = 0; j < nFlags; ++j) {
     const NET_FLGstruct* flag = out.GetPtr(j);
     if (flag->cFlgType != 2 || !IsMappable(*this, limits, *flag)) continue;
-    keys.push_back(static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j));
+    keys.push_back(Keyed{static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j), flag->dPos});
   }
   if (keys.empty()) return 1;
-  std::sort(keys.begin(), keys.end());
+  std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
 
   // --- Ordering. Every group's flags are sorted by position in place, in one
   // array laid out group after group.
@@ -66,9 +71,9 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
   std::vector<kelvane::FlagSortEntry> entries(nEdgeFlags);
   std::vector<std::size_t> groupStart;  // index in entries of each group's first flag
   for (std::size_t k = 0; k < nEdgeFlags; ++k) {
-    const auto j = static_cast<std::int32_t>(keys[k] & 0xffffffffu);
-    entries[k] = kelvane::FlagSortEntry{out.GetPtr(j)->dPos, j};
-    if (k == 0 || keys[k] >> 32 != keys[k - 1] >> 32) groupStart.push_back(k);
+    const auto j = static_cast<std::int32_t>(keys[k].key & 0xffffffffu);
+    entries[k] = kelvane::FlagSortEntry{keys[k].dPos, j};
+    if (k == 0 || keys[k].key >> 32 != keys[k - 1].key >> 32) groupStart.push_back(k);
   }
   const std::size_t nGroups = groupStart.size();
   groupStart.push_back(nEdgeFlags);
@@ -99,7 +104,7 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
   // the groups before it split and the rest whole.
   for (std::size_t g = 0; g < nGroups; ++g) {
     const std::size_t first = groupStart[g];
-    const auto lEdge = static_cast<std::int32_t>(keys[first] >> 32);
+    const auto lEdge = static_cast<std::int32_t>(keys[first].key >> 32);
     splitter.Split(lEdge, &entries[first], static_cast<std::int32_t>(groupStart[g + 1] - first), out, tempEdges,
                    newNods);
   }
