@@ -221,9 +221,8 @@ void CEdgeSplitter::Reserve(std::int32_t lMaxFlags) {
   m_pieces.reserve(n + 1);
 }
 
-void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count,
-                          CSmartArray<NET_FLGstruct>& out, CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges,
-                          CSmartArray<std::int32_t>& newNods) {
+void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count, std::int32_t* nodOfFlag,
+                          CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   CLocalNetwork& net = m_net;
   m_lists.clear();
   m_nods.clear();
@@ -250,12 +249,7 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
       const std::int32_t lNod = CNetworkAccess::AppendNod(net);
       m_nods.push_back(lNod);
       newNods.Add(lNod);
-      NET_FLGstruct* rec = out.GetPtr(flags[k].lIndex);
-      if (rec != nullptr) {
-        *rec = NET_FLGstruct();  // the edge flag's text does not travel to the node flag
-        rec->cFlgType = 1;
-        rec->lElemID = lNod;
-      }
+      nodOfFlag[flags[k].lIndex] = lNod;
       dFraction = flags[k].dPos - dPrev;
       dPrev = flags[k].dPos;
     } else {

@@ -48,12 +48,12 @@ class CEdgeSplitter {
 
   // Cuts lEdge at flags[0 .. count - 1], sorted by position: one node per
   // flag, count + 1 pieces, connection lists rewired, lEdge marked deleted.
-  // Each flag's record in out becomes a node flag on its node; the pieces go
-  // to tempEdges and the nodes to newNods, in the order made.
+  // Each flag's node goes to nodOfFlag at the flag's input index; the pieces
+  // go to tempEdges and the nodes to newNods, in the order made.
   // REQUIRES: lEdge is a live edge of the network whose end nodes exist; room
   // for the nodes and pieces was made with AppendElemS; the three lists have
   // the capacity (so their Add cannot throw); count <= the reserved size.
-  void Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count, CSmartArray<NET_FLGstruct>& out,
+  void Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count, std::int32_t* nodOfFlag,
              CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods);
 
  private:

@@ -2,6 +2,7 @@
 // edge cut at its flags into pieces that share its states and weights.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -29,24 +30,13 @@ bool IsMappable(const CLocalNetwork& net, const MapLimits& limits, const NET_FLG
   return ends.lFromNod >= 1 && ends.lFromNod <= limits.lNods && ends.lToNod >= 1 && ends.lToNod <= limits.lNods;
 }
 
-}  // namespace
-
-std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
-                                       CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges,
-                                       CSmartArray<std::int32_t>& newNods) {
-  // --- Collecting. The output starts as a copy of the input; from here on the
-  // flags are read from it, which also serves a host that passes one list as
-  // both input and output.
-  newNods.RemoveAll();
-  if (&out != &in) {
-    out.RemoveAll();
-    out.Copy(in);
-  }
-  tempEdges.RemoveAll();
-
+// Groups the mappable edge flags by edge, orders each group and splits the
+// edges in ascending order. nodOfFlag[j] receives the new node of flag j.
+void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t nFlags, std::int32_t* nodOfFlag,
+                  CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   MapLimits limits;
-  limits.lEdges = std::min(kelvane::EdgeStateBound(*this), kelvane::Bound(m_lEdgeNum, m_pEdgeNod));
-  limits.lNods = kelvane::NodBound(*this);
+  limits.lEdges = std::min(kelvane::EdgeStateBound(net), kelvane::Bound(net.m_lEdgeNum, net.m_pEdgeNod));
+  limits.lNods = kelvane::NodBound(net);
 
   // Edge flags keyed by (edge, input index): sorted, the keys give the groups
   // in ascending edge order with each group's flags in input order. The
@@ -55,14 +45,13 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
     std::uint64_t key;
     double dPos;
   };
-  const std::int32_t nFlags = out.GetSize();
   std::vector<Keyed> keys;
   for (std::int32_t j = 0; j < nFlags; ++j) {
-    const NET_FLGstruct* flag = out.GetPtr(j);
-    if (flag->cFlgType != 2 || !IsMappable(*this, limits, *flag)) continue;
+    const NET_FLGstruct* flag = &flags[j];
+    if (flag->cFlgType != 2 || !IsMappable(net, limits, *flag)) continue;
     keys.push_back(Keyed{static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j), flag->dPos});
   }
-  if (keys.empty()) return 1;
+  if (keys.empty()) return;
   std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
 
   // --- Ordering. Every group's flags are sorted by position in place, in one
@@ -88,25 +77,90 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
   // edge. Counts past 32 bits could never have tables: that is an allocation
   // failure, raised before anything changes.
   const std::size_t nPieces = nEdgeFlags + nGroups;
-  if (nEdgeFlags > static_cast<std::size_t>(INT32_MAX - m_lNodNum) ||
-      nPieces > static_cast<std::size_t>(INT32_MAX - m_lEdgeNum)) {
+  if (nEdgeFlags > static_cast<std::size_t>(INT32_MAX - net.m_lNodNum) ||
+      nPieces > static_cast<std::size_t>(INT32_MAX - net.m_lEdgeNum)) {
     throw std::bad_alloc();
   }
   // Every allocation that can be made up front is made here, before the
   // network changes; room in the output lists means their Add cannot throw.
   newNods.ReserveBack(static_cast<std::int32_t>(nEdgeFlags));
   tempEdges.ReserveBack(static_cast<std::int32_t>(nPieces));
-  kelvane::CEdgeSplitter splitter(*this);
+  kelvane::CEdgeSplitter splitter(net);
   splitter.Reserve(static_cast<std::int32_t>(maxGroup));
-  if (AppendElemS(static_cast<std::int32_t>(nEdgeFlags), static_cast<std::int32_t>(nPieces)) != 1) return 1;
+  if (CNetworkAccess::AppendElemS(net, static_cast<std::int32_t>(nEdgeFlags), static_cast<std::int32_t>(nPieces)) != 1) return;
 
   // Each split completes or throws having changed nothing, so a failure leaves
   // the groups before it split and the rest whole.
   for (std::size_t g = 0; g < nGroups; ++g) {
     const std::size_t first = groupStart[g];
     const auto lEdge = static_cast<std::int32_t>(keys[first].key >> 32);
-    splitter.Split(lEdge, &entries[first], static_cast<std::int32_t>(groupStart[g + 1] - first), out, tempEdges,
-                   newNods);
+    splitter.Split(lEdge, &entries[first], static_cast<std::int32_t>(groupStart[g + 1] - first), nodOfFlag,
+                   tempEdges, newNods);
   }
+}
+
+// Writes the output flags in one pass, in input order: each mapped flag as a
+// node flag on its new node, every other flag as it came. A host may pass one
+// list as input and output; then only the mapped records are rewritten. The
+// room for the output was reserved before, so nothing here allocates.
+void WriteOutputFlags(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
+                      const std::vector<std::int32_t>& nodOfFlag) {
+  const std::int32_t n = static_cast<std::int32_t>(nodOfFlag.size());
+  NET_FLGstruct nodFlag;
+  nodFlag.cFlgType = 1;  // position 0.0, empty text: the edge flag's text does not travel
+  if (&out == &in) {
+    for (std::int32_t j = 0; j < n; ++j) {
+      if (nodOfFlag[static_cast<std::size_t>(j)] == 0) continue;
+      nodFlag.lElemID = nodOfFlag[static_cast<std::size_t>(j)];
+      *out.GetPtr(j) = nodFlag;
+    }
+    return;
+  }
+  const NET_FLGstruct* src = n == 0 ? nullptr : const_cast<CSmartArray<NET_FLGstruct>&>(in).GetPtr(0);
+  NET_FLGstruct* dst = out.ReserveBack(n);
+  for (std::int32_t j = 0; j < n; ++j) {
+    const std::int32_t lNod = nodOfFlag[static_cast<std::size_t>(j)];
+    if (lNod == 0) {
+      std::memcpy(static_cast<void*>(&dst[j]), &src[j], sizeof(NET_FLGstruct));
+    } else {
+      nodFlag.lElemID = lNod;
+      dst[j] = nodFlag;
+    }
+  }
+  out.CommitBack(n);
+}
+
+}  // namespace
+
+std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
+                                       CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges,
+                                       CSmartArray<std::int32_t>& newNods) {
+  // The flags are read from the input as it came; the output is written once,
+  // in input order, when the splitting ends (or fails part-way), so a host
+  // that passes one list as both input and output is served too.
+  const std::int32_t nFlags = in.GetSize();
+  const NET_FLGstruct* flags = nFlags == 0 ? nullptr : const_cast<CSmartArray<NET_FLGstruct>&>(in).GetPtr(0);
+  newNods.RemoveAll();
+  if (&out != &in) {
+    out.RemoveAll();
+    out.ReserveBack(nFlags);  // room for the copy, so writing it cannot fail
+  }
+  tempEdges.RemoveAll();
+
+  std::vector<std::int32_t> nodOfFlag;  // the new node of each mapped flag, 0 for the rest
+  try {
+    nodOfFlag.assign(static_cast<std::size_t>(nFlags), 0);
+  } catch (...) {
+    if (&out != &in) out.Copy(in);
+    throw;
+  }
+  try {
+    MapEdgeFlags(*this, flags, nFlags, nodOfFlag.data(), tempEdges, newNods);
+  } catch (...) {
+    // Groups split so far stay split; their flags sit on their nodes.
+    WriteOutputFlags(in, out, nodOfFlag);
+    throw;
+  }
+  WriteOutputFlags(in, out, nodOfFlag);
   return 1;
 }

@@ -68,6 +68,12 @@ void ReleaseTraceBits(CLocalNetwork& net) {
 // duplicated one by one, so when memory runs out part-way dst owns exactly
 // what it holds and ReleaseTables frees it.
 void CopyTables(CLocalNetwork& dst, const CLocalNetwork& src) {
+#if !KELVANE_FIRST_GENERATION
+  // The copied array holds the source's pointers: null them before anything
+  // can fail, so a failure never releases a table of the source.
+  const std::int32_t nExt = dst.m_ExtEdgeWgt.GetSize();
+  for (std::int32_t i = 0; i < nExt; ++i) *dst.m_ExtEdgeWgt.GetPtr(i) = nullptr;
+#endif
   dst.m_pEdgeNod = DupTable(src.m_pEdgeNod);
   dst.m_pNodConn = DupTable(src.m_pNodConn);
   std::size_t nConn = TableEntries(dst.m_pNodConn);
@@ -87,9 +93,6 @@ void CopyTables(CLocalNetwork& dst, const CLocalNetwork& src) {
   dst.m_pNodDmd = DupTable(src.m_pNodDmd);
   dst.m_pEdgeDmd = DupTable(src.m_pEdgeDmd);
 #if !KELVANE_FIRST_GENERATION
-  // The copied array holds the source's pointers: null them all first.
-  std::int32_t nExt = dst.m_ExtEdgeWgt.GetSize();
-  for (std::int32_t i = 0; i < nExt; ++i) *dst.m_ExtEdgeWgt.GetPtr(i) = nullptr;
   CSmartArray<NWeightVal_stru*>& srcExt = const_cast<CSmartArray<NWeightVal_stru*>&>(src.m_ExtEdgeWgt);
   for (std::int32_t i = 0; i < nExt; ++i) *dst.m_ExtEdgeWgt.GetPtr(i) = DupTable(*srcExt.GetPtr(i));
 #endif
