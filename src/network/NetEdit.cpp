@@ -14,10 +14,9 @@ using kelvane::TableEntries;
 
 std::int32_t CLocalNetwork::ReallocNodConnEdgeMemory(std::int32_t lNod, std::int16_t sNum) {
   if (lNod < 1 || lNod > Bound(m_lNodNum, m_pNodConn) || sNum < 0) return 0;
-  std::int32_t* list = kelvane::NewTable<std::int32_t>(static_cast<std::size_t>(sNum));
-  if (list == nullptr) throw std::bad_alloc();
   NNodConn_stru& conn = m_pNodConn[lNod - 1];
-  ReleaseTable(conn.pConnEdge);
+  std::int32_t* list = kelvane::RenewConnList(m_pNodConn, conn.pConnEdge, static_cast<std::size_t>(sNum));
+  if (list == nullptr) throw std::bad_alloc();
   conn.sConnNum = sNum;
   conn.pConnEdge = list;
   return 1;

@@ -14,27 +14,52 @@
 
 namespace kelvane {
 
-// Bytes in front of entry 0; keeps entry 0 aligned for any table type.
+// Bytes in front of entry 0 of a table of its own; keeps entry 0 aligned for
+// any table type. The last 8 of them hold the entry count; the first 8 hold,
+// for the connection table only, the arena its lists come from.
 constexpr std::size_t kTableHeader = 16;
+
+// A connection list carved from an arena has only the count word in front,
+// with this bit set: the arena owns its memory, so releasing it alone frees
+// nothing.
+constexpr std::uint64_t kArenaOwned = std::uint64_t{1} << 63;
+
+// The count word's low bits hold the entry count; the bits above carry how
+// the table was allocated.
+constexpr std::uint64_t kCountMask = (std::uint64_t{1} << 40) - 1;
 
 // A zero-filled table of count entries of width bytes, or null when the size
 // overflows or memory runs out.
 void* AllocTable(std::size_t count, std::size_t width);
 
-// Releases a table made by AllocTable or GrowTable; null is allowed.
+// Releases a table made by AllocTable or GrowTable (and with the connection
+// table, the arena of its lists); a list owned by an arena is left to it;
+// null is allowed.
 void FreeTable(void* table);
 
-// Entries of a table, 0 for null.
+// Entries of a table or list, 0 for null.
 inline std::size_t TableEntries(const void* table) {
   if (table == nullptr) return 0;
-  std::size_t count;
-  const unsigned char* header = static_cast<const unsigned char*>(table) - kTableHeader;
-  __builtin_memcpy(&count, header, sizeof count);
-  return count;
+  std::uint64_t word;
+  __builtin_memcpy(&word, static_cast<const unsigned char*>(table) - sizeof word, sizeof word);
+  return static_cast<std::size_t>(word & kCountMask);
 }
 
+// A zero-filled connection list of count entries for a node of connTable,
+// carved from the arena that connTable owns (made on first use). Lists given
+// out node by node thus lie back to back in node order, with no allocator
+// overhead between them. Null when memory runs out.
+std::int32_t* AllocConnList(void* connTable, std::size_t count);
+
+// A zero-filled list of count entries in place of `list`: the same memory
+// when the arena owns it and it is long enough, else a new one from the
+// arena; the old list is released. Null when memory runs out, with the old
+// list untouched.
+std::int32_t* RenewConnList(void* connTable, std::int32_t* list, std::size_t count);
+
 // A table of newCount entries holding the first `keep` entries of `table`
-// (keep is cut to what both hold), the rest zero. The old table is released.
+// (keep is cut to what both hold), the rest zero. The old table is released;
+// an arena it owned passes to the new one.
 // Throws std::bad_alloc, leaving the old table as it was.
 void* GrowTable(void* table, std::size_t keep, std::size_t newCount, std::size_t width);
 

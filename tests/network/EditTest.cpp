@@ -75,6 +75,29 @@ TEST_F(NodeMemoryTest, NewListReplacesTheOldWithoutItsContents) {
   EXPECT_EQ(net.m_pNodConn[1].pConnEdge[32766], 0);
 }
 
+// Lists given out node by node share one block of memory; renewing, growing
+// the network and copying it must never disturb a neighbour's list.
+TEST_F(NodeMemoryTest, RenewedListsLeaveTheirNeighboursIntact) {
+  ASSERT_EQ(net.ReallocNodConnEdgeMemory(1, 3), 1);
+  ASSERT_EQ(net.ReallocNodConnEdgeMemory(2, 2), 1);
+  for (int k = 0; k < 3; ++k) net.m_pNodConn[0].pConnEdge[k] = 7;
+  net.m_pNodConn[1].pConnEdge[0] = -1;
+  net.m_pNodConn[1].pConnEdge[1] = 1;
+  for (std::int16_t count : {2, 1, 5, 0, 40}) {
+    ASSERT_EQ(net.ReallocNodConnEdgeMemory(1, count), 1);
+    ASSERT_EQ(TableEntries(net.m_pNodConn[0].pConnEdge), static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) EXPECT_EQ(net.m_pNodConn[0].pConnEdge[k], 0) << count;
+    for (int k = 0; k < count; ++k) net.m_pNodConn[0].pConnEdge[k] = 9;
+    EXPECT_EQ(net.m_pNodConn[1].pConnEdge[0], -1);
+    EXPECT_EQ(net.m_pNodConn[1].pConnEdge[1], 1);
+  }
+  ASSERT_EQ(CNetworkAccess::AppendElemS(net, 2, 2), 1);
+  CLocalNetwork copy(net);
+  net = CLocalNetwork();
+  EXPECT_EQ(copy.m_pNodConn[1].pConnEdge[1], 1);
+  EXPECT_EQ(copy.m_pNodConn[0].pConnEdge[39], 9);
+}
+
 TEST_F(NodeMemoryTest, ListForANodeOutOfRangeOrANegativeCountChangesNothing) {
   CLocalNetwork before(net);
   for (std::int32_t n : {0, -1, 4, INT_MAX, INT_MIN}) EXPECT_EQ(net.ReallocNodConnEdgeMemory(n, 2), 0) << n;
