@@ -1,6 +1,10 @@
 include(CMakePackageConfigHelpers)
 
-install(TARGETS kelvane kelvane_gen1 EXPORT KelvaneTargets
+set(KELVANE_INSTALL_TARGETS kelvane kelvane_gen1)
+if(TARGET kelvane_tools)
+  list(APPEND KELVANE_INSTALL_TARGETS kelvane_tools kelvane_tools_gen1)
+endif()
+install(TARGETS ${KELVANE_INSTALL_TARGETS} EXPORT KelvaneTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

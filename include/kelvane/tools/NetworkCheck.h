@@ -1,0 +1,51 @@
+// NetworkCheck.h - reads a filled network, or a host's flags, and says what is
+// wrong in words a host can pass on to its users. Neither check changes
+// anything, and both read only inside the tables the library made.
+#ifndef KELVANE_TOOLS_NETWORKCHECK_H
+#define KELVANE_TOOLS_NETWORKCHECK_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/Finding.h"
+#include "kelvane/tools/ToolsConfig.h"
+
+// Every fault found in net, in this order: counts, settings and tables; edges
+// (end nodes that are not nodes, weight types other than 0 to 4); nodes
+// (connection entries naming no edge or a deleted one, entries whose edge does
+// not end (+e) or start (-e) at the node, lists shorter than their count,
+// missing or short turn matrices); then each live edge missing from, or listed
+// more than once in, the list of one of its end nodes. A deleted edge (state 2
+// both ways) may be listed nowhere. Stops after lMaxFindings findings when
+// that is above 0. An empty result: nothing found. Throws std::bad_alloc.
+KELVANE_TOOLS_API std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t lMaxFindings = 0);
+
+// What flag mapping will make of one flag.
+enum class NFlagStatus : char {
+  Fine = 0,         // mapped as the host means it
+  OtherKind,        // kind neither 1 (node) nor 2 (edge): passed through unmapped
+  NodOutOfRange,    // node flag on a number that is not a node
+  EdgeOutOfRange,   // edge flag on a number that is not an edge
+  EdgeSplit,        // the edge is deleted, split by an earlier mapping: left unmapped
+  EdgeEndsBroken,   // an end node of the edge is not a node: left unmapped
+  PosNaN,           // position not a number: left unmapped
+  PosOutOfRange,    // position below 0 or above 1: a piece of negative fraction
+  PosRepeated,      // same position as an earlier flag on the edge: a piece of fraction 0 between them
+  PosAtEnd,         // position exactly 0 or 1: a piece of fraction 0 at the end node
+};
+
+struct NFlagCheck_stru {
+  NFlagStatus eStatus = NFlagStatus::Fine;
+  std::int32_t lOther = -1;  // PosRepeated: index of the earlier flag at that position; else -1
+  std::string strText;       // empty when fine; else a sentence naming the flag by its index
+};
+
+// One check per flag of `flags`, same order, for flags not yet mapped onto
+// net. A flag gets the first status that applies, in the order listed above.
+// Returns how many flags are not Fine. Throws std::bad_alloc.
+KELVANE_TOOLS_API std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
+                                          std::vector<NFlagCheck_stru>& checks);
+
+#endif  // KELVANE_TOOLS_NETWORKCHECK_H
