@@ -229,9 +229,12 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
   m_pieces.clear();
 
   // The new nodes' lists are the only memory a split needs. Made before the
-  // first change, a failure leaves the edge whole and the network as it was.
+  // first change, a failure leaves the edge whole and the network as it was
+  // (lists already cut from the arena stay with it until the network is
+  // cleared). They come from the same arena as the host's lists, so a million
+  // new nodes cost no million allocations.
   for (std::int32_t k = 0; k < count; ++k) {
-    std::int32_t* list = NewTable<std::int32_t>(2);
+    std::int32_t* list = net.m_pNodConn != nullptr ? kelvane::AllocConnList(net.m_pNodConn, 2) : nullptr;
     if (list == nullptr) {
       for (std::int32_t* made : m_lists) FreeTable(made);
       m_lists.clear();
