@@ -106,8 +106,11 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
 void WriteOutputFlags(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
                       const std::vector<std::int32_t>& nodOfFlag) {
   const std::int32_t n = static_cast<std::int32_t>(nodOfFlag.size());
+  // Built from zero bytes, padding included, so no stale stack bytes reach the
+  // host's list. Position 0.0, empty text: the edge flag's text does not travel.
   NET_FLGstruct nodFlag;
-  nodFlag.cFlgType = 1;  // position 0.0, empty text: the edge flag's text does not travel
+  std::memset(static_cast<void*>(&nodFlag), 0, sizeof nodFlag);
+  nodFlag.cFlgType = 1;
   if (&out == &in) {
     for (std::int32_t j = 0; j < n; ++j) {
       if (nodOfFlag[static_cast<std::size_t>(j)] == 0) continue;

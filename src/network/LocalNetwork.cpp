@@ -172,50 +172,30 @@ CLocalNetwork::CLocalNetwork()
       m_lNodTraceBytes(0),
       m_lEdgeTraceBytes(0) {}
 
-CLocalNetwork::CLocalNetwork(const CLocalNetwork& src)
-    : m_pEdgeNod(nullptr),
-      m_pNodConn(nullptr),
-      m_pEdgeWgt1(nullptr),
-      m_pEdgeWgt2(nullptr),
-      m_pNodWgt(nullptr),
-      m_ppTurnWgt(nullptr),
-      m_pNodState(nullptr),
-      m_pUpEdgeState(nullptr),
-      m_pDownEdgeState(nullptr),
-      m_pEdgeDirect(nullptr),
-      m_pNodDmd(nullptr),
-      m_pEdgeDmd(nullptr),
-      m_lTraceFlag(src.m_lTraceFlag),
+// Delegates to the default constructor, so that once it has run a throw below
+// runs the destructor, which releases whatever had been copied by then.
+CLocalNetwork::CLocalNetwork(const CLocalNetwork& src) : CLocalNetwork() {
+  m_lTraceFlag = src.m_lTraceFlag;
+  m_lNodNum = src.m_lNodNum;
+  m_lEdgeNum = src.m_lEdgeNum;
+  m_lNodWgtFld = src.m_lNodWgtFld;
+  m_lEdgeWgtFld1 = src.m_lEdgeWgtFld1;
+  m_lEdgeWgtFld2 = src.m_lEdgeWgtFld2;
+  m_cDmdFld = src.m_cDmdFld;
+  m_lTurnWgtFlag = src.m_lTurnWgtFlag;
+  m_lReserve = src.m_lReserve;
+  m_cEdgeDirectMode = src.m_cEdgeDirectMode;
+  m_lNodTraceBytes = src.m_lNodTraceBytes;
+  m_lEdgeTraceBytes = src.m_lEdgeTraceBytes;
 #if !KELVANE_FIRST_GENERATION
-      m_ExtEdgeWgt(src.m_ExtEdgeWgt),
+  CMyTrace blockedNod(src.m_BlockedNod);
+  m_BlockedNod.Swap(blockedNod);
+  CMyTrace blockedEdge(src.m_BlockedEdge);
+  m_BlockedEdge.Swap(blockedEdge);
+  m_ExtEdgeWgtFld.Copy(src.m_ExtEdgeWgtFld);
+  m_ExtEdgeWgt.Copy(src.m_ExtEdgeWgt);  // the source's pointers, replaced first thing below
 #endif
-      m_pNodTraceBit(nullptr),
-      m_pEdgeTraceBit(nullptr),
-      m_lNodNum(src.m_lNodNum),
-      m_lEdgeNum(src.m_lEdgeNum),
-      m_lNodWgtFld(src.m_lNodWgtFld),
-      m_lEdgeWgtFld1(src.m_lEdgeWgtFld1),
-      m_lEdgeWgtFld2(src.m_lEdgeWgtFld2),
-      m_cDmdFld(src.m_cDmdFld),
-      m_lTurnWgtFlag(src.m_lTurnWgtFlag),
-      m_lReserve(src.m_lReserve),
-      m_cEdgeDirectMode(src.m_cEdgeDirectMode),
-      m_lNodTraceBytes(src.m_lNodTraceBytes),
-      m_lEdgeTraceBytes(src.m_lEdgeTraceBytes)
-#if !KELVANE_FIRST_GENERATION
-      ,
-      m_BlockedNod(src.m_BlockedNod),
-      m_BlockedEdge(src.m_BlockedEdge),
-      m_ExtEdgeWgtFld(src.m_ExtEdgeWgtFld)
-#endif
-{
-  try {
-    CopyTables(*this, src);
-  } catch (...) {
-    ReleaseTables(*this);
-    ReleaseTraceBits(*this);
-    throw;
-  }
+  CopyTables(*this, src);
 }
 
 CLocalNetwork& CLocalNetwork::operator=(const CLocalNetwork& src) {
