@@ -142,10 +142,13 @@ class CSmartArray {
   // --- Bulk access for the library's own list-filling loops: room for n more
   // elements, written in place, then committed. Same result as n calls of Add.
   T* ReserveBack(std::int32_t n) {
-    if (n > (std::numeric_limits<std::int32_t>::max)() - m_lCount) throw std::length_error("CSmartArray is full");
+    if (n < 0 || n > (std::numeric_limits<std::int32_t>::max)() - m_lCount) {
+      throw std::length_error("CSmartArray is full");
+    }
     return reinterpret_cast<T*>(m_pFile->Reserve(ByteCount(n, m_lElemSize)));
   }
-  void CommitBack(std::int32_t n) {
+  void CommitBack(std::int32_t n) {  // REQUIRES: 0 <= n <= what the last ReserveBack made room for
+    if (n <= 0) return;
     m_pFile->Commit(ByteCount(n, m_lElemSize));
     m_lCount += n;
   }

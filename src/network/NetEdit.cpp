@@ -24,8 +24,8 @@ std::int32_t CLocalNetwork::ReallocNodConnEdgeMemory(std::int32_t lNod, std::int
 
 std::int32_t CLocalNetwork::ReallocNodTurnWgtMemory(std::int32_t lNod, std::int16_t sNum) {
   if (lNod < 1 || lNod > Bound(m_lNodNum, m_ppTurnWgt)) return 0;
-  std::size_t n = static_cast<std::size_t>(static_cast<std::int32_t>(sNum) * sNum);
-  double* matrix = kelvane::NewTable<double>(n);
+  const std::int32_t cells = static_cast<std::int32_t>(sNum) * sNum;  // at most 32768 squared
+  double* matrix = kelvane::NewTable<double>(static_cast<std::size_t>(cells));
   if (matrix == nullptr) throw std::bad_alloc();
   ReleaseTable(m_ppTurnWgt[lNod - 1]);
   m_ppTurnWgt[lNod - 1] = matrix;

@@ -16,7 +16,7 @@
 namespace {
 
 NET_FLGstruct Flag(char kind, std::int32_t elem, double pos, const char* text = "") {
-  NET_FLGstruct f;
+  NET_FLGstruct f = NET_FLGstruct();
   f.cFlgType = kind;
   f.lElemID = elem;
   f.dPos = pos;
@@ -26,10 +26,10 @@ NET_FLGstruct Flag(char kind, std::int32_t elem, double pos, const char* text = 
 NET_FLGstruct EdgeFlag(std::int32_t e, double pos, const char* text = "") { return Flag(2, e, pos, text); }
 NET_FLGstruct NodFlag(std::int32_t n, const char* text = "") { return Flag(1, n, 0.0, text); }
 
+// Field by field: the padding bytes of a record carry nothing.
 bool SameFlag(const NET_FLGstruct& a, const NET_FLGstruct& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0 || (a.cFlgType == b.cFlgType && a.lElemID == b.lElemID &&
-                                                std::memcmp(&a.dPos, &b.dPos, sizeof a.dPos) == 0 &&
-                                                std::memcmp(a.szFlgText, b.szFlgText, sizeof a.szFlgText) == 0);
+  return a.cFlgType == b.cFlgType && a.lElemID == b.lElemID && std::memcmp(&a.dPos, &b.dPos, sizeof a.dPos) == 0 &&
+         std::memcmp(a.szFlgText, b.szFlgText, sizeof a.szFlgText) == 0;
 }
 
 // The three output lists of one call.
