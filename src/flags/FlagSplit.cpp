@@ -77,26 +77,6 @@ EdgeShare ReadEdgeShare(const CLocalNetwork& net, std::int32_t lEdge) {
   return share;
 }
 
-// The extra edge-weight tables (null for a column without one).
-std::int32_t ExtTableCount(const CLocalNetwork& net) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetSize();
-#else
-  (void)net;  // the first generation has no extra columns
-  return 0;
-#endif
-}
-
-NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetAt(i);
-#else
-  (void)net;
-  (void)i;
-  return nullptr;
-#endif
-}
-
 // Gives lPiece its share of lEdge's record in every extra column.
 void ShareExtColumns(const CLocalNetwork& net, std::int32_t lEdge, std::int32_t lPiece, double dFraction) {
   const std::int32_t nTables = ExtTableCount(net);

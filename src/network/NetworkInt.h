@@ -38,6 +38,28 @@ inline void RecordBlockedEdge(CLocalNetwork& net, std::int32_t lEdge) {
 #endif
 }
 
+// The extra edge-weight tables of the current build, by position (entry i
+// belongs to column id i of m_ExtEdgeWgtFld; null for a negative id). The
+// first generation has none.
+inline std::int32_t ExtTableCount(const CLocalNetwork& net) {
+#if !KELVANE_FIRST_GENERATION
+  return net.m_ExtEdgeWgt.GetSize();
+#else
+  (void)net;
+  return 0;
+#endif
+}
+
+inline NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
+#if !KELVANE_FIRST_GENERATION
+  return net.m_ExtEdgeWgt.GetAt(i);
+#else
+  (void)net;
+  (void)i;
+  return nullptr;
+#endif
+}
+
 // Nodes 1 to this bound have an entry in the state table and the connection table.
 inline std::int32_t NodBound(const CLocalNetwork& net) {
   std::int32_t n = Bound(net.m_lNodNum, net.m_pNodState);

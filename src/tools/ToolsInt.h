@@ -14,6 +14,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Finding.h"
+#include "network/NetworkInt.h"
 #include "network/TableAlloc.h"
 
 namespace kelvane {
@@ -64,24 +65,8 @@ inline std::int32_t ExtFld(const CLocalNetwork& net, std::int32_t i) {
 #endif
 }
 
-inline std::int32_t ExtTableCount(const CLocalNetwork& net) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetSize();
-#else
-  (void)net;
-  return 0;
-#endif
-}
-
-inline NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetAt(i);
-#else
-  (void)net;
-  (void)i;
-  return nullptr;
-#endif
-}
+using kelvane::ExtTable;
+using kelvane::ExtTableCount;
 
 // Replaces the network's extra column ids. Throws std::bad_alloc.
 inline void SetExtFlds(CLocalNetwork& net, const std::vector<std::int32_t>& ids) {
