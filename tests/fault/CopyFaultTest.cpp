@@ -17,16 +17,8 @@ namespace {
 
 NetworkBuilder Source() {
   return NetworkBuilder()
-      .Nodes(4)
-      .Edge(1, 2)
-      .Edge(2, 3)
-      .Edge(3, 4)
-      .Edge(4, 1)
-      .NodWgtFld(1)
-      .EdgeWgtFld1(2)
-      .EdgeWgtFld2(3)
-      .DmdFld(0)
-      .TurnWgt()
+      .Ring(4)
+      .WeightsDemandsTurns()
       .DirectMode(2)
       .BlockNod(2)
       .ExtFld(5)

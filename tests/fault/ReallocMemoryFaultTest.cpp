@@ -23,11 +23,7 @@ NetworkBuilder EveryTable() {
       .Edge(3, 4)
       .Edge(4, 5)
       .Edge(5, 6)
-      .NodWgtFld(1)
-      .EdgeWgtFld1(2)
-      .EdgeWgtFld2(3)
-      .DmdFld(0)
-      .TurnWgt()
+      .WeightsDemandsTurns()
       .DirectMode(1)
       .Reserve(9)
       .ExtFld(7)
@@ -41,30 +37,6 @@ long CountAllocations(F call) {
   long before = kelvane::AllocationCount();
   call();
   return kelvane::AllocationCount() - before;
-}
-
-void ExpectCleared(const CLocalNetwork& net) {
-  EXPECT_EQ(net.m_pEdgeNod, nullptr);
-  EXPECT_EQ(net.m_pNodConn, nullptr);
-  EXPECT_EQ(net.m_pEdgeWgt1, nullptr);
-  EXPECT_EQ(net.m_pEdgeWgt2, nullptr);
-  EXPECT_EQ(net.m_pNodWgt, nullptr);
-  EXPECT_EQ(net.m_ppTurnWgt, nullptr);
-  EXPECT_EQ(net.m_pNodState, nullptr);
-  EXPECT_EQ(net.m_pUpEdgeState, nullptr);
-  EXPECT_EQ(net.m_pDownEdgeState, nullptr);
-  EXPECT_EQ(net.m_pEdgeDirect, nullptr);
-  EXPECT_EQ(net.m_pNodDmd, nullptr);
-  EXPECT_EQ(net.m_pEdgeDmd, nullptr);
-  EXPECT_EQ(net.m_lNodNum, 0);
-  EXPECT_EQ(net.m_lEdgeNum, 0);
-  EXPECT_EQ(net.m_lNodWgtFld, 0);
-  EXPECT_EQ(net.m_lEdgeWgtFld1, 0);
-  EXPECT_EQ(net.m_lEdgeWgtFld2, 0);
-  EXPECT_EQ(net.m_cDmdFld, 0);
-  EXPECT_EQ(net.m_lTurnWgtFlag, 0);
-  EXPECT_EQ(net.m_lReserve, 0);
-  EXPECT_EQ(net.m_cEdgeDirectMode, 0);
 }
 
 #if !KELVANE_FIRST_GENERATION

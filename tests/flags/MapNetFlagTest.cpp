@@ -10,19 +10,12 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "support/Flags.h"
 #include "support/NetworkBuilder.h"
 #include "support/NetworkCheck.h"
 
 namespace {
 
-NET_FLGstruct Flag(char kind, std::int32_t elem, double pos, const char* text = "") {
-  NET_FLGstruct f = NET_FLGstruct();
-  f.cFlgType = kind;
-  f.lElemID = elem;
-  f.dPos = pos;
-  std::strncpy(f.szFlgText, text, sizeof f.szFlgText - 1);
-  return f;
-}
 NET_FLGstruct EdgeFlag(std::int32_t e, double pos, const char* text = "") { return Flag(2, e, pos, text); }
 NET_FLGstruct NodFlag(std::int32_t n, const char* text = "") { return Flag(1, n, 0.0, text); }
 

@@ -6,29 +6,17 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "support/ConnectivityNetwork.h"
 #include "support/NetworkBuilder.h"
 
 using Ints = std::vector<std::int32_t>;
 
 class ConnectivityGen1Test : public ::testing::Test {
  protected:
-  // As in ConnectivityTest: node 2's list is 1, -2, 3, -4, 5, 6, -6, 7; edge 3
-  // blocked upward, 4 both ways, 5 downward, 6 a loop, 7 deleted.
+  // ConnectivityNetwork(): node 2's list is 1, -2, 3, -4, 5, 6, -6, 7; edge 3
+  // blocked upward, 4 both ways, 5 downward, 6 a loop at 2, 7 deleted.
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(NetworkBuilder()
-                                .Nodes(6)
-                                .Edge(1, 2)
-                                .Edge(2, 3)
-                                .Edge(3, 2)
-                                .Edge(2, 4)
-                                .Edge(4, 2)
-                                .Edge(2, 2)
-                                .Edge(5, 2)
-                                .BlockUp(3)
-                                .BlockEdge(4)
-                                .BlockDown(5)
-                                .EdgeState(7, 2, 2)
-                                .Fill(net));
+    ASSERT_NO_FATAL_FAILURE(ConnectivityNetwork().Fill(net));
   }
   CLocalNetwork net;
 };

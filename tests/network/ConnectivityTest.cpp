@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "support/ConnectivityNetwork.h"
 #include "support/NetworkBuilder.h"
 #include "support/NetworkCheck.h"
 
@@ -15,24 +16,10 @@ using Ints = std::vector<std::int32_t>;
 
 class ConnectivityTest : public ::testing::Test {
  protected:
-  // Node 2's list is 1, -2, 3, -4, 5, 6, -6, 7. Edge 3 is blocked upward only,
-  // 4 both ways, 5 downward only, 6 is a loop at 2, 7 is deleted (states 2).
-  // Node 6 has no connections.
+  // ConnectivityNetwork(): node 2's list is 1, -2, 3, -4, 5, 6, -6, 7; edge 3
+  // blocked upward, 4 both ways, 5 downward, 6 a loop at 2, 7 deleted.
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(NetworkBuilder()
-                                .Nodes(6)
-                                .Edge(1, 2)
-                                .Edge(2, 3)
-                                .Edge(3, 2)
-                                .Edge(2, 4)
-                                .Edge(4, 2)
-                                .Edge(2, 2)
-                                .Edge(5, 2)
-                                .BlockUp(3)
-                                .BlockEdge(4)
-                                .BlockDown(5)
-                                .EdgeState(7, 2, 2)
-                                .Fill(net));
+    ASSERT_NO_FATAL_FAILURE(ConnectivityNetwork().Fill(net));
     ASSERT_NO_FATAL_FAILURE(ExpectConsistent(net));
   }
 
@@ -176,6 +163,21 @@ TEST_F(ConnectivityTest, QueriesLeaveTheNetworkAsItWas) {
 
 class ConnectivityRobustnessTest : public ::testing::Test {
  protected:
+  // Node n counts no connections and its three lists come back empty, a stale
+  // entry in the caller's list dropped.
+  void ExpectNoConnections(std::int32_t n) {
+    std::int32_t count = 99;
+    ASSERT_EQ(net.GetNodConnEdgeNum(n, count), 1);
+    EXPECT_EQ(count, 0);
+    CSmartArray<std::int32_t> list;
+    list.Add(5);
+    ASSERT_EQ(net.GetNodConnEdgeS(n, list), 1);
+    EXPECT_EQ(list.GetSize(), 0);
+    ASSERT_EQ(net.GetNodConnUpEdgeS(n, list), 1);
+    EXPECT_EQ(list.GetSize(), 0);
+    ASSERT_EQ(net.GetNodConnDownEdgeS(n, list), 1);
+    EXPECT_EQ(list.GetSize(), 0);
+  }
   CLocalNetwork net;
 };
 
@@ -200,16 +202,7 @@ TEST_F(ConnectivityRobustnessTest, EntriesZeroOrBeyondTheEdgeCountArePassedOver)
 TEST_F(ConnectivityRobustnessTest, UnfilledListSlotsAreZeroAndPassedOver) {
   ASSERT_NO_FATAL_FAILURE(NetworkBuilder().Nodes(2).Edge(1, 2).Fill(net));
   ASSERT_EQ(net.ReallocNodConnEdgeMemory(2, 3), 1);  // three slots, never written
-  std::int32_t count = 99;
-  ASSERT_EQ(net.GetNodConnEdgeNum(2, count), 1);
-  EXPECT_EQ(count, 0);
-  CSmartArray<std::int32_t> list;
-  ASSERT_EQ(net.GetNodConnEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
-  ASSERT_EQ(net.GetNodConnUpEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
-  ASSERT_EQ(net.GetNodConnDownEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
+  ExpectNoConnections(2);
 }
 
 TEST_F(ConnectivityRobustnessTest, PositiveCountWithoutAListMeansNoConnections) {
@@ -218,17 +211,7 @@ TEST_F(ConnectivityRobustnessTest, PositiveCountWithoutAListMeansNoConnections) 
   net.m_pEdgeNod[0].lFromNod = 1;
   net.m_pEdgeNod[0].lToNod = 2;
   net.m_pNodConn[1].sConnNum = 4;  // the host wrote a count but gave no list
-  std::int32_t count = 99;
-  ASSERT_EQ(net.GetNodConnEdgeNum(2, count), 1);
-  EXPECT_EQ(count, 0);
-  CSmartArray<std::int32_t> list;
-  list.Add(5);
-  ASSERT_EQ(net.GetNodConnEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
-  ASSERT_EQ(net.GetNodConnUpEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
-  ASSERT_EQ(net.GetNodConnDownEdgeS(2, list), 1);
-  EXPECT_EQ(list.GetSize(), 0);
+  ExpectNoConnections(2);
 }
 
 TEST_F(ConnectivityRobustnessTest, CountLargerThanTheListReadsOnlyTheList) {

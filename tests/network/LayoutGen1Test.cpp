@@ -4,23 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "support/Layout.h"
 
 namespace {
 
-struct Member {
-  std::string name;
-  std::ptrdiff_t offset;
-  std::size_t width;
-};
-
-#define KELVANE_MEMBER(m)                                                                               \
-  Member {                                                                                              \
-    #m, reinterpret_cast<const char*>(&net.m) - reinterpret_cast<const char*>(&net), sizeof(net.m) \
-  }
+#define KELVANE_MEMBER(m) KELVANE_TEST_MEMBER(net, m)
 
 std::vector<Member> MeasuredMembers(const CLocalNetwork& net) {
   return {KELVANE_MEMBER(m_pEdgeNod),        KELVANE_MEMBER(m_pNodConn),       KELVANE_MEMBER(m_pEdgeWgt1),
@@ -51,11 +42,6 @@ TEST(LayoutTest, NetworkMembersSitAtTheFirstGenerationOffsets) {
       {"m_lNodTraceBytes", 164, 4}, {"m_lEdgeTraceBytes", 168, 4}};
   CLocalNetwork net;
   const std::vector<Member> measured = MeasuredMembers(net);
-  ASSERT_EQ(measured.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(measured[i].name, expected[i].name);
-    EXPECT_EQ(measured[i].offset, expected[i].offset) << expected[i].name;
-    EXPECT_EQ(measured[i].width, expected[i].width) << expected[i].name;
-  }
+  ExpectMembers(measured, expected);
   EXPECT_EQ(sizeof(CLocalNetwork), 176u);
 }

@@ -25,48 +25,12 @@ bool AllZero(const T* table, std::size_t count) {
   return true;
 }
 
-void ExpectNoTables(const CLocalNetwork& net) {
-  EXPECT_EQ(net.m_pEdgeNod, nullptr);
-  EXPECT_EQ(net.m_pNodConn, nullptr);
-  EXPECT_EQ(net.m_pEdgeWgt1, nullptr);
-  EXPECT_EQ(net.m_pEdgeWgt2, nullptr);
-  EXPECT_EQ(net.m_pNodWgt, nullptr);
-  EXPECT_EQ(net.m_ppTurnWgt, nullptr);
-  EXPECT_EQ(net.m_pNodState, nullptr);
-  EXPECT_EQ(net.m_pUpEdgeState, nullptr);
-  EXPECT_EQ(net.m_pDownEdgeState, nullptr);
-  EXPECT_EQ(net.m_pEdgeDirect, nullptr);
-  EXPECT_EQ(net.m_pNodDmd, nullptr);
-  EXPECT_EQ(net.m_pEdgeDmd, nullptr);
-}
-
-void ExpectCleared(const CLocalNetwork& net) {
-  ExpectNoTables(net);
-  EXPECT_EQ(net.m_lNodNum, 0);
-  EXPECT_EQ(net.m_lEdgeNum, 0);
-  EXPECT_EQ(net.m_lNodWgtFld, 0);
-  EXPECT_EQ(net.m_lEdgeWgtFld1, 0);
-  EXPECT_EQ(net.m_lEdgeWgtFld2, 0);
-  EXPECT_EQ(net.m_cDmdFld, 0);
-  EXPECT_EQ(net.m_lTurnWgtFlag, 0);
-  EXPECT_EQ(net.m_lReserve, 0);
-  EXPECT_EQ(net.m_cEdgeDirectMode, 0);
-}
-
 // Every table on, every table with some content: 4 nodes, 5 edges (one a loop).
 NetworkBuilder FullNetwork() {
   return NetworkBuilder()
-      .Nodes(4)
-      .Edge(1, 2)
-      .Edge(2, 3)
-      .Edge(3, 4)
-      .Edge(4, 1)
+      .Ring(4)
       .Edge(2, 2)
-      .NodWgtFld(1)
-      .EdgeWgtFld1(2)
-      .EdgeWgtFld2(3)
-      .DmdFld(0)
-      .TurnWgt()
+      .WeightsDemandsTurns()
       .DirectMode(1)
       .Reserve(-77)
       .BlockEdge(3)

@@ -18,10 +18,7 @@ class StateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(NetworkBuilder()
-                                .Nodes(3)
-                                .Edge(1, 2)
-                                .Edge(2, 3)
-                                .Edge(3, 1)
+                                .Ring(3)
                                 .DirectMode(1)
                                 .NodState(2, 7)
                                 .EdgeState(2, 3, 4)

@@ -35,10 +35,7 @@ class WeightTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(NetworkBuilder()
-                                .Nodes(3)
-                                .Edge(1, 2)
-                                .Edge(2, 3)
-                                .Edge(3, 1)
+                                .Ring(3)
                                 .NodWgtFld(5)
                                 .EdgeWgtFld1(10)
                                 .EdgeWgtFld2(20)

@@ -56,6 +56,13 @@ class NetworkBuilder {
     edges_.push_back({from, to});
     return *this;
   }
+  // n nodes joined in a ring: edge i runs from node i to node i + 1, edge n
+  // from node n back to node 1.
+  NetworkBuilder& Ring(std::int32_t n) {
+    Nodes(n);
+    for (std::int32_t i = 1; i < n; ++i) Edge(i, i + 1);
+    return Edge(n, 1);
+  }
   // Settings; every table beyond the always-present ones is off by default.
   NetworkBuilder& NodWgtFld(std::int32_t fld) {
     nodWgtFld_ = fld;
@@ -77,6 +84,9 @@ class NetworkBuilder {
     turnFlag_ = 1;
     return *this;
   }
+  // The node weight column (id 1), both edge weight columns (ids 2, 3), the
+  // demand tables (column 0) and the turn matrices all on.
+  NetworkBuilder& WeightsDemandsTurns() { return NodWgtFld(1).EdgeWgtFld1(2).EdgeWgtFld2(3).DmdFld(0).TurnWgt(); }
   NetworkBuilder& DirectMode(char mode) {
     directMode_ = mode;
     return *this;

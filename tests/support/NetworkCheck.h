@@ -157,6 +157,36 @@ inline void ExpectSameExtColumns(const CLocalNetwork&, const CLocalNetwork&) {} 
 
 }  // namespace network_check
 
+// No table at all: a network never sized, or one whose tables were released.
+inline void ExpectNoTables(const CLocalNetwork& net) {
+  EXPECT_EQ(net.m_pEdgeNod, nullptr);
+  EXPECT_EQ(net.m_pNodConn, nullptr);
+  EXPECT_EQ(net.m_pEdgeWgt1, nullptr);
+  EXPECT_EQ(net.m_pEdgeWgt2, nullptr);
+  EXPECT_EQ(net.m_pNodWgt, nullptr);
+  EXPECT_EQ(net.m_ppTurnWgt, nullptr);
+  EXPECT_EQ(net.m_pNodState, nullptr);
+  EXPECT_EQ(net.m_pUpEdgeState, nullptr);
+  EXPECT_EQ(net.m_pDownEdgeState, nullptr);
+  EXPECT_EQ(net.m_pEdgeDirect, nullptr);
+  EXPECT_EQ(net.m_pNodDmd, nullptr);
+  EXPECT_EQ(net.m_pEdgeDmd, nullptr);
+}
+
+// What a failed ReallocMemory leaves: no tables, every count and setting 0.
+inline void ExpectCleared(const CLocalNetwork& net) {
+  ExpectNoTables(net);
+  EXPECT_EQ(net.m_lNodNum, 0);
+  EXPECT_EQ(net.m_lEdgeNum, 0);
+  EXPECT_EQ(net.m_lNodWgtFld, 0);
+  EXPECT_EQ(net.m_lEdgeWgtFld1, 0);
+  EXPECT_EQ(net.m_lEdgeWgtFld2, 0);
+  EXPECT_EQ(net.m_cDmdFld, 0);
+  EXPECT_EQ(net.m_lTurnWgtFlag, 0);
+  EXPECT_EQ(net.m_lReserve, 0);
+  EXPECT_EQ(net.m_cEdgeDirectMode, 0);
+}
+
 // b holds the same counts, settings and contents as a, in tables of its own
 // (no table pointer shared), open trace bits included.
 inline void ExpectSameNetwork(const CLocalNetwork& a, const CLocalNetwork& b) {

@@ -11,18 +11,7 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkCheck.h"
-
-namespace {
-
-NET_FLGstruct Flag(char cType, std::int32_t lElem, double dPos = 0.0) {
-  NET_FLGstruct f;
-  f.cFlgType = cType;
-  f.lElemID = lElem;
-  f.dPos = dPos;
-  return f;
-}
-
-}  // namespace
+#include "support/Flags.h"
 
 // 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4, with e6
 // split once already (node 5, pieces 7 and 8).

@@ -8,17 +8,10 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/SplitIndex.h"
+#include "support/Flags.h"
 #include "support/NetworkBuilder.h"
 
 namespace {
-
-NET_FLGstruct Flag(char cType, std::int32_t lElem, double dPos = 0.0) {
-  NET_FLGstruct f;
-  f.cFlgType = cType;
-  f.lElemID = lElem;
-  f.dPos = dPos;
-  return f;
-}
 
 struct Piece {
   std::int32_t lEdge;
