@@ -1,0 +1,283 @@
+// The demo end to end: the default town and a small GeoJSON village, traced
+// every way, the picture parsed as XML and the output file read back.
+#include <cpl_minixml.h>
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+#include <ogrsf_frmts.h>
+#include <sys/wait.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "Demo.h"
+
+namespace {
+
+const std::string kVillage = std::string(KELVANE_TRACE_DATA) + "/village.geojson";
+
+struct NOutcome {
+  int iStatus = -1;
+  std::string strOut;
+  std::string strErr;
+  std::int32_t lNods = -1;
+  std::int32_t lEdges = -1;
+  double dDmd = -1.0;
+};
+
+// Runs the demo in process on a command line, as main() would.
+NOutcome RunArgs(std::vector<std::string> args, NDemoRun* pRun = nullptr) {
+  args.insert(args.begin(), "kelvane-trace");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  NOptions opt;
+  std::string strError;
+  NOutcome o;
+  if (!ParseOptions(static_cast<int>(argv.size()), argv.data(), opt, strError)) {
+    o.iStatus = 2;
+    o.strErr = strError;
+    return o;
+  }
+  NDemoRun local;
+  NDemoRun& run = pRun != nullptr ? *pRun : local;
+  std::ostringstream out, err;
+  o.iStatus = RunDemo(opt, out, err, run);
+  o.strOut = out.str();
+  o.strErr = err.str();
+  o.lNods = run.trace.nods.GetSize();
+  o.lEdges = run.trace.edges.GetSize();
+  o.dDmd = run.trace.dDmd;
+  return o;
+}
+
+std::string Temp(const std::string& strName) {
+  return ::testing::TempDir() + "kelvane-trace-" + std::to_string(::getpid()) + "-" + strName;
+}
+
+std::vector<std::string> Village(const std::string& strDir) {
+  return {kVillage, "--oneway-field", "oneway", "--demand-field", "demand", "--blocked-field", "blocked",
+          "--flag", "0.0005,0.00001", "--direction", strDir, "--no-svg"};
+}
+
+// Counts the elements named strTag under node, at any depth.
+int CountTag(const CPLXMLNode* pNode, const char* pszTag) {
+  int n = 0;
+  for (const CPLXMLNode* p = pNode; p != nullptr; p = p->psNext) {
+    if (p->eType == CXT_Element && std::string(p->pszValue) == pszTag) ++n;
+    n += CountTag(p->psChild, pszTag);
+  }
+  return n;
+}
+
+}  // namespace
+
+TEST(TraceDemoTest, DefaultTownTracesTheSameInEveryDirectionAsDrawn) {
+  // Three barriers cut off the south-east corner; one-way streets change what
+  // upstream reaches: the far half of Market Avenue runs away from the flags.
+  const NOutcome down = RunArgs({"--no-svg"});
+  ASSERT_EQ(down.iStatus, 0) << down.strErr;
+  EXPECT_EQ(down.lNods, 28);
+  EXPECT_EQ(down.lEdges, 41);
+  EXPECT_NE(down.strOut.find("network: 26 nodes, 42 edges; flags: 1, barriers: 3"), std::string::npos) << down.strOut;
+  const NOutcome up = RunArgs({"--no-svg", "--direction", "upstream"});
+  EXPECT_EQ(up.lNods, 27);
+  EXPECT_EQ(up.lEdges, 40);
+  const NOutcome conn = RunArgs({"--no-svg", "--direction", "connected"});
+  EXPECT_EQ(conn.lNods, 28);
+  EXPECT_EQ(conn.lEdges, 41);
+  EXPECT_NEAR(down.dDmd, 286.25, 1e-9);
+}
+
+TEST(TraceDemoTest, DefaultPictureIsWellFormedSvgWithEveryLayer) {
+  const std::string strSvg = Temp("town.svg");
+  NDemoRun run;
+  const NOutcome o = RunArgs({"--svg", strSvg}, &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  CPLXMLNode* pRoot = CPLParseXMLFile(strSvg.c_str());
+  ASSERT_NE(pRoot, nullptr) << "not XML: " << strSvg;
+  const CPLXMLNode* pSvg = CPLGetXMLNode(pRoot, "=svg");
+  ASSERT_NE(pSvg, nullptr);
+  // One grey line per edge, one coloured line per visited piece, all flags.
+  int nStreets = 0, nTraced = 0, nFlags = 0, nBarriers = 0;
+  for (const CPLXMLNode* p = pSvg->psChild; p != nullptr; p = p->psNext) {
+    if (p->eType != CXT_Element || std::string(p->pszValue) != "g") continue;
+    const std::string id = CPLGetXMLValue(p, "id", "");
+    if (id == "network") nStreets = CountTag(p->psChild, "polyline");
+    if (id == "traced") nTraced = CountTag(p->psChild, "polyline");
+    if (id == "flags") {
+      nFlags = CountTag(p->psChild, "circle");
+      nBarriers = CountTag(p->psChild, "path");
+    }
+  }
+  EXPECT_EQ(nStreets, 42);
+  EXPECT_EQ(nTraced, 41);
+  EXPECT_EQ(nFlags, 1);
+  EXPECT_EQ(nBarriers, 3);
+  CPLDestroyXMLNode(pRoot);
+  std::remove(strSvg.c_str());
+}
+
+TEST(TraceDemoTest, VillageFixtureHonoursOneWayClosedStreetsAndBridges) {
+  // A street crossing B at a shared vertex; C one-way towards A, leading to
+  // the two-part D; E a bridge over A; F closed; one point feature skipped.
+  NDemoRun run;
+  const NOutcome conn = RunArgs(Village("connected"), &run);
+  ASSERT_EQ(conn.iStatus, 0) << conn.strErr;
+  EXPECT_EQ(run.input.llFeatures, 7);
+  EXPECT_EQ(run.input.llSkipped, 1);
+  EXPECT_TRUE(run.input.bLonLat);
+  EXPECT_EQ(run.demo.nods.size(), 11u);
+  EXPECT_EQ(run.demo.edges.size(), 9u);
+  EXPECT_EQ(conn.lNods, 9);
+  EXPECT_EQ(conn.lEdges, 8);
+  EXPECT_NEAR(conn.dDmd, 55.0, 1e-9);
+  const NOutcome down = RunArgs(Village("downstream"));
+  EXPECT_EQ(down.lNods, 6);
+  EXPECT_EQ(down.lEdges, 5);
+  EXPECT_NEAR(down.dDmd, 30.0, 1e-9);  // A and B only: C leads only towards A
+  const NOutcome up = RunArgs(Village("upstream"));
+  EXPECT_EQ(up.lNods, 9);
+  EXPECT_EQ(up.lEdges, 8);
+}
+
+TEST(TraceDemoTest, BarrierStopsTheTraceAndIsRecorded) {
+  std::vector<std::string> args = Village("connected");
+  args.insert(args.end(), {"--barrier", "0.001,0.0005"});
+  NDemoRun run;
+  const NOutcome o = RunArgs(args, &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  // The upper half of B is cut at the barrier: its node is reached, the far
+  // piece and B's north end are not.
+  EXPECT_EQ(o.lNods, 9);
+  EXPECT_EQ(o.lEdges, 8);
+  EXPECT_EQ(run.trace.lBarrierNods, 1);
+  if (run.trace.bRecorded) {
+    ASSERT_EQ(run.trace.blockedNods.GetSize(), 1);
+    EXPECT_EQ(run.trace.blockedNods.GetAt(0), 13);  // after the 11 nodes, the flag's node then the barrier's
+  }
+}
+
+TEST(TraceDemoTest, WhereFilterAndLayerPickTheFeatures) {
+  std::vector<std::string> args = Village("connected");
+  args.insert(args.end(), {"--where", "name <> 'D'", "--layer", "village"});
+  NDemoRun run;
+  const NOutcome o = RunArgs(args, &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  EXPECT_EQ(run.input.llFeatures, 6);
+  EXPECT_EQ(o.lEdges, 6);
+  const NOutcome bad = RunArgs({kVillage, "--layer", "nowhere", "--no-svg"});
+  EXPECT_EQ(bad.iStatus, 1);
+  EXPECT_NE(bad.strErr.find("no layer named 'nowhere'"), std::string::npos) << bad.strErr;
+  const NOutcome badField = RunArgs({kVillage, "--cost-field", "toll", "--no-svg"});
+  EXPECT_EQ(badField.iStatus, 1);
+  EXPECT_NE(badField.strErr.find("no attribute field named 'toll'"), std::string::npos) << badField.strErr;
+}
+
+TEST(TraceDemoTest, OutputFeaturesCarryTheSourceIdAndTheFractionReached) {
+  const std::string strOut = Temp("village-out.geojson");
+  std::vector<std::string> args = Village("connected");
+  args.insert(args.end(), {"--barrier", "0.001,0.0005", "--out", strOut});
+  const NOutcome o = RunArgs(args);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  GDALDatasetUniquePtr ds(GDALDataset::Open(strOut.c_str(), GDAL_OF_VECTOR));
+  ASSERT_TRUE(ds);
+  OGRLayer* pLayer = ds->GetLayer(0);
+  std::map<GIntBig, double> fraction;
+  for (auto& f : *pLayer) fraction[f->GetFieldAsInteger64("src_fid")] = f->GetFieldAsDouble("fraction");
+  // A, B, C, D; E is a bridge apart from the rest and F is closed.
+  ASSERT_EQ(fraction.size(), 4u);
+  EXPECT_NEAR(fraction[1], 1.0, 1e-9);
+  EXPECT_NEAR(fraction[2], 0.75, 1e-3);  // B's northern quarter lies beyond the barrier
+  EXPECT_NEAR(fraction[4], 1.0, 1e-9);
+  EXPECT_EQ(fraction.count(5), 0u);
+  ds.reset();
+  std::remove(strOut.c_str());
+}
+
+TEST(TraceDemoTest, OutputGoesToGeoPackageAndRefusesUnknownFormats) {
+  const std::string strOut = Temp("town.gpkg");
+  ASSERT_EQ(RunArgs({"--no-svg", "--out", strOut}).iStatus, 0);
+  GDALDatasetUniquePtr ds(GDALDataset::Open(strOut.c_str(), GDAL_OF_VECTOR));
+  ASSERT_TRUE(ds);
+  // Every street of the town but the closed stretch of Church Street.
+  EXPECT_EQ(ds->GetLayer(0)->GetFeatureCount(), 13);
+  ds.reset();
+  std::remove(strOut.c_str());
+  const NOutcome bad = RunArgs({"--no-svg", "--out", Temp("town.txt")});
+  EXPECT_EQ(bad.iStatus, 1);
+  EXPECT_NE(bad.strErr.find(".geojson"), std::string::npos) << bad.strErr;
+}
+
+TEST(TraceDemoTest, PictureStaysXmlWhenTheInputNameHasMarkupCharacters) {
+  const std::string strCopy = Temp("a&b<c>.geojson");
+  {
+    std::ifstream in(kVillage);
+    std::ofstream out(strCopy);
+    out << in.rdbuf();
+  }
+  const std::string strSvg = Temp("markup.svg");
+  const NOutcome o = RunArgs({strCopy, "--flag", "0.0005,0", "--svg", strSvg});
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  CPLXMLNode* pRoot = CPLParseXMLFile(strSvg.c_str());
+  ASSERT_NE(pRoot, nullptr);
+  CPLDestroyXMLNode(pRoot);
+  std::remove(strCopy.c_str());
+  std::remove(strSvg.c_str());
+}
+
+TEST(TraceDemoTest, CsvEdgeListBuildsTheSameKindOfNetwork) {
+  const std::string strCsv = Temp("edges.csv");
+  {
+    std::ofstream csv(strCsv);
+    csv << "id,x1,y1,x2,y2,oneway,households\n"
+           "10,0,0,100,0,no,5\n"
+           "11,100,0,200,0,yes,7\n"
+           "12,100,0,100,100,,\"3\"\n"
+           "13,200,0,100,0,no,1\n";
+  }
+  NDemoRun run;
+  const NOutcome o = RunArgs({strCsv, "--oneway-field", "oneway", "--demand-field", "households", "--flag", "150,0",
+                          "--direction", "upstream", "--no-svg"},
+                         &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  EXPECT_EQ(run.demo.edges.size(), 4u);
+  EXPECT_EQ(run.demo.nods.size(), 4u);
+  // Upstream of the middle of 11 one comes from its start only, and from
+  // everything that leads there; 13 runs parallel, both ways.
+  EXPECT_EQ(o.lEdges, 5);
+  const NOutcome bad = RunArgs({strCsv + ".missing", "--no-svg"});
+  EXPECT_EQ(bad.iStatus, 1);
+  std::remove(strCsv.c_str());
+}
+
+TEST(TraceDemoTest, ProgramExplainsItselfAndRefusesBadCommandLines) {
+  const std::string strProg = KELVANE_TRACE_PROGRAM;
+  const std::string strLog = Temp("help.txt");
+  const int iHelp = std::system((strProg + " --help > " + strLog).c_str());
+  ASSERT_TRUE(WIFEXITED(iHelp));
+  EXPECT_EQ(WEXITSTATUS(iHelp), 0);
+  std::ifstream in(strLog);
+  const std::string help((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* pszOption : {"--layer", "--where", "--cost-field", "--oneway-field", "--demand-field",
+                                "--blocked-field", "--csv", "--lonlat", "--snap", "--flag", "--flag-edge",
+                                "--barrier", "--barrier-edge", "--direction", "--svg", "--no-svg", "--out",
+                                "--list-edges", "--timing", "--quiet"})
+    EXPECT_NE(help.find(pszOption), std::string::npos) << pszOption;
+  std::remove(strLog.c_str());
+  const int iBad = std::system((strProg + " --frobnicate 2> /dev/null").c_str());
+  ASSERT_TRUE(WIFEXITED(iBad));
+  EXPECT_EQ(WEXITSTATUS(iBad), 2);
+  EXPECT_EQ(RunArgs({"--flag", "12"}).iStatus, 2);
+  EXPECT_EQ(RunArgs({"--direction", "sideways"}).iStatus, 2);
+  EXPECT_EQ(RunArgs({"--flag-edge", "3"}).iStatus, 2);
+}
+
+TEST(TraceDemoTest, TimingNamesEveryStage) {
+  const NOutcome o = RunArgs({"--no-svg", "--timing"});
+  for (const char* pszStage : {"parse", "build", "map flags", "trace", "draw"})
+    EXPECT_NE(o.strOut.find(std::string("time ") + pszStage + ":"), std::string::npos) << pszStage;
+}
