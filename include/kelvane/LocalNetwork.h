@@ -184,8 +184,12 @@ class KELVANE_API CLocalNetwork {
   std::int32_t m_lNodTraceBytes;   // node trace bytes while a trace is open, else 0
   std::int32_t m_lEdgeTraceBytes;  // edge trace bytes while a trace is open, else 0
 #if !KELVANE_FIRST_GENERATION      // the first generation keeps no recorders
-  CMyTrace m_BlockedNod;           // blocked nodes met by the connectivity queries
-  CMyTrace m_BlockedEdge;          // blocked edges met by the connectivity queries
+  // Blocked nodes and edges met by the connectivity queries, since
+  // ReallocMemory started them at the counts of that moment. Elements flag
+  // mapping adds later are beyond that size and go unrecorded until the host
+  // writes the new count into m_lElemNum and calls StartTrace again.
+  CMyTrace m_BlockedNod;
+  CMyTrace m_BlockedEdge;
   CSmartArray<std::int32_t> m_ExtEdgeWgtFld;  // host column ids of the extra edge weights
 #endif
 
