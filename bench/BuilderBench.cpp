@@ -91,33 +91,8 @@ void BM_FillByHand(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * d.Edges());
 }
 
-void BM_NetworkBuilder(benchmark::State& state) {
-  const HostData& d = Data();
-  for (auto _ : state) {
-    CNetworkBuilder b;
-    b.Reserve(d.Edges());
-    b.SetNodNum(d.Nods());
-    b.SetEdgeWgtFld1(0);
-    b.SetDmdFld(0);
-    NWeightVal_stru w;
-    w.cType = 4;
-    for (std::size_t i = 0; i < d.ends.size(); ++i) {
-      const std::int32_t e = b.AddEdge(d.ends[i].lFromNod, d.ends[i].lToNod);
-      w.dVal = d.lengths[i];
-      b.SetEdgeWgt1(e, w);
-      b.SetEdgeDmd(e, d.demand[i]);
-    }
-    CLocalNetwork net;
-    if (b.Build(net) != 1) state.SkipWithError("build failed");
-    benchmark::DoNotOptimize(net.m_pNodConn);
-  }
-  state.SetItemsProcessed(state.iterations() * d.Edges());
-}
-
-// Build alone, from a builder the host filled beforehand.
-void BM_NetworkBuilderBuildOnly(benchmark::State& state) {
-  const HostData& d = Data();
-  CNetworkBuilder b;
+// What a host hands the builder: every edge with its length and demand.
+void AddHostData(CNetworkBuilder& b, const HostData& d) {
   b.Reserve(d.Edges());
   b.SetNodNum(d.Nods());
   b.SetEdgeWgtFld1(0);
@@ -130,6 +105,25 @@ void BM_NetworkBuilderBuildOnly(benchmark::State& state) {
     b.SetEdgeWgt1(e, w);
     b.SetEdgeDmd(e, d.demand[i]);
   }
+}
+
+void BM_NetworkBuilder(benchmark::State& state) {
+  const HostData& d = Data();
+  for (auto _ : state) {
+    CNetworkBuilder b;
+    AddHostData(b, d);
+    CLocalNetwork net;
+    if (b.Build(net) != 1) state.SkipWithError("build failed");
+    benchmark::DoNotOptimize(net.m_pNodConn);
+  }
+  state.SetItemsProcessed(state.iterations() * d.Edges());
+}
+
+// Build alone, from a builder the host filled beforehand.
+void BM_NetworkBuilderBuildOnly(benchmark::State& state) {
+  const HostData& d = Data();
+  CNetworkBuilder b;
+  AddHostData(b, d);
   for (auto _ : state) {
     CLocalNetwork net;
     if (b.Build(net) != 1) state.SkipWithError("build failed");
