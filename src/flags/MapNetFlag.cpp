@@ -30,6 +30,38 @@ bool IsMappable(const CLocalNetwork& net, const MapLimits& limits, const NET_FLG
   return ends.lFromNod >= 1 && ends.lFromNod <= limits.lNods && ends.lToNod >= 1 && ends.lToNod <= limits.lNods;
 }
 
+// An edge flag on its way to its group: (edge << 32 | input index), position.
+struct Keyed {
+  std::uint64_t key;
+  double dPos;
+};
+
+// Orders the keys by edge, and within an edge by input index. Many keys go
+// through two counting passes over the edge's 16-bit halves, each stable, so
+// the input order the keys were made in survives within an edge; few keys
+// are cheaper to compare.
+void SortByEdge(std::vector<Keyed>& keys) {
+  constexpr std::size_t kRadixFrom = 4096;
+  if (keys.size() < kRadixFrom) {
+    std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+    return;
+  }
+  std::vector<Keyed> sorted(keys.size());
+  std::vector<std::size_t> start(std::size_t{1} << 16);
+  for (int shift = 32; shift < 64; shift += 16) {
+    std::fill(start.begin(), start.end(), 0);
+    for (const Keyed& k : keys) ++start[(k.key >> shift) & 0xffffu];
+    std::size_t at = 0;
+    for (std::size_t& n : start) {
+      const std::size_t count = n;
+      n = at;
+      at += count;
+    }
+    for (const Keyed& k : keys) sorted[start[(k.key >> shift) & 0xffffu]++] = k;
+    keys.swap(sorted);
+  }
+}
+
 // Groups the mappable edge flags by edge, orders each group and splits the
 // edges in ascending order. nodOfFlag[j] receives the new node of flag j.
 void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t nFlags, std::int32_t* nodOfFlag,
@@ -41,10 +73,6 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   // Edge flags keyed by (edge, input index): sorted, the keys give the groups
   // in ascending edge order with each group's flags in input order. The
   // position rides along, so the flags are read once, in input order.
-  struct Keyed {
-    std::uint64_t key;
-    double dPos;
-  };
   std::vector<Keyed> keys;
   for (std::int32_t j = 0; j < nFlags; ++j) {
     const NET_FLGstruct* flag = &flags[j];
@@ -52,7 +80,7 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
     keys.push_back(Keyed{static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j), flag->dPos});
   }
   if (keys.empty()) return;
-  std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+  SortByEdge(keys);
 
   // --- Ordering. Every group's flags are sorted by position in place, in one
   // array laid out group after group.
