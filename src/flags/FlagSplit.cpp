@@ -215,11 +215,7 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
   // new nodes cost no million allocations.
   for (std::int32_t k = 0; k < count; ++k) {
     std::int32_t* list = net.m_pNodConn != nullptr ? kelvane::AllocConnList(net.m_pNodConn, 2) : nullptr;
-    if (list == nullptr) {
-      for (std::int32_t* made : m_lists) FreeTable(made);
-      m_lists.clear();
-      throw std::bad_alloc();
-    }
+    if (list == nullptr) throw std::bad_alloc();
     m_lists.push_back(list);
   }
 
@@ -257,11 +253,8 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
     if (HasEntry(net.m_pNodConn, lNod)) {
       net.m_pNodConn[lNod - 1].sConnNum = 2;
       net.m_pNodConn[lNod - 1].pConnEdge = list;
-    } else {
-      FreeTable(list);
     }
   }
-  m_lists.clear();
 
   const NEdgeNod_stru ends = net.m_pEdgeNod[lEdge - 1];
   const std::int32_t lFirst = m_pieces.front();

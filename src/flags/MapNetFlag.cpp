@@ -67,7 +67,7 @@ void SortByEdge(std::vector<Keyed>& keys) {
 void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t nFlags, std::int32_t* nodOfFlag,
                   CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   MapLimits limits;
-  limits.lEdges = std::min(kelvane::EdgeStateBound(net), kelvane::Bound(net.m_lEdgeNum, net.m_pEdgeNod));
+  limits.lEdges = kelvane::EdgeEndBound(net);
   limits.lNods = kelvane::NodBound(net);
 
   // Edge flags keyed by (edge, input index): sorted, the keys give the groups
@@ -77,7 +77,8 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   for (std::int32_t j = 0; j < nFlags; ++j) {
     const NET_FLGstruct* flag = &flags[j];
     if (flag->cFlgType != 2 || !IsMappable(net, limits, *flag)) continue;
-    keys.push_back(Keyed{static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j), flag->dPos});
+    const std::uint64_t key = static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j);
+    keys.push_back(Keyed{key, flag->dPos});
   }
   if (keys.empty()) return;
   SortByEdge(keys);
@@ -115,7 +116,9 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   tempEdges.ReserveBack(static_cast<std::int32_t>(nPieces));
   kelvane::CEdgeSplitter splitter(net);
   splitter.Reserve(static_cast<std::int32_t>(maxGroup));
-  if (CNetworkAccess::AppendElemS(net, static_cast<std::int32_t>(nEdgeFlags), static_cast<std::int32_t>(nPieces)) != 1) return;
+  const auto lNodAdd = static_cast<std::int32_t>(nEdgeFlags);
+  const auto lEdgeAdd = static_cast<std::int32_t>(nPieces);
+  if (CNetworkAccess::AppendElemS(net, lNodAdd, lEdgeAdd) != 1) return;
 
   // Each split completes or throws having changed nothing, so a failure leaves
   // the groups before it split and the rest whole.
@@ -128,10 +131,11 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
 }
 
 // Writes the output flags in one pass, in input order: each mapped flag as a
-// node flag on its new node, every other flag as it came. A host may pass one
-// list as input and output; then only the mapped records are rewritten. The
-// room for the output was reserved before, so nothing here allocates.
-void WriteOutputFlags(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGstruct>& out,
+// node flag on its new node, every other flag (from `flags`, the input) as it
+// came. When the host passed one list as input and output (inPlace), only the
+// mapped records are rewritten. The room for the output was reserved before,
+// so nothing here allocates.
+void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_FLGstruct>& out,
                       const std::vector<std::int32_t>& nodOfFlag) {
   const std::int32_t n = static_cast<std::int32_t>(nodOfFlag.size());
   // Built from zero bytes, padding included, so no stale stack bytes reach the
@@ -139,7 +143,7 @@ void WriteOutputFlags(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGs
   NET_FLGstruct nodFlag;
   std::memset(static_cast<void*>(&nodFlag), 0, sizeof nodFlag);
   nodFlag.cFlgType = 1;
-  if (&out == &in) {
+  if (inPlace) {
     for (std::int32_t j = 0; j < n; ++j) {
       if (nodOfFlag[static_cast<std::size_t>(j)] == 0) continue;
       nodFlag.lElemID = nodOfFlag[static_cast<std::size_t>(j)];
@@ -147,12 +151,11 @@ void WriteOutputFlags(const CSmartArray<NET_FLGstruct>& in, CSmartArray<NET_FLGs
     }
     return;
   }
-  const NET_FLGstruct* src = n == 0 ? nullptr : const_cast<CSmartArray<NET_FLGstruct>&>(in).GetPtr(0);
   NET_FLGstruct* dst = out.ReserveBack(n);
   for (std::int32_t j = 0; j < n; ++j) {
     const std::int32_t lNod = nodOfFlag[static_cast<std::size_t>(j)];
     if (lNod == 0) {
-      std::memcpy(static_cast<void*>(&dst[j]), &src[j], sizeof(NET_FLGstruct));
+      std::memcpy(static_cast<void*>(&dst[j]), &flags[j], sizeof(NET_FLGstruct));
     } else {
       nodFlag.lElemID = lNod;
       dst[j] = nodFlag;
@@ -189,9 +192,9 @@ std::int32_t CLocalNetwork::MapNetFlag(const CSmartArray<NET_FLGstruct>& in, CSm
     MapEdgeFlags(*this, flags, nFlags, nodOfFlag.data(), tempEdges, newNods);
   } catch (...) {
     // Groups split so far stay split; their flags sit on their nodes.
-    WriteOutputFlags(in, out, nodOfFlag);
+    WriteOutputFlags(flags, &out == &in, out, nodOfFlag);
     throw;
   }
-  WriteOutputFlags(in, out, nodOfFlag);
+  WriteOutputFlags(flags, &out == &in, out, nodOfFlag);
   return 1;
 }

@@ -42,7 +42,7 @@ std::int32_t ConnSideEdgeS(CLocalNetwork& net, std::int32_t lNod, CSmartArray<st
   const std::int32_t n = kelvane::ConnBound(conn);
   if (n == 0) return 1;
   const std::int32_t edgeBound = kelvane::EdgeStateBound(net);
-  const std::int32_t nodBound = Bound(edgeBound, net.m_pEdgeNod);  // edges whose end nodes can be read
+  const std::int32_t nodBound = kelvane::EdgeEndBound(net);  // edges whose end nodes can be read
   const char* state = side == Side::kUp ? net.m_pUpEdgeState : net.m_pDownEdgeState;
   std::int32_t* out = edges.ReserveBack(n);
   std::int32_t kept = 0;
@@ -127,7 +127,7 @@ std::int32_t CLocalNetwork::SetEdgeDirect(std::int32_t lEdge, char cDirect) {
 
 std::int32_t CLocalNetwork::GetEdgeFromToNod(std::int32_t lEdge, std::int32_t& lFrom, std::int32_t& lTo) {
   std::int32_t e = AbsEdge(lEdge);
-  if (e < 1 || e > Bound(kelvane::EdgeStateBound(*this), m_pEdgeNod)) return 0;
+  if (e < 1 || e > kelvane::EdgeEndBound(*this)) return 0;
   if (m_pUpEdgeState[e - 1] == 1 && m_pDownEdgeState[e - 1] == 1) {
     lFrom = 0;
     lTo = 0;

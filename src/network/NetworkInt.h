@@ -71,6 +71,9 @@ inline std::int32_t EdgeStateBound(const CLocalNetwork& net) {
   return Bound(Bound(net.m_lEdgeNum, net.m_pUpEdgeState), net.m_pDownEdgeState);
 }
 
+// Edges 1 to this bound have both states and their end nodes.
+inline std::int32_t EdgeEndBound(const CLocalNetwork& net) { return Bound(EdgeStateBound(net), net.m_pEdgeNod); }
+
 // Entries of a node's connection list that may be read: its count, cut to the
 // list's real length; 0 for a count of 0 or less or a missing list.
 inline std::int32_t ConnBound(const NNodConn_stru& conn) {

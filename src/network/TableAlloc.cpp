@@ -23,19 +23,15 @@ bool InjectFailure() {
 constexpr bool InjectFailure() { return false; }
 #endif
 
-// Header plus count x width bytes, or 0 when that does not fit in size_t.
+// Header plus count x width bytes, or 0 when that does not fit in size_t or
+// the count does not fit in the count word.
 std::size_t TableBytes(std::size_t count, std::size_t width) {
+  if (count > kCountMask) return 0;
   if (width != 0 && count > (static_cast<std::size_t>(-1) - kTableHeader) / width) return 0;
   return kTableHeader + count * width;
 }
 
 unsigned char* Block(void* table) { return static_cast<unsigned char*>(table) - kTableHeader; }
-
-std::uint64_t CountWord(const void* table) {
-  std::uint64_t word;
-  std::memcpy(&word, static_cast<const unsigned char*>(table) - sizeof word, sizeof word);
-  return word;
-}
 
 void SetCountWord(void* table, std::uint64_t word) {
   std::memcpy(static_cast<unsigned char*>(table) - sizeof word, &word, sizeof word);
@@ -75,9 +71,10 @@ void FreeArena(ListArena* arena) {
 }
 
 // Bytes a list of count entries takes in the arena: its count word and the
-// entries, rounded to keep the next count word aligned; 0 on overflow.
+// entries, rounded to keep the next count word aligned; 0 when the count does
+// not fit in the count word.
 std::size_t ListBytes(std::size_t count) {
-  if (count > (static_cast<std::size_t>(-1) - 16) / sizeof(std::int32_t)) return 0;
+  if (count > kCountMask) return 0;
   return (sizeof(std::uint64_t) + count * sizeof(std::int32_t) + 7) & ~std::size_t{7};
 }
 
@@ -87,7 +84,6 @@ void* AllocTable(std::size_t count, std::size_t width) {
   std::size_t bytes = TableBytes(count, width);
   if (bytes == 0 || InjectFailure()) return nullptr;
   // calloc hands out fresh pages already zero, so large tables are not written twice.
-  if (count > kCountMask) return nullptr;
   void* block = std::calloc(1, bytes);
   if (block == nullptr) return nullptr;
   void* table = static_cast<unsigned char*>(block) + kTableHeader;

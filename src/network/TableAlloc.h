@@ -37,12 +37,16 @@ void* AllocTable(std::size_t count, std::size_t width);
 // null is allowed.
 void FreeTable(void* table);
 
-// Entries of a table or list, 0 for null.
-inline std::size_t TableEntries(const void* table) {
-  if (table == nullptr) return 0;
+// The word in front of entry 0 of a table or list: its entry count and marks.
+inline std::uint64_t CountWord(const void* table) {
   std::uint64_t word;
   __builtin_memcpy(&word, static_cast<const unsigned char*>(table) - sizeof word, sizeof word);
-  return static_cast<std::size_t>(word & kCountMask);
+  return word;
+}
+
+// Entries of a table or list, 0 for null.
+inline std::size_t TableEntries(const void* table) {
+  return table == nullptr ? 0 : static_cast<std::size_t>(CountWord(table) & kCountMask);
 }
 
 // A zero-filled connection list of count entries for a node of connTable,
