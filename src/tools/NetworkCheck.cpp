@@ -161,7 +161,7 @@ void CheckList(CFindings& out, const CLocalNetwork& net, NScope_stru& sc, std::i
   }
   for (std::int32_t k = 0; k < nRead; ++k) {
     const std::int32_t entry = conn.pConnEdge[k];
-    const std::int32_t e = entry == INT32_MIN ? 0 : (entry < 0 ? -entry : entry);
+    const std::int32_t e = kelvane::AbsEdge(entry);
     if (e < 1 || e > sc.lEdges) {
       out.Add(NElemKind::Node, v, Format("node %d: connection entry %d names no edge", v, entry));
     } else if (e > sc.lEdgeOk) {

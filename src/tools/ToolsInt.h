@@ -20,7 +20,7 @@
 namespace kelvane {
 namespace tools {
 
-constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;
+using kelvane::kFirstGeneration;
 
 // printf-style formatting of one short sentence (cut at 511 bytes).
 template <class... A>
