@@ -98,6 +98,45 @@ class Networks {
     return static_cast<std::int64_t>(tail);
   }
 
+  // --- The library's own tables read inline: what their layout alone costs ---
+  // The same questions the calls answer (node blocked, edge blocked both ways,
+  // end nodes, a visit bit per node and per edge), asked of the public tables
+  // directly with no call and no range test. No implementation behind the
+  // calls can touch less memory than this, so it bounds the library's search.
+  std::int64_t TablesSearch() {
+    CLocalNetwork& net = Library();
+    const std::size_t nodes = static_cast<std::size_t>(graph_.nodes);
+    nodBits_.assign((nodes + 7) / 8, 0);
+    edgeBits_.assign((static_cast<std::size_t>(graph_.Edges()) + 7) / 8, 0);
+    std::size_t head = 0, tail = 0;
+    auto mark = [](std::vector<unsigned char>& bits, std::int32_t k) {
+      bits[static_cast<std::size_t>(k - 1) >> 3] |= static_cast<unsigned char>(1u << ((k - 1) & 7));
+    };
+    auto marked = [](const std::vector<unsigned char>& bits, std::int32_t k) {
+      return (bits[static_cast<std::size_t>(k - 1) >> 3] >> ((k - 1) & 7)) & 1u;
+    };
+    mark(nodBits_, graph_.source);
+    queue_[tail++] = graph_.source;
+    while (head < tail) {
+      const std::int32_t nod = queue_[head++];
+      if (net.m_pNodState[nod - 1] == 1) continue;
+      const NNodConn_stru& conn = net.m_pNodConn[nod - 1];
+      for (std::int32_t i = 0; i < conn.sConnNum; ++i) {
+        const std::int32_t entry = conn.pConnEdge[i];
+        const std::int32_t edge = entry < 0 ? -entry : entry;
+        if (net.m_pUpEdgeState[edge - 1] == 1 && net.m_pDownEdgeState[edge - 1] == 1) continue;
+        const NEdgeNod_stru& ends = net.m_pEdgeNod[edge - 1];
+        mark(edgeBits_, edge);
+        const std::int32_t other = ends.lFromNod == nod ? ends.lToNod : ends.lFromNod;
+        if (!marked(nodBits_, other)) {
+          mark(nodBits_, other);
+          queue_[tail++] = other;
+        }
+      }
+    }
+    return static_cast<std::int64_t>(tail);
+  }
+
   // --- Plain CSR with a byte per node: the practical limit ---
   std::int64_t CsrSearch() {
     const std::size_t nodes = static_cast<std::size_t>(graph_.nodes);
@@ -236,6 +275,7 @@ class Networks {
 
   std::vector<std::int32_t> queue_;
   std::vector<unsigned char> visited_;
+  std::vector<unsigned char> nodBits_, edgeBits_;
   std::vector<boost::default_color_type> colors_;
 
   std::unique_ptr<CLocalNetwork> net_;
@@ -269,6 +309,10 @@ void BM_TraceLibrary(benchmark::State& state) {
   RunSearch(state, "library", [](Networks& n) { return n.LibrarySearch(); });
 }
 
+void BM_TraceTablesInline(benchmark::State& state) {
+  RunSearch(state, "tables inline", [](Networks& n) { return n.TablesSearch(); });
+}
+
 void BM_TraceCsr(benchmark::State& state) {
   RunSearch(state, "CSR", [](Networks& n) { return n.CsrSearch(); });
 }
@@ -298,6 +342,8 @@ void RegisterAll() {
       const std::vector<std::int64_t> args = {side, permuted};
       const benchmark::TimeUnit unit = side >= 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
       benchmark::RegisterBenchmark("BM_TraceLibrary", BM_TraceLibrary)->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
+      benchmark::RegisterBenchmark("BM_TraceTablesInline", BM_TraceTablesInline)
+          ->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
       benchmark::RegisterBenchmark("BM_TraceCsr", BM_TraceCsr)->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
       benchmark::RegisterBenchmark("BM_TraceBoostAdjacencyList", BM_TraceBoostAdjacencyList)
           ->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
