@@ -201,7 +201,7 @@ void CEdgeSplitter::Reserve(std::int32_t lMaxFlags) {
   m_pieces.reserve(n + 1);
 }
 
-void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count, std::int32_t* nodOfFlag,
+void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count,
                           CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   CLocalNetwork& net = m_net;
   m_lists.clear();
@@ -228,7 +228,6 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
       const std::int32_t lNod = CNetworkAccess::AppendNod(net);
       m_nods.push_back(lNod);
       newNods.Add(lNod);
-      nodOfFlag[flags[k].lIndex] = lNod;
       dFraction = flags[k].dPos - dPrev;
       dPrev = flags[k].dPos;
     } else {

@@ -15,6 +15,7 @@ namespace kelvane {
 struct FlagSortEntry {
   double dPos;          // fraction along the edge from its from node
   std::int32_t lIndex;  // index of the flag in the caller's input list
+  std::int32_t lEdge;   // the edge it lies on (fills what would be padding)
 };
 
 // Orders entries[0 .. count - 1] by position with a partition-exchange sort.
@@ -48,12 +49,12 @@ class CEdgeSplitter {
 
   // Cuts lEdge at flags[0 .. count - 1], sorted by position: one node per
   // flag, count + 1 pieces, connection lists rewired, lEdge marked deleted.
-  // Each flag's node goes to nodOfFlag at the flag's input index; the pieces
-  // go to tempEdges and the nodes to newNods, in the order made.
+  // The nodes go to newNods, one per flag in the order of flags, and the
+  // pieces to tempEdges, in the order made.
   // REQUIRES: lEdge is a live edge of the network whose end nodes exist; room
   // for the nodes and pieces was made with AppendElemS; the three lists have
   // the capacity (so their Add cannot throw); count <= the reserved size.
-  void Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count, std::int32_t* nodOfFlag,
+  void Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count,
              CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods);
 
  private:

@@ -22,44 +22,50 @@ struct MapLimits {
   std::int32_t lNods;   // nodes 1 to this have a state and a connection record
 };
 
-bool IsMappable(const CLocalNetwork& net, const MapLimits& limits, const NET_FLGstruct& flag) {
-  const std::int32_t e = flag.lElemID;
-  if (e < 1 || e > limits.lEdges || std::isnan(flag.dPos)) return false;
+// Whether a flag on edge e (1 to limits.lEdges) can be mapped: the edge is not
+// deleted and both its end nodes have their entries. Read per edge, once the
+// flags are in edge order, so the tables are read front to back.
+bool IsMappableEdge(const CLocalNetwork& net, const MapLimits& limits, std::int32_t e) {
   if (net.m_pUpEdgeState[e - 1] == 2 && net.m_pDownEdgeState[e - 1] == 2) return false;
   const NEdgeNod_stru& ends = net.m_pEdgeNod[e - 1];
   return ends.lFromNod >= 1 && ends.lFromNod <= limits.lNods && ends.lToNod >= 1 && ends.lToNod <= limits.lNods;
 }
 
-// An edge flag on its way to its group: (edge << 32 | input index), position.
-struct Keyed {
-  std::uint64_t key;
-  double dPos;
-};
-
-// Orders the keys by edge, and within an edge by input index. Many keys go
-// through two counting passes over the edge's 16-bit halves, each stable, so
-// the input order the keys were made in survives within an edge; few keys
-// are cheaper to compare.
-void SortByEdge(std::vector<Keyed>& keys) {
+// Orders the entries by edge, and within an edge keeps the order they came
+// in. Many entries go through two counting passes over the edge's 16-bit
+// halves, each stable; few are cheaper to compare.
+void SortByEdge(std::vector<kelvane::FlagSortEntry>& entries) {
+  using kelvane::FlagSortEntry;
   constexpr std::size_t kRadixFrom = 4096;
-  if (keys.size() < kRadixFrom) {
-    std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+  if (entries.size() < kRadixFrom) {
+    std::sort(entries.begin(), entries.end(), [](const FlagSortEntry& a, const FlagSortEntry& b) {
+      return a.lEdge != b.lEdge ? a.lEdge < b.lEdge : a.lIndex < b.lIndex;
+    });
     return;
   }
-  std::vector<Keyed> sorted(keys.size());
+  std::vector<FlagSortEntry> sorted(entries.size());
   std::vector<std::size_t> start(std::size_t{1} << 16);
-  for (int shift = 32; shift < 64; shift += 16) {
+  for (int shift = 0; shift < 32; shift += 16) {
+    auto digit = [shift](const FlagSortEntry& f) { return (static_cast<std::uint32_t>(f.lEdge) >> shift) & 0xffffu; };
     std::fill(start.begin(), start.end(), 0);
-    for (const Keyed& k : keys) ++start[(k.key >> shift) & 0xffffu];
+    for (const FlagSortEntry& f : entries) ++start[digit(f)];
     std::size_t at = 0;
     for (std::size_t& n : start) {
       const std::size_t count = n;
       n = at;
       at += count;
     }
-    for (const Keyed& k : keys) sorted[start[(k.key >> shift) & 0xffffu]++] = k;
-    keys.swap(sorted);
+    for (const FlagSortEntry& f : entries) sorted[start[digit(f)]++] = f;
+    entries.swap(sorted);
   }
+}
+
+// Node k of newNods was made for entries[k]: each goes to its flag's input index.
+void HandNodsToFlags(const std::vector<kelvane::FlagSortEntry>& entries, CSmartArray<std::int32_t>& newNods,
+                     std::int32_t* nodOfFlag) {
+  const std::int32_t n = newNods.GetSize();
+  const std::int32_t* nods = n == 0 ? nullptr : newNods.GetPtr(0);
+  for (std::int32_t k = 0; k < n; ++k) nodOfFlag[entries[static_cast<std::size_t>(k)].lIndex] = nods[k];
 }
 
 // Groups the mappable edge flags by edge, orders each group and splits the
@@ -70,37 +76,38 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   limits.lEdges = kelvane::EdgeEndBound(net);
   limits.lNods = kelvane::NodBound(net);
 
-  // Edge flags keyed by (edge, input index): sorted, the keys give the groups
-  // in ascending edge order with each group's flags in input order. The
-  // position rides along, so the flags are read once, in input order.
-  std::vector<Keyed> keys;
+  // The edge flags in input order, then grouped by edge: the groups come in
+  // ascending edge order, each with its flags in input order.
+  std::vector<kelvane::FlagSortEntry> entries;
+  entries.reserve(static_cast<std::size_t>(nFlags));
   for (std::int32_t j = 0; j < nFlags; ++j) {
-    const NET_FLGstruct* flag = &flags[j];
-    if (flag->cFlgType != 2 || !IsMappable(net, limits, *flag)) continue;
-    const std::uint64_t key = static_cast<std::uint64_t>(flag->lElemID) << 32 | static_cast<std::uint32_t>(j);
-    keys.push_back(Keyed{key, flag->dPos});
+    const NET_FLGstruct& flag = flags[j];
+    const std::int32_t e = flag.lElemID;
+    if (flag.cFlgType != 2 || e < 1 || e > limits.lEdges || std::isnan(flag.dPos)) continue;
+    entries.push_back(kelvane::FlagSortEntry{flag.dPos, j, e});
   }
-  if (keys.empty()) return;
-  SortByEdge(keys);
+  SortByEdge(entries);
 
-  // --- Ordering. Every group's flags are sorted by position in place, in one
-  // array laid out group after group.
-  const std::size_t nEdgeFlags = keys.size();
-  std::vector<kelvane::FlagSortEntry> entries(nEdgeFlags);
-  std::vector<std::size_t> groupStart;  // index in entries of each group's first flag
-  for (std::size_t k = 0; k < nEdgeFlags; ++k) {
-    const auto j = static_cast<std::int32_t>(keys[k].key & 0xffffffffu);
-    entries[k] = kelvane::FlagSortEntry{keys[k].dPos, j};
-    if (k == 0 || keys[k].key >> 32 != keys[k - 1].key >> 32) groupStart.push_back(k);
-  }
-  const std::size_t nGroups = groupStart.size();
-  groupStart.push_back(nEdgeFlags);
+  // --- Ordering. The groups of edges that can be split close up at the
+  // front, each sorted by position in place.
+  std::size_t nEdgeFlags = 0;
+  std::size_t nGroups = 0;
   std::size_t maxGroup = 0;
-  for (std::size_t g = 0; g < nGroups; ++g) {
-    const std::size_t n = groupStart[g + 1] - groupStart[g];
-    kelvane::SortFlagsByPos(&entries[groupStart[g]], static_cast<std::int32_t>(n));
-    maxGroup = std::max(maxGroup, n);
+  for (std::size_t k = 0; k < entries.size();) {
+    const std::int32_t e = entries[k].lEdge;
+    std::size_t end = k + 1;
+    while (end < entries.size() && entries[end].lEdge == e) ++end;
+    if (IsMappableEdge(net, limits, e)) {
+      const std::size_t first = nEdgeFlags;
+      while (k < end) entries[nEdgeFlags++] = entries[k++];
+      kelvane::SortFlagsByPos(&entries[first], static_cast<std::int32_t>(nEdgeFlags - first));
+      maxGroup = std::max(maxGroup, nEdgeFlags - first);
+      ++nGroups;
+    }
+    k = end;
   }
+  if (nEdgeFlags == 0) return;
+  entries.resize(nEdgeFlags);
 
   // --- Splitting. One node per edge flag, one piece per flag plus one per
   // edge. Counts past 32 bits could never have tables: that is an allocation
@@ -121,13 +128,22 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   if (CNetworkAccess::AppendElemS(net, lNodAdd, lEdgeAdd) != 1) return;
 
   // Each split completes or throws having changed nothing, so a failure leaves
-  // the groups before it split and the rest whole.
-  for (std::size_t g = 0; g < nGroups; ++g) {
-    const std::size_t first = groupStart[g];
-    const auto lEdge = static_cast<std::int32_t>(keys[first].key >> 32);
-    splitter.Split(lEdge, &entries[first], static_cast<std::int32_t>(groupStart[g + 1] - first), nodOfFlag,
-                   tempEdges, newNods);
+  // the groups before it split and the rest whole. The new nodes go to newNods
+  // in entry order; they are handed to their flags afterwards, in one pass of
+  // its own (interleaved with the splits, those scattered stores stall them).
+  try {
+    for (std::size_t first = 0; first < nEdgeFlags;) {
+      const std::int32_t e = entries[first].lEdge;
+      std::size_t end = first + 1;
+      while (end < nEdgeFlags && entries[end].lEdge == e) ++end;
+      splitter.Split(e, &entries[first], static_cast<std::int32_t>(end - first), tempEdges, newNods);
+      first = end;
+    }
+  } catch (...) {
+    HandNodsToFlags(entries, newNods, nodOfFlag);
+    throw;
   }
+  HandNodsToFlags(entries, newNods, nodOfFlag);
 }
 
 // Writes the output flags in one pass, in input order: each mapped flag as a

@@ -81,10 +81,25 @@ TEST(MapNetFlagFaultTest, EveryEdgeIsFullySplitOrUntouchedWhenMemoryRunsOut) {
     EXPECT_EQ(nods.GetSize(), splitFlags);
     EXPECT_EQ(temps.GetSize(), splitPieces);
     ASSERT_EQ(out.GetSize(), static_cast<std::int32_t>(flags.size()));
+    // A mapped flag names a new node between two pieces of its own edge.
+    std::vector<std::int32_t> sourceOf(static_cast<std::size_t>(net.m_lEdgeNum) + 1, 0);
+    for (std::int32_t k = 0; k < temps.GetSize(); ++k) {
+      sourceOf[static_cast<std::size_t>(temps.GetAt(k).lTempEdgeID)] = temps.GetAt(k).lEdgeID;
+    }
     for (std::int32_t i = 0; i < out.GetSize(); ++i) {
       const NET_FLGstruct f = out.GetAt(i);
-      const bool split = net.m_pUpEdgeState[flags[static_cast<std::size_t>(i)].lElemID - 1] == 2;
+      const std::int32_t edge = flags[static_cast<std::size_t>(i)].lElemID;
+      const bool split = net.m_pUpEdgeState[edge - 1] == 2;
       EXPECT_EQ(f.cFlgType, split ? 1 : 2) << "flag " << i;
+      if (!split) continue;
+      ASSERT_GT(f.lElemID, 6) << "flag " << i;
+      ASSERT_LE(f.lElemID, net.m_lNodNum) << "flag " << i;
+      const NNodConn_stru& conn = net.m_pNodConn[f.lElemID - 1];
+      ASSERT_EQ(conn.sConnNum, 2) << "flag " << i;
+      for (int k = 0; k < 2; ++k) {
+        const std::int32_t piece = conn.pConnEdge[k] < 0 ? -conn.pConnEdge[k] : conn.pConnEdge[k];
+        EXPECT_EQ(sourceOf[static_cast<std::size_t>(piece)], edge) << "flag " << i;
+      }
     }
     if (succeeded) {
       EXPECT_EQ(splitFlags, 6);
