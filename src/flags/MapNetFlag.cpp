@@ -168,13 +168,17 @@ void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_
     return;
   }
   NET_FLGstruct* dst = out.ReserveBack(n);
+  // One clear of the whole list, then the fields of each node flag that are
+  // not zero: a large clear streams past the caches, where record-by-record
+  // stores would first read every line they fill.
+  if (n > 0) std::memset(static_cast<void*>(dst), 0, static_cast<std::size_t>(n) * sizeof(NET_FLGstruct));
   for (std::int32_t j = 0; j < n; ++j) {
     const std::int32_t lNod = nodOfFlag[static_cast<std::size_t>(j)];
     if (lNod == 0) {
       std::memcpy(static_cast<void*>(&dst[j]), &flags[j], sizeof(NET_FLGstruct));
     } else {
-      nodFlag.lElemID = lNod;
-      dst[j] = nodFlag;
+      dst[j].cFlgType = 1;
+      dst[j].lElemID = lNod;
     }
   }
   out.CommitBack(n);
