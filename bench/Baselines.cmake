@@ -22,8 +22,8 @@ function(kelvane_bench_baselines)
       target_link_libraries(${name} PRIVATE Boost::headers ${LEMON_LIBRARIES})
     endif()
   endforeach()
-  # First-generation twins of the allocation and memory figures.
-  foreach(name ReallocBench MemoryBench)
+  # First-generation twins of the allocation, memory and flag-mapping figures.
+  foreach(name ReallocBench MemoryBench MapNetFlagBench)
     if(NOT TARGET ${name}Gen1)
       add_executable(${name}Gen1 ${KELVANE_BENCH_DIR}/${name}.cpp)
       target_link_libraries(${name}Gen1 PRIVATE kelvane_gen1 benchmark::benchmark_main)
