@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -170,7 +171,8 @@ void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_
   NET_FLGstruct* dst = out.ReserveBack(n);
   // One clear of the whole list, then the fields of each node flag that are
   // not zero: a large clear streams past the caches, where record-by-record
-  // stores would first read every line they fill.
+  // stores would first read every line they fill. Zero bytes are position 0.0.
+  static_assert(std::numeric_limits<double>::is_iec559, "a cleared flag must hold position 0.0");
   if (n > 0) std::memset(static_cast<void*>(dst), 0, static_cast<std::size_t>(n) * sizeof(NET_FLGstruct));
   for (std::int32_t j = 0; j < n; ++j) {
     const std::int32_t lNod = nodOfFlag[static_cast<std::size_t>(j)];
