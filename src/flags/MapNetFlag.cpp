@@ -155,12 +155,13 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
 void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_FLGstruct>& out,
                       const std::vector<std::int32_t>& nodOfFlag) {
   const std::int32_t n = static_cast<std::int32_t>(nodOfFlag.size());
-  // Built from zero bytes, padding included, so no stale stack bytes reach the
-  // host's list. Position 0.0, empty text: the edge flag's text does not travel.
-  NET_FLGstruct nodFlag;
-  std::memset(static_cast<void*>(&nodFlag), 0, sizeof nodFlag);
-  nodFlag.cFlgType = 1;
+  // Node flags are built from zero bytes, padding included, so no stale bytes
+  // reach the host's list. Position 0.0, empty text: the edge flag's text does
+  // not travel.
   if (inPlace) {
+    NET_FLGstruct nodFlag;
+    std::memset(static_cast<void*>(&nodFlag), 0, sizeof nodFlag);
+    nodFlag.cFlgType = 1;
     for (std::int32_t j = 0; j < n; ++j) {
       if (nodOfFlag[static_cast<std::size_t>(j)] == 0) continue;
       nodFlag.lElemID = nodOfFlag[static_cast<std::size_t>(j)];
@@ -169,19 +170,26 @@ void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_
     return;
   }
   NET_FLGstruct* dst = out.ReserveBack(n);
-  // One clear of the whole list, then the fields of each node flag that are
-  // not zero: a large clear streams past the caches, where record-by-record
-  // stores would first read every line they fill. Zero bytes are position 0.0.
+  // Runs, not records: each run of flags passed through is one copy, and each
+  // run of node flags one clear followed by the fields that are not zero. Large
+  // copies and clears stream past the caches, where record-by-record stores
+  // would first read every line they fill.
   static_assert(std::numeric_limits<double>::is_iec559, "a cleared flag must hold position 0.0");
-  if (n > 0) std::memset(static_cast<void*>(dst), 0, static_cast<std::size_t>(n) * sizeof(NET_FLGstruct));
-  for (std::int32_t j = 0; j < n; ++j) {
-    const std::int32_t lNod = nodOfFlag[static_cast<std::size_t>(j)];
-    if (lNod == 0) {
-      std::memcpy(static_cast<void*>(&dst[j]), &flags[j], sizeof(NET_FLGstruct));
+  for (std::int32_t j = 0; j < n;) {
+    const bool mapped = nodOfFlag[static_cast<std::size_t>(j)] != 0;
+    std::int32_t end = j + 1;
+    while (end < n && (nodOfFlag[static_cast<std::size_t>(end)] != 0) == mapped) ++end;
+    const std::size_t bytes = static_cast<std::size_t>(end - j) * sizeof(NET_FLGstruct);
+    if (!mapped) {
+      std::memcpy(static_cast<void*>(&dst[j]), &flags[j], bytes);
     } else {
-      dst[j].cFlgType = 1;
-      dst[j].lElemID = lNod;
+      std::memset(static_cast<void*>(&dst[j]), 0, bytes);
+      for (std::int32_t k = j; k < end; ++k) {
+        dst[k].cFlgType = 1;
+        dst[k].lElemID = nodOfFlag[static_cast<std::size_t>(k)];
+      }
     }
+    j = end;
   }
   out.CommitBack(n);
 }
