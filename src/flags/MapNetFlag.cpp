@@ -33,11 +33,14 @@ bool IsMappableEdge(const CLocalNetwork& net, const MapLimits& limits, std::int3
 }
 
 // Orders the entries by edge, and within an edge keeps the order they came
-// in. Many entries go through two counting passes over the edge's 16-bit
-// halves, each stable; few are cheaper to compare.
-void SortByEdge(std::vector<kelvane::FlagSortEntry>& entries) {
+// in. Many entries go through stable counting passes over the edge number,
+// 11 bits at a time and only as many passes as the largest edge needs: 2,048
+// buckets keep every pass's write positions in cache. Few entries are cheaper
+// to compare.
+void SortByEdge(std::vector<kelvane::FlagSortEntry>& entries, std::int32_t lMaxEdge) {
   using kelvane::FlagSortEntry;
   constexpr std::size_t kRadixFrom = 4096;
+  constexpr int kDigitBits = 11;
   if (entries.size() < kRadixFrom) {
     std::sort(entries.begin(), entries.end(), [](const FlagSortEntry& a, const FlagSortEntry& b) {
       return a.lEdge != b.lEdge ? a.lEdge < b.lEdge : a.lIndex < b.lIndex;
@@ -45,9 +48,11 @@ void SortByEdge(std::vector<kelvane::FlagSortEntry>& entries) {
     return;
   }
   std::vector<FlagSortEntry> sorted(entries.size());
-  std::vector<std::size_t> start(std::size_t{1} << 16);
-  for (int shift = 0; shift < 32; shift += 16) {
-    auto digit = [shift](const FlagSortEntry& f) { return (static_cast<std::uint32_t>(f.lEdge) >> shift) & 0xffffu; };
+  std::vector<std::size_t> start(std::size_t{1} << kDigitBits);
+  for (int shift = 0; shift < 32 && (static_cast<std::uint32_t>(lMaxEdge) >> shift) != 0; shift += kDigitBits) {
+    auto digit = [shift](const FlagSortEntry& f) {
+      return (static_cast<std::uint32_t>(f.lEdge) >> shift) & ((1u << kDigitBits) - 1);
+    };
     std::fill(start.begin(), start.end(), 0);
     for (const FlagSortEntry& f : entries) ++start[digit(f)];
     std::size_t at = 0;
@@ -87,7 +92,7 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
     if (flag.cFlgType != 2 || e < 1 || e > limits.lEdges || std::isnan(flag.dPos)) continue;
     entries.push_back(kelvane::FlagSortEntry{flag.dPos, j, e});
   }
-  SortByEdge(entries);
+  SortByEdge(entries, limits.lEdges);
 
   // --- Ordering. The groups of edges that can be split close up at the
   // front, each sorted by position in place.
