@@ -66,6 +66,14 @@ void SortByEdge(std::vector<kelvane::FlagSortEntry>& entries, std::int32_t lMaxE
   }
 }
 
+// The end of the group that starts at entries[first]: the first entry past
+// it on another edge, or count.
+std::size_t GroupEnd(const std::vector<kelvane::FlagSortEntry>& entries, std::size_t first, std::size_t count) {
+  std::size_t end = first + 1;
+  while (end < count && entries[end].lEdge == entries[first].lEdge) ++end;
+  return end;
+}
+
 // Node k of newNods was made for entries[k]: each goes to its flag's input index.
 void HandNodsToFlags(const std::vector<kelvane::FlagSortEntry>& entries, CSmartArray<std::int32_t>& newNods,
                      std::int32_t* nodOfFlag) {
@@ -101,8 +109,7 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   std::size_t maxGroup = 0;
   for (std::size_t k = 0; k < entries.size();) {
     const std::int32_t e = entries[k].lEdge;
-    std::size_t end = k + 1;
-    while (end < entries.size() && entries[end].lEdge == e) ++end;
+    const std::size_t end = GroupEnd(entries, k, entries.size());
     if (IsMappableEdge(net, limits, e)) {
       const std::size_t first = nEdgeFlags;
       while (k < end) entries[nEdgeFlags++] = entries[k++];
@@ -139,10 +146,9 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
   // its own (interleaved with the splits, those scattered stores stall them).
   try {
     for (std::size_t first = 0; first < nEdgeFlags;) {
-      const std::int32_t e = entries[first].lEdge;
-      std::size_t end = first + 1;
-      while (end < nEdgeFlags && entries[end].lEdge == e) ++end;
-      splitter.Split(e, &entries[first], static_cast<std::int32_t>(end - first), tempEdges, newNods);
+      const std::size_t end = GroupEnd(entries, first, nEdgeFlags);
+      splitter.Split(entries[first].lEdge, &entries[first], static_cast<std::int32_t>(end - first), tempEdges,
+                     newNods);
       first = end;
     }
   } catch (...) {
@@ -154,31 +160,20 @@ void MapEdgeFlags(CLocalNetwork& net, const NET_FLGstruct* flags, std::int32_t n
 
 // Writes the output flags in one pass, in input order: each mapped flag as a
 // node flag on its new node, every other flag (from `flags`, the input) as it
-// came. When the host passed one list as input and output (inPlace), only the
-// mapped records are rewritten. The room for the output was reserved before,
-// so nothing here allocates.
+// came. When the host passed one list as input and output (inPlace), it holds
+// every flag as it came already and only the mapped records are rewritten.
+// The room for the output was reserved before, so nothing here allocates.
 void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_FLGstruct>& out,
                       const std::vector<std::int32_t>& nodOfFlag) {
   const std::int32_t n = static_cast<std::int32_t>(nodOfFlag.size());
-  // Node flags are built from zero bytes, padding included, so no stale bytes
-  // reach the host's list. Position 0.0, empty text: the edge flag's text does
-  // not travel.
-  if (inPlace) {
-    NET_FLGstruct nodFlag;
-    std::memset(static_cast<void*>(&nodFlag), 0, sizeof nodFlag);
-    nodFlag.cFlgType = 1;
-    for (std::int32_t j = 0; j < n; ++j) {
-      if (nodOfFlag[static_cast<std::size_t>(j)] == 0) continue;
-      nodFlag.lElemID = nodOfFlag[static_cast<std::size_t>(j)];
-      *out.GetPtr(j) = nodFlag;
-    }
-    return;
-  }
-  NET_FLGstruct* dst = out.ReserveBack(n);
+  if (n == 0) return;
+  NET_FLGstruct* dst = inPlace ? out.GetPtr(0) : out.ReserveBack(n);
   // Runs, not records: each run of flags passed through is one copy, and each
   // run of node flags one clear followed by the fields that are not zero. Large
   // copies and clears stream past the caches, where record-by-record stores
-  // would first read every line they fill.
+  // would first read every line they fill. Node flags are thus built from zero
+  // bytes, padding included, so no stale bytes reach the host's list: position
+  // 0.0, empty text (the edge flag's text does not travel).
   static_assert(std::numeric_limits<double>::is_iec559, "a cleared flag must hold position 0.0");
   for (std::int32_t j = 0; j < n;) {
     const bool mapped = nodOfFlag[static_cast<std::size_t>(j)] != 0;
@@ -186,7 +181,7 @@ void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_
     while (end < n && (nodOfFlag[static_cast<std::size_t>(end)] != 0) == mapped) ++end;
     const std::size_t bytes = static_cast<std::size_t>(end - j) * sizeof(NET_FLGstruct);
     if (!mapped) {
-      std::memcpy(static_cast<void*>(&dst[j]), &flags[j], bytes);
+      if (!inPlace) std::memcpy(static_cast<void*>(&dst[j]), &flags[j], bytes);
     } else {
       std::memset(static_cast<void*>(&dst[j]), 0, bytes);
       for (std::int32_t k = j; k < end; ++k) {
@@ -196,7 +191,7 @@ void WriteOutputFlags(const NET_FLGstruct* flags, bool inPlace, CSmartArray<NET_
     }
     j = end;
   }
-  out.CommitBack(n);
+  if (!inPlace) out.CommitBack(n);
 }
 
 }  // namespace
