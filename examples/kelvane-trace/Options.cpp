@@ -1,7 +1,10 @@
 // Options.cpp - command line parsing and help.
 #include "Options.h"
 
+#include <gdal.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -26,13 +29,30 @@ bool ParseEdgePos(const std::string& s, std::int32_t& lEdge, double& dPos) {
   double e = 0.0;
   if (colon == std::string::npos || !ParseDouble(s.substr(0, colon), e) || !ParseDouble(s.substr(colon + 1), dPos))
     return false;
-  if (e != static_cast<double>(static_cast<std::int32_t>(e))) return false;
+  // Range first: converting a double outside int32 (or NaN) is undefined.
+  if (!(e >= -2147483648.0 && e <= 2147483647.0) || e != std::floor(e)) return false;
   lEdge = static_cast<std::int32_t>(e);
   return true;
 }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// "a,b,c": the names, blanks trimmed, empty ones dropped.
+std::vector<std::string> SplitList(const std::string& s) {
+  std::vector<std::string> out;
+  std::size_t b = 0;
+  while (b <= s.size()) {
+    std::size_t e = s.find(',', b);
+    if (e == std::string::npos) e = s.size();
+    std::string item = s.substr(b, e - b);
+    while (!item.empty() && item.front() == ' ') item.erase(item.begin());
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    if (!item.empty()) out.push_back(item);
+    b = e + 1;
+  }
+  return out;
 }
 
 NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) {
@@ -45,12 +65,28 @@ NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) 
 
 }  // namespace
 
+bool LooksOnly(const NOptions& opt) { return opt.strOut.empty() && (opt.bSvgAsked || opt.bListEdges); }
+
 bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  bool bNoSvg = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // Options that take a value read it from the next argument.
+    // "--opt=value" is the same as "--opt value".
+    std::string a = args[i];
+    std::string inlineValue;
+    bool bInline = false;
+    const std::size_t eq = a.find('=');
+    if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      inlineValue = a.substr(eq + 1);
+      a = a.substr(0, eq);
+      bInline = true;
+    }
     auto value = [&](std::string& out) {
+      if (bInline) {
+        out = inlineValue;
+        bInline = false;
+        return true;
+      }
       if (i + 1 >= args.size()) {
         strError = a + " needs a value";
         return false;
@@ -58,40 +94,59 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
       out = args[++i];
       return true;
     };
+    auto distance = [&](const char* pszWhat, double& d) {
+      std::string v;
+      if (!value(v)) return false;
+      if (!ParseDouble(v, d) || !std::isfinite(d) || d < 0.0) {
+        strError = a + " needs " + pszWhat + " of 0 or more, not '" + v + "'";
+        return false;
+      }
+      return true;
+    };
     std::string v;
+    bool bOk = true;
     if (a == "-h" || a == "--help") {
       opt.bHelp = true;
+    } else if (a == "--version") {
+      opt.bVersion = true;
     } else if (a == "--layer") {
-      if (!value(opt.strLayer)) return false;
+      bOk = value(opt.strLayer);
     } else if (a == "--where") {
-      if (!value(opt.strWhere)) return false;
+      bOk = value(opt.strWhere);
     } else if (a == "--cost-field") {
-      if (!value(opt.fields.strCost)) return false;
+      bOk = value(opt.fields.strCost);
     } else if (a == "--oneway-field") {
-      if (!value(opt.fields.strOneWay)) return false;
+      bOk = value(opt.fields.strOneWay);
     } else if (a == "--demand-field") {
-      if (!value(opt.fields.strDemand)) return false;
+      bOk = value(opt.fields.strDemand);
     } else if (a == "--blocked-field") {
-      if (!value(opt.fields.strBlocked)) return false;
+      bOk = value(opt.fields.strBlocked);
+    } else if (a == "--id-field") {
+      bOk = value(opt.fields.strId);
+    } else if (a == "--keep-fields") {
+      bOk = value(v);
+      opt.fields.bKeepAll = false;
+      opt.fields.keep = SplitList(v);
     } else if (a == "--csv") {
       opt.bCsv = true;
     } else if (a == "--lonlat") {
       opt.bLonLat = true;
     } else if (a == "--snap") {
-      if (!value(v)) return false;
-      if (!ParseDouble(v, opt.dSnap) || opt.dSnap < 0.0) {
-        strError = "--snap needs a distance of 0 or more, not '" + v + "'";
-        return false;
-      }
+      bOk = distance("a distance", opt.dSnap);
+    } else if (a == "--max-snap") {
+      bOk = distance("a distance", opt.dMaxSnap);
     } else if (a == "--flag" || a == "--barrier" || a == "--flag-edge" || a == "--barrier-edge") {
       if (!value(v)) return false;
       NFlagRequest f;
       f.bBarrier = a.compare(0, 9, "--barrier") == 0;
-      f.strLabel = (f.bBarrier ? "barrier " : "") + v;
+      f.strLabel = (f.bBarrier ? "barrier " : "flag ") + v;
       f.bByPoint = !EndsWith(a, "-edge");
-      const bool bOk = f.bByPoint ? ParsePoint(v, f.pt) : ParseEdgePos(v, f.lEdge, f.dPos);
-      if (!bOk) {
-        strError = a + (f.bByPoint ? " needs X,Y" : " needs EDGE:FRACTION") + ", not '" + v + "'";
+      // Not-a-number and infinite places name no point: refused here, before
+      // anything is read, rather than snapped to wherever the arithmetic lands.
+      const bool bParsed = f.bByPoint ? ParsePoint(v, f.pt) && std::isfinite(f.pt.dX) && std::isfinite(f.pt.dY)
+                                      : ParseEdgePos(v, f.lEdge, f.dPos) && std::isfinite(f.dPos);
+      if (!bParsed) {
+        strError = a + (f.bByPoint ? " needs finite X,Y" : " needs EDGE:FRACTION") + ", not '" + v + "'";
         return false;
       }
       opt.flags.push_back(f);
@@ -108,18 +163,23 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
         return false;
       }
     } else if (a == "--svg") {
-      if (!value(opt.strSvg)) return false;
+      bOk = value(opt.strSvg);
+      opt.bSvgAsked = true;
     } else if (a == "--no-svg") {
-      opt.strSvg.clear();
-    } else if (a == "--out") {
-      if (!value(opt.strOut)) return false;
+      bNoSvg = true;
+    } else if (a == "--out" || a == "-o") {
+      bOk = value(opt.strOut);
+    } else if (a == "-f" || a == "--format") {
+      bOk = value(opt.strFormat);
+    } else if (a == "--overwrite") {
+      opt.bOverwrite = true;
     } else if (a == "--timing") {
       opt.bTiming = true;
     } else if (a == "--quiet") {
       opt.bQuiet = true;
     } else if (a == "--list-edges") {
       opt.bListEdges = true;
-    } else if (!a.empty() && a[0] == '-') {
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
       strError = "unknown option '" + a + "' (see --help)";
       return false;
     } else if (opt.strInput.empty()) {
@@ -128,17 +188,41 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
       strError = "one input file only, not also '" + a + "'";
       return false;
     }
+    if (!bOk) return false;
+    if (bInline) {
+      strError = a + " takes no value";
+      return false;
+    }
   }
+  if (bNoSvg && opt.bSvgAsked) {
+    strError = "--svg and --no-svg together";
+    return false;
+  }
+  if (opt.bSvgAsked && opt.strSvg.empty()) {
+    strError = "--svg needs a file name (or --no-svg for no picture)";
+    return false;
+  }
+  if (!opt.strFormat.empty() && opt.strOut.empty()) {
+    strError = "-f names the format of --out, and there is no --out";
+    return false;
+  }
+  // The picture is drawn when asked for, or when nothing else would come out of the run.
+  if (!bNoSvg && !opt.bSvgAsked && opt.strOut.empty() && !opt.bListEdges) opt.strSvg = kDefaultSvg;
   if (EndsWith(opt.strInput, ".csv") || EndsWith(opt.strInput, ".CSV")) opt.bCsv = true;
   if (opt.strInput.empty() && opt.flags.empty()) {
     // The default town: a flag on High Street, and three barriers that cut
     // off the south-east corner, so the picture shows what a trace does not reach.
-    opt.flags.push_back(PointFlag(150, 205, false, "150,205"));
+    opt.flags.push_back(PointFlag(150, 205, false, "flag 150,205"));
     opt.flags.push_back(PointFlag(350, 0, true, "barrier 350,0"));
     opt.flags.push_back(PointFlag(350, 100, true, "barrier 350,100"));
     opt.flags.push_back(PointFlag(400, 150, true, "barrier 400,150"));
   }
   return true;
+}
+
+void PrintVersion(std::ostream& os) {
+  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "")
+     << ", GDAL " << GDALVersionInfo("RELEASE_NAME") << '\n';
 }
 
 void PrintHelp(std::ostream& os) {

@@ -18,20 +18,33 @@ struct NOptions {
   bool bCsv = false;             // read the input as a CSV edge list
   bool bLonLat = false;          // CSV or unreferenced input in longitude/latitude
   double dSnap = -1.0;           // noding and flag snapping tolerance; negative: chosen per input
+  double dMaxSnap = -1.0;        // farthest a flag may lie from every street; negative: kDefaultMaxSnap
   std::vector<NFlagRequest> flags;  // flags and barriers, in the order given
   NTraceDir eDir = NTraceDir::Downstream;
-  std::string strSvg = "trace.svg";  // empty: no picture
+  std::string strSvg;            // the picture; empty: none (see bSvgAsked)
+  bool bSvgAsked = false;        // --svg given: the user wants the picture, traced or not
   std::string strOut;            // traced features; empty: none
+  std::string strFormat;         // -f: the output driver; empty: from the --out extension
+  bool bOverwrite = false;       // an existing --out file may be replaced
   bool bTiming = false;
   bool bQuiet = false;           // no progress line
   bool bListEdges = false;
   bool bHelp = false;
+  bool bVersion = false;
 };
+
+constexpr double kDefaultMaxSnap = 100.0;  // metres for lon/lat input, map units otherwise
+constexpr const char* kDefaultSvg = "trace.svg";
+
+// True when the run asks only to look at the network (a picture named with
+// --svg, or the edge list), so that a run without flags has nothing to refuse.
+bool LooksOnly(const NOptions& opt);
 
 // Reads argv into opt. Returns false with strError set for a command line it
 // cannot use. With no input and no flags, the default town's flag and barriers.
 bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError);
 
 void PrintHelp(std::ostream& os);
+void PrintVersion(std::ostream& os);
 
 #endif  // KELVANE_TRACE_OPTIONS_H
