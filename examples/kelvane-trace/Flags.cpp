@@ -37,8 +37,6 @@ class CSegmentGrid {
     m_dCell = dSpan / dSide;
     m_dMinX = dMinX;
     m_dMinY = dMinY;
-    m_dMaxX = dMaxX;
-    m_dMaxY = dMaxY;
     m_nX = static_cast<std::int64_t>((dMaxX - dMinX) / m_dCell) + 1;
     m_nY = static_cast<std::int64_t>((dMaxY - dMinY) / m_dCell) + 1;
     m_cells.resize(static_cast<std::size_t>(m_nX * m_nY));
@@ -48,15 +46,6 @@ class CSegmentGrid {
         for (std::int64_t cy = CellY(std::min(s.a.dY, s.b.dY)); cy <= CellY(std::max(s.a.dY, s.b.dY)); ++cy)
           m_cells[static_cast<std::size_t>(cy * m_nX + cx)].push_back(static_cast<std::int32_t>(k));
     }
-  }
-
-  // The planar distance from p to the box around every segment (0 inside),
-  // computed without squaring, so that it stays finite for any finite p.
-  double DistanceToBox(const NPoint& p) const {
-    if (m_segs.empty()) return std::numeric_limits<double>::infinity();
-    const double dx = std::max(std::max(m_dMinX - p.dX, p.dX - m_dMaxX), 0.0);
-    const double dy = std::max(std::max(m_dMinY - p.dY, p.dY - m_dMaxY), 0.0);
-    return std::hypot(dx, dy);
   }
 
   // The nearest point of the network to p: edge index, planar distance along
@@ -113,7 +102,7 @@ class CSegmentGrid {
 
   std::vector<NSeg> m_segs;
   std::vector<std::vector<std::int32_t>> m_cells;
-  double m_dCell = 1.0, m_dMinX = 0.0, m_dMinY = 0.0, m_dMaxX = 0.0, m_dMaxY = 0.0;
+  double m_dCell = 1.0, m_dMinX = 0.0, m_dMinY = 0.0;
   std::int64_t m_nX = 1, m_nY = 1;
 };
 
@@ -158,16 +147,8 @@ void PlaceFlags(const NDemoNet& demo, double dTolerance, double dMaxSnap, const 
       f.strNote = strWhy + ": refused";
       continue;
     }
-    // A point far outside the network is refused on its distance to the
-    // network's box, before a search whose squared distances could overflow.
+    // Screened coordinates keep squared planar distances far from overflow.
     const NPoint p = demo.proj.Apply(f.req.pt);
-    const double dOutside = grid.DistanceToBox(p);
-    if (dOutside > dMaxSnap) {
-      f.dSnapDist = dOutside;
-      f.strNote = "lies more than " + FormatDistance(dOutside, strUnit) + " from the nearest street, beyond --max-snap " +
-                  FormatDistance(dMaxSnap, strUnit) + ": refused";
-      continue;
-    }
     std::size_t eBest = 0;
     double dAlong = 0.0, dBest = 0.0;
     if (!grid.Nearest(p, eBest, dAlong, dBest)) {

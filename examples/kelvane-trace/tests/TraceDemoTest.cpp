@@ -169,10 +169,10 @@ TEST(TraceDemoTest, WhereFilterAndLayerPickTheFeatures) {
   ASSERT_EQ(o.iStatus, 0) << o.strErr;
   EXPECT_EQ(run.input.llFeatures, 6);
   EXPECT_EQ(o.lEdges, 6);
-  const NOutcome bad = RunArgs({kVillage, "--layer", "nowhere", "--no-svg"});
+  const NOutcome bad = RunArgs({kVillage, "--layer", "nowhere", "--list-edges"});
   EXPECT_EQ(bad.iStatus, 1);
   EXPECT_NE(bad.strErr.find("no layer named 'nowhere'"), std::string::npos) << bad.strErr;
-  const NOutcome badField = RunArgs({kVillage, "--cost-field", "toll", "--no-svg"});
+  const NOutcome badField = RunArgs({kVillage, "--cost-field", "toll", "--list-edges"});
   EXPECT_EQ(badField.iStatus, 1);
   EXPECT_NE(badField.strErr.find("no attribute field named 'toll'"), std::string::npos) << badField.strErr;
 }
