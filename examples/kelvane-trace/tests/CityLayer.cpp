@@ -41,9 +41,14 @@ NMetres Node(int i, int j, int nSide) {
                      (r.Next() - 0.5) * 30.0};
 }
 
-void AddPoint(OGRLineString& ls, const NMetres& m) {
+std::pair<double, double> LonLat(const NMetres& m) {
   const double dCos = std::cos(kLat0 * kPi / 180.0);
-  ls.addPoint(kLon0 + m.dX / (kMetresPerDegree * dCos), kLat0 + m.dY / kMetresPerDegree);
+  return {kLon0 + m.dX / (kMetresPerDegree * dCos), kLat0 + m.dY / kMetresPerDegree};
+}
+
+void AddPoint(OGRLineString& ls, const NMetres& m) {
+  const std::pair<double, double> p = LonLat(m);
+  ls.addPoint(p.first, p.second);
 }
 
 // One block of street from a to b: a bow to one side, with a few vertices.
@@ -99,19 +104,29 @@ bool WriteCityLayer(const std::string& strPath, int nSide, NCityInfo& info) {
   };
   // Streets along both grid directions, cut into features of 1 to 4 blocks;
   // about one block in eight is missing, which leaves dead ends and detours.
+  // The river runs north-south east of the middle: the blocks across it are
+  // missing but on every 40th street, the bridges.
+  const int kRiver = nSide * 3 / 5;
   for (int dir = 0; dir < 2; ++dir) {
     for (int line = 0; line < nSide; ++line) {
       const bool bMajor = line % 10 == 5;
       int k = 0;
       while (k < nSide - 1) {
-        if (!bMajor && r.Next() < 0.12) {
+        if (dir == 0 && k == kRiver) {
+          if (line % 40 != 20) {
+            ++k;
+            continue;
+          }
+          const NMetres a = Node(k, line, nSide), b = Node(k + 1, line, nSide);
+          info.bridges.push_back(LonLat(NMetres{(a.dX + b.dX) / 2, (a.dY + b.dY) / 2}));
+        } else if (!bMajor && r.Next() < 0.12) {
           ++k;
           continue;
         }
         const int nBlocks = 1 + static_cast<int>(r.Next() * 4);
         OGRLineString ls;
         int done = 0;
-        for (; done < nBlocks && k < nSide - 1; ++done, ++k) {
+        for (; done < nBlocks && k < nSide - 1 && (done == 0 || dir != 0 || k != kRiver); ++done, ++k) {
           const NMetres a = dir == 0 ? Node(k, line, nSide) : Node(line, k, nSide);
           const NMetres b = dir == 0 ? Node(k + 1, line, nSide) : Node(line, k + 1, nSide);
           AddBlock(ls, a, b, r, done == 0);
@@ -123,7 +138,7 @@ bool WriteCityLayer(const std::string& strPath, int nSide, NCityInfo& info) {
   // Culs-de-sac: short curved spurs from some nodes into the blocks.
   for (int i = 0; i < nSide - 1; ++i) {
     for (int j = 0; j < nSide - 1; ++j) {
-      if (r.Next() > 0.05) continue;
+      if (r.Next() > 0.05 || i == kRiver) continue;
       const NMetres a = Node(i, j, nSide);
       OGRLineString ls;
       AddPoint(ls, a);
