@@ -1,0 +1,1 @@
+// Components.cpp - filled in by the next commits.

@@ -1,0 +1,1 @@
+// Isolation.cpp - filled in by the next commits.

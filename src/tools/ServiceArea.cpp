@@ -1,0 +1,1 @@
+// ServiceArea.cpp - filled in by the next commits.

@@ -1,0 +1,1 @@
+// ShortestPath.cpp - filled in by the next commits.

@@ -1,0 +1,1 @@
+// TraceAnalysis.cpp - filled in by the next commits.
