@@ -352,8 +352,7 @@ double CNetworkView::GetTurnCost(std::int32_t lNod, std::int32_t lFromEdge, std:
   }
   if (p < 0 || q < 0) return 0.0;
   const std::int64_t at = static_cast<std::int64_t>(p) * k + q;
-  const std::int64_t size = m_turnFirst[static_cast<std::size_t>(lNod) + 1] - m_turnFirst[static_cast<std::size_t>(lNod)];
-  return at < size ? TurnMatrix(lNod)[at] : 0.0;
+  return at < TurnEntries(lNod) ? TurnMatrix(lNod)[at] : 0.0;
 }
 
 std::size_t CNetworkView::GetMemoryBytes() const {

@@ -139,9 +139,14 @@ class KELVANE_TOOLS_API CNetworkView {
   const std::int16_t* StepTurnPos() const { return m_turnPos.data(); }
   const std::int16_t* StepFarTurnPos() const { return m_farTurnPos.data(); }
   // With turns: node n's matrix (m_pNodConn's count squared, row by row) at
-  // TurnMatrix(n), TurnSize(n) its side; TurnSize 0 for no matrix.
+  // TurnMatrix(n), TurnSize(n) its side; TurnSize 0 for no matrix. Entry
+  // p * side + q exists when it is below TurnEntries(n) (a short matrix is
+  // copied as far as it goes).
   const double* TurnMatrix(std::int32_t lNod) const;
   std::int32_t TurnSize(std::int32_t lNod) const { return m_turnSize.empty() ? 0 : m_turnSize[lNod]; }
+  std::int64_t TurnEntries(std::int32_t lNod) const {
+    return m_turnFirst.empty() ? 0 : m_turnFirst[static_cast<std::size_t>(lNod) + 1] - m_turnFirst[lNod];
+  }
 
  private:
   void Reset();
