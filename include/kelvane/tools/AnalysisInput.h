@@ -1,0 +1,33 @@
+// AnalysisInput.h - what every analysis on a CNetworkView takes: its starts
+// and the elements it may not pass, as node and edge numbers, and the
+// conversion of mapped flags into start nodes.
+//
+// No analysis writes the network's tables: barriers and stops hold for one
+// call only. Every analysis checks its input first and, when something is
+// wrong, returns 0 with its outputs untouched and, when asked, a finding that
+// names the element; it throws std::bad_alloc only when memory runs out.
+#ifndef KELVANE_TOOLS_ANALYSISINPUT_H
+#define KELVANE_TOOLS_ANALYSISINPUT_H
+
+#include <cstdint>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/Finding.h"
+#include "kelvane/tools/ToolsConfig.h"
+
+// Nodes and edges, in any order; repeats are allowed.
+struct NElemSet_stru {
+  std::vector<std::int32_t> nods;
+  std::vector<std::int32_t> edges;  // either sign
+};
+
+// The nodes that MapNetFlag's output list puts the flags on, in list order.
+// Returns 1; 0 with nods untouched and, when pError is given, the flag named
+// when a flag is still on an edge (it was not mapped: an edge already split,
+// a position that is not a number) or is of another kind. Throws
+// std::bad_alloc.
+KELVANE_TOOLS_API std::int32_t FlagNods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std::int32_t>& nods,
+                                        NFinding_stru* pError = nullptr);
+
+#endif  // KELVANE_TOOLS_ANALYSISINPUT_H

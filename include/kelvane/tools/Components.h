@@ -1,0 +1,36 @@
+// Components.h - the parts of a network that hang together: weakly (either
+// way along every step) or strongly (each node reaches every other one of its
+// part, keeping to one-way streets).
+#ifndef KELVANE_TOOLS_COMPONENTS_H
+#define KELVANE_TOOLS_COMPONENTS_H
+
+#include <cstdint>
+#include <vector>
+
+#include "kelvane/tools/AnalysisInput.h"
+#include "kelvane/tools/Finding.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ToolsConfig.h"
+
+enum class NComponentKind : char {
+  Weak = 0,
+  Strong = 1,
+};
+
+struct NComponents_stru {
+  std::int32_t lCount = 0;                // components, numbered 1 to lCount by their lowest node
+  std::vector<std::int32_t> nodComp;      // entry n - 1: node n's component; 0 for a closed node or barrier
+  std::vector<std::int32_t> edgeComp;     // entry e - 1: the component both its usable ends lie in; 0 for none
+  std::vector<std::int32_t> sizes;        // entry c - 1: nodes in component c
+};
+
+// Closed nodes and barrier nodes join no component (they are reached but not
+// passed); an edge joins the component of its open ends when it can be
+// stepped over between them (strong: both ways round through the component),
+// else 0. Returns 1; 0 with comps untouched for a view that is not current or
+// a barrier out of range.
+KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
+                                              const NElemSet_stru& barriers, NComponents_stru& comps,
+                                              NFinding_stru* pError = nullptr);
+
+#endif  // KELVANE_TOOLS_COMPONENTS_H

@@ -1,0 +1,46 @@
+// ServiceArea.h - everything within a cost of the starts: the nodes with
+// their costs, and the edges with how far along them the limit falls.
+#ifndef KELVANE_TOOLS_SERVICEAREA_H
+#define KELVANE_TOOLS_SERVICEAREA_H
+
+#include <cstdint>
+#include <vector>
+
+#include "kelvane/tools/AnalysisInput.h"
+#include "kelvane/tools/Finding.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ShortestPath.h"
+#include "kelvane/tools/SplitIndex.h"
+#include "kelvane/tools/ToolsConfig.h"
+
+// An edge of the area: the share of it reached from its from node (going
+// along it) and from its to node (going against it), each 0 to 1. An edge
+// reached whole has dFromFrac + dToFrac of 1 or more, or one of them 1.
+struct NAreaEdge_stru {
+  std::int32_t lEdge;
+  double dFromFrac;
+  double dToFrac;
+};
+
+struct NServiceArea_stru {
+  std::vector<std::int32_t> nods;    // cost at most the limit, ascending
+  std::vector<double> costs;         // each node's least cost from the starts
+  std::vector<NAreaEdge_stru> edges; // ascending; every edge with a share above 0, or of cost 0 at a node of the area
+};
+
+// The area within dLimit of the nearest start, by the routing rules of opt
+// (turn costs are not applied here). Returns 1; 0 with the area untouched for
+// a limit that is negative or not a number, or as FindShortestPath refuses.
+KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                               double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
+                                               NFinding_stru* pError = nullptr);
+
+// The area's edges on the edges as they were before flag mapping: for each
+// original edge the share reached from each of its ends, pieces joined end to
+// end (a gap of pieces not reached ends a stretch). Ascending. Returns 1; 0
+// with edges untouched when an edge of the area is not an edge of the indexed
+// network. Throws std::bad_alloc.
+KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
+                                               std::vector<NAreaEdge_stru>& edges);
+
+#endif  // KELVANE_TOOLS_SERVICEAREA_H

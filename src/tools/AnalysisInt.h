@@ -1,0 +1,77 @@
+// AnalysisInt.h - what the analyses on a CNetworkView share (never
+// installed): element bitsets, the checks of a call's numbers, and the walk
+// over a node's steps that every trace and search takes.
+#ifndef KELVANE_SRC_TOOLS_ANALYSISINT_H
+#define KELVANE_SRC_TOOLS_ANALYSISINT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "kelvane/tools/AnalysisInput.h"
+#include "kelvane/tools/Finding.h"
+#include "kelvane/tools/NetworkView.h"
+
+namespace kelvane {
+namespace tools {
+
+// One bit per element number 0 to n; number 0 is never set by the analyses.
+class CElemBits {
+ public:
+  explicit CElemBits(std::int64_t n = 0) : m_words(static_cast<std::size_t>(n / 64 + 1), 0) {}
+  bool Test(std::int64_t i) const { return ((m_words[Word(i)] >> (i & 63)) & 1U) != 0; }
+  void Set(std::int64_t i) { m_words[Word(i)] |= Bit(i); }
+  // Sets bit i and tells whether it was clear.
+  bool TestAndSet(std::int64_t i) {
+    std::uint64_t& w = m_words[Word(i)];
+    const std::uint64_t b = Bit(i);
+    if ((w & b) != 0) return false;
+    w |= b;
+    return true;
+  }
+  bool Any() const;
+  // The numbers set, ascending, appended to out.
+  void AppendSet(std::vector<std::int32_t>& out) const;
+  std::int64_t Count() const;
+
+ private:
+  static std::size_t Word(std::int64_t i) { return static_cast<std::size_t>(i >> 6); }
+  static std::uint64_t Bit(std::int64_t i) { return std::uint64_t{1} << (i & 63); }
+  std::vector<std::uint64_t> m_words;
+};
+
+// Copies f into *pError when the caller asked for findings; returns 0, the
+// status every refusal returns.
+std::int32_t Refuse(NFinding_stru* pError, NFinding_stru f);
+
+// 0 with the reason when the view cannot answer, else 1.
+std::int32_t CheckCurrent(const CNetworkView& view, NFinding_stru* pError);
+
+// Range checks of a call's numbers; `what` names them in the sentence
+// ("start node", "barrier edge"). Set the bits of the numbers when all are in
+// range; return 0 with a finding naming the first that is not.
+std::int32_t MarkNods(const CNetworkView& view, const std::vector<std::int32_t>& nods, const char* what,
+                      CElemBits& bits, NFinding_stru* pError);
+std::int32_t MarkEdges(const CNetworkView& view, const std::vector<std::int32_t>& edges, const char* what,
+                       CElemBits& bits, NFinding_stru* pError);
+std::int32_t CheckNod(const CNetworkView& view, std::int32_t lNod, const char* what, NFinding_stru* pError);
+
+// The barriers of a call as bits; whether there are any.
+struct NBarrierBits {
+  CElemBits nods;
+  CElemBits edges;
+  bool bAny = false;
+};
+std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barriers, NBarrierBits& bits,
+                          NFinding_stru* pError);
+
+// The ways bits a walk in `kind` follows: leave (downstream, routes), arrive
+// (upstream), or both (connected).
+inline unsigned char WaysOf(bool bLeave, bool bArrive) {
+  return static_cast<unsigned char>((bLeave ? CNetworkView::kLeave : 0) | (bArrive ? CNetworkView::kArrive : 0));
+}
+
+}  // namespace tools
+}  // namespace kelvane
+
+#endif  // KELVANE_SRC_TOOLS_ANALYSISINT_H

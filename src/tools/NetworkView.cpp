@@ -1,0 +1,365 @@
+// NetworkView.cpp - the view read from a network's tables: steps per node in
+// one flat array, costs per edge, turn matrices copied node after node.
+//
+// Every read is bounded by the entry counts the library keeps in front of its
+// tables, never by the public counts alone, so hand-broken tables give a view
+// with fewer steps, not a read outside a table.
+#include "kelvane/tools/NetworkView.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "kelvane/tools/SplitIndex.h"
+#include "tools/ToolsInt.h"
+
+using kelvane::tools::Entries;
+using kelvane::tools::ExtFld;
+using kelvane::tools::ExtFldCount;
+using kelvane::tools::ExtTable;
+using kelvane::tools::ExtTableCount;
+using kelvane::tools::Format;
+using kelvane::tools::kFirstGeneration;
+using kelvane::tools::MakeFinding;
+
+namespace {
+
+constexpr double kNoWay = std::numeric_limits<double>::infinity();
+
+// |entry|, 0 for the most negative number (which names no edge).
+inline std::int32_t AbsOf(std::int32_t entry) {
+  if (entry == INT32_MIN) return 0;
+  return entry < 0 ? -entry : entry;
+}
+
+// The smaller of a count and the entries `table` holds; 0 for a count below 1.
+std::int32_t Cut(std::int32_t count, const void* table) {
+  if (count <= 0) return 0;
+  const std::int64_t n = Entries(table);
+  return n < count ? static_cast<std::int32_t>(n) : count;
+}
+
+// The column GetEdgeWgtVal reads for lFld, or null.
+const NWeightVal_stru* EdgeColumn(const CLocalNetwork& net, std::int32_t lFld) {
+  if (net.m_lEdgeWgtFld1 >= 0 && lFld == net.m_lEdgeWgtFld1) return net.m_pEdgeWgt1;
+  if (net.m_lEdgeWgtFld2 >= 0 && lFld == net.m_lEdgeWgtFld2) return net.m_pEdgeWgt2;
+  const std::int32_t nFld = ExtFldCount(net);
+  for (std::int32_t i = 0; i < nFld; ++i) {
+    const std::int32_t id = ExtFld(net, i);
+    if (id < 0 || id != lFld) continue;
+    return i < ExtTableCount(net) ? ExtTable(net, i) : nullptr;
+  }
+  return nullptr;
+}
+
+// The value of a weight record as a cost: +infinity for no way (type 0, a
+// negative or infinite value), NaN for a value that is not a number, and
+// false for a type byte that names no type.
+bool Decode(const NWeightVal_stru& w, double& cost) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&w) + 1;  // value bytes follow the type
+  double v = 0.0;
+  switch (w.cType) {
+    case 0:
+      cost = kNoWay;
+      return true;
+    case 1: {
+      std::int32_t i = 0;
+      std::memcpy(&i, bytes, sizeof i);
+      v = i;
+      break;
+    }
+    case 2: {
+      std::int16_t i = 0;
+      std::memcpy(&i, bytes, sizeof i);
+      v = i;
+      break;
+    }
+    case 3: {
+      float f = 0.0F;
+      std::memcpy(&f, bytes, sizeof f);
+      v = f;
+      break;
+    }
+    case 4:
+      std::memcpy(&v, bytes, sizeof v);
+      break;
+    default:
+      return false;
+  }
+  if (std::isnan(v)) {
+    cost = v;  // refused by the caller, which names the edge
+  } else {
+    cost = (v < 0.0 || std::isinf(v)) ? kNoWay : v;
+  }
+  return true;
+}
+
+// Decodes one column into costs[1..nEdge]; a missing column (negative id)
+// gives every edge cost 1.
+bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, const CSplitIndex* pSplit,
+               std::vector<double>& costs, NFinding_stru& err) {
+  costs.assign(static_cast<std::size_t>(nEdge) + 1, 1.0);
+  costs[0] = kNoWay;
+  if (lFld < 0) return true;
+  const NWeightVal_stru* table = EdgeColumn(net, lFld);
+  if (table == nullptr) {
+    err = MakeFinding(NElemKind::Network, 0, Format("column %d is not a weight column of this network", lFld));
+    return false;
+  }
+  const std::int32_t nRead = Cut(nEdge, table);
+  for (std::int32_t e = 1; e <= nEdge; ++e) {
+    double c = kNoWay;  // an edge beyond the column's table has no value
+    if (e <= nRead && !Decode(table[e - 1], c)) {
+      err = MakeFinding(NElemKind::Edge, e,
+                        Format("edge %d: type %d in column %d names no weight type (0 to 4)", e,
+                               static_cast<int>(table[e - 1].cType), lFld));
+      return false;
+    }
+    if (std::isnan(c)) {
+      err = MakeFinding(NElemKind::Edge, e, Format("edge %d: the cost in column %d is not a number", e, lFld));
+      return false;
+    }
+    costs[static_cast<std::size_t>(e)] = c;
+  }
+  if (pSplit == nullptr) return true;
+  // Pieces take their share of the original's cost; the original keeps its
+  // record after mapping, so its cost above is the whole edge's.
+  const std::vector<double> whole(costs);
+  for (std::int32_t e = 1; e <= nEdge; ++e) {
+    double dFrom = 0.0;
+    double dTo = 1.0;
+    const std::int32_t orig = pSplit->GetOriginal(e, &dFrom, &dTo);
+    if (orig == e || orig < 1 || orig > nEdge) continue;
+    const double c = whole[static_cast<std::size_t>(orig)];
+    costs[static_cast<std::size_t>(e)] = std::isinf(c) ? kNoWay : c * (dTo - dFrom);
+  }
+  return true;
+}
+
+}  // namespace
+
+CNetworkView::CNetworkView()
+    : m_pNet(nullptr), m_lNetNodNum(0), m_lNetEdgeNum(0), m_lNodNum(0), m_lEdgeNum(0), m_bOneCost(true) {}
+
+void CNetworkView::Reset() {
+  *this = CNetworkView();
+}
+
+std::int32_t CNetworkView::Build(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru* pError) {
+  Reset();
+  NFinding_stru err;
+  std::int32_t status = 0;
+  try {
+    status = Read(net, opt, err);
+  } catch (const std::bad_alloc&) {
+    err = MakeFinding(NElemKind::Network, 0, "out of memory building the view");
+  }
+  if (status != 1) {
+    Reset();
+    if (pError != nullptr) *pError = err;
+    return 0;
+  }
+  return 1;
+}
+
+std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
+  // Nodes the view knows have a state and a connection record; edges, both
+  // states and their end nodes.
+  const std::int32_t nNod = Cut(Cut(net.m_lNodNum, net.m_pNodState), net.m_pNodConn);
+  const std::int32_t nEdge = Cut(Cut(Cut(net.m_lEdgeNum, net.m_pUpEdgeState), net.m_pDownEdgeState), net.m_pEdgeNod);
+  if (net.m_lNodNum < 0 || net.m_lEdgeNum < 0) {
+    err = MakeFinding(NElemKind::Network, 0,
+                      Format("the counts are negative (%d nodes, %d edges)", net.m_lNodNum, net.m_lEdgeNum));
+    return 0;
+  }
+  if (opt.pSplit != nullptr && opt.pSplit->GetEdgeNum() != net.m_lEdgeNum) {
+    err = MakeFinding(NElemKind::Network, 0,
+                      Format("the split index was built for %d edges, the network has %d: index the last mapping",
+                             opt.pSplit->GetEdgeNum(), net.m_lEdgeNum));
+    return 0;
+  }
+  if (!ReadCosts(net, opt.lAlongFld, nEdge, opt.pSplit, m_costAlong, err)) return 0;
+  m_bOneCost = opt.lAgainstFld < 0 || opt.lAgainstFld == opt.lAlongFld;
+  if (!m_bOneCost && !ReadCosts(net, opt.lAgainstFld, nEdge, opt.pSplit, m_costAgainst, err)) return 0;
+
+  const bool bTurns = opt.bTurns && net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
+  const std::int32_t nTurnNod = bTurns ? Cut(nNod, net.m_ppTurnWgt) : 0;
+
+  m_first.assign(static_cast<std::size_t>(nNod) + 2, 0);
+  m_closed.assign(static_cast<std::size_t>(nNod) + 1, 0);
+  const std::size_t guess = static_cast<std::size_t>(nEdge) * 2;
+  m_far.reserve(guess);
+  m_edge.reserve(guess);
+  m_ways.reserve(guess);
+  // With turns: the last position of each edge in the list being read, and
+  // its positions in the lists of its from and to nodes (-1: not there).
+  std::vector<std::int16_t> lastPos;
+  std::vector<std::int16_t> posAtFrom;
+  std::vector<std::int16_t> posAtTo;
+  if (bTurns) {
+    lastPos.assign(static_cast<std::size_t>(nEdge) + 1, -1);
+    posAtFrom.assign(static_cast<std::size_t>(nEdge) + 1, -1);
+    posAtTo.assign(static_cast<std::size_t>(nEdge) + 1, -1);
+    m_turnPos.reserve(guess);
+    m_turnFirst.assign(static_cast<std::size_t>(nNod) + 2, 0);
+    m_turnSize.assign(static_cast<std::size_t>(nNod) + 1, 0);
+  }
+
+  const char* up = net.m_pUpEdgeState;
+  const char* down = net.m_pDownEdgeState;
+  const NEdgeNod_stru* ends = net.m_pEdgeNod;
+  for (std::int32_t n = 1; n <= nNod; ++n) {
+    m_first[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_far.size());
+    const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+    const std::int32_t nList = conn.sConnNum > 0 ? Cut(conn.sConnNum, conn.pConnEdge) : 0;
+    if (bTurns && n <= nTurnNod) {
+      const double* matrix = net.m_ppTurnWgt[n - 1];
+      m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
+      if (matrix != nullptr && conn.sConnNum > 0) {
+        const std::int64_t want = static_cast<std::int64_t>(conn.sConnNum) * conn.sConnNum;
+        const std::int64_t have = Entries(matrix);
+        m_turn.insert(m_turn.end(), matrix, matrix + (have < want ? have : want));
+        m_turnSize[static_cast<std::size_t>(n)] = conn.sConnNum;
+      }
+      for (std::int32_t i = 0; i < nList; ++i) {
+        const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+        if (e >= 1 && e <= nEdge) lastPos[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(i);
+      }
+    }
+    if (net.m_pNodState[n - 1] == 1) {
+      m_closed[static_cast<std::size_t>(n)] = 1;
+    }
+    for (std::int32_t i = 0; i < nList; ++i) {
+      const std::int32_t entry = conn.pConnEdge[i];
+      const std::int32_t e = AbsOf(entry);
+      if (e < 1 || e > nEdge) continue;
+      const NEdgeNod_stru& en = ends[e - 1];
+      if (bTurns) {
+        const std::int16_t p = lastPos[static_cast<std::size_t>(e)];
+        if (en.lFromNod == n) posAtFrom[static_cast<std::size_t>(e)] = p;
+        if (en.lToNod == n) posAtTo[static_cast<std::size_t>(e)] = p;
+      }
+      if (m_closed[static_cast<std::size_t>(n)] != 0) continue;  // a closed node has no steps of its own
+      const bool upOpen = up[e - 1] != 1;
+      const bool downOpen = down[e - 1] != 1;
+      // The current build tells the ends by the edge's nodes, the first
+      // generation by the sign flag mapping writes (-e starts, +e ends here).
+      const bool isFrom = kFirstGeneration ? entry < 0 : en.lFromNod == n;
+      const bool isTo = kFirstGeneration ? entry > 0 : en.lToNod == n;
+      unsigned char ways = 0;
+      if (isFrom) ways |= static_cast<unsigned char>((downOpen ? kLeaveAlong : 0) | (upOpen ? kArriveAgainst : 0));
+      if (isTo) ways |= static_cast<unsigned char>((upOpen ? kLeaveAgainst : 0) | (downOpen ? kArriveAlong : 0));
+      const std::int32_t far = isFrom && isTo ? n : (isFrom ? en.lToNod : en.lFromNod);
+      if (ways == 0 || far < 1 || far > nNod) continue;
+      m_far.push_back(far);
+      m_edge.push_back(e);
+      m_ways.push_back(ways);
+      if (bTurns) m_turnPos.push_back(lastPos[static_cast<std::size_t>(e)]);
+    }
+    if (bTurns && n <= nTurnNod) {
+      for (std::int32_t i = 0; i < nList; ++i) {
+        const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+        if (e >= 1 && e <= nEdge) lastPos[static_cast<std::size_t>(e)] = -1;
+      }
+    }
+  }
+  m_first[static_cast<std::size_t>(nNod) + 1] = static_cast<std::int64_t>(m_far.size());
+  if (bTurns) {
+    m_turnFirst[static_cast<std::size_t>(nNod) + 1] = static_cast<std::int64_t>(m_turn.size());
+    for (std::int32_t n = nTurnNod + 1; n <= nNod; ++n) {
+      m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
+    }
+    // Where each step's edge stands in its far node's list: the row of the
+    // matrix a turn there starts from.
+    m_farTurnPos.resize(m_far.size());
+    for (std::size_t j = 0; j < m_far.size(); ++j) {
+      const std::int32_t e = m_edge[j];
+      const NEdgeNod_stru& en = ends[e - 1];
+      m_farTurnPos[j] = m_far[j] == en.lToNod ? posAtTo[static_cast<std::size_t>(e)]
+                                              : posAtFrom[static_cast<std::size_t>(e)];
+    }
+  }
+  m_far.shrink_to_fit();
+  m_edge.shrink_to_fit();
+  m_ways.shrink_to_fit();
+  m_turnPos.shrink_to_fit();
+
+  m_pNet = &net;
+  m_lNetNodNum = net.m_lNodNum;
+  m_lNetEdgeNum = net.m_lEdgeNum;
+  m_lNodNum = nNod;
+  m_lEdgeNum = nEdge;
+  return 1;
+}
+
+bool CNetworkView::IsCurrent(NFinding_stru* pError) const {
+  if (m_pNet == nullptr) {
+    if (pError != nullptr) *pError = MakeFinding(NElemKind::Network, 0, "the view has not been built");
+    return false;
+  }
+  if (m_pNet->m_lNodNum != m_lNetNodNum || m_pNet->m_lEdgeNum != m_lNetEdgeNum) {
+    if (pError != nullptr) {
+      *pError = MakeFinding(NElemKind::Network, 0,
+                            Format("the view was built for %d nodes and %d edges, the network now has %d and %d "
+                                   "(flags mapped since?): build the view again",
+                                   m_lNetNodNum, m_lNetEdgeNum, m_pNet->m_lNodNum, m_pNet->m_lEdgeNum));
+    }
+    return false;
+  }
+  return true;
+}
+
+std::int32_t CNetworkView::GetStepS(std::int32_t lNod, NStepSide side, std::vector<NStep_stru>& steps) const {
+  if (lNod < 1 || lNod > m_lNodNum) return 0;
+  const unsigned char want = side == NStepSide::Leave ? kLeave : kArrive;
+  std::vector<NStep_stru> out;
+  for (std::int64_t j = StepBegin(lNod); j < StepEnd(lNod); ++j) {
+    const std::size_t k = static_cast<std::size_t>(j);
+    const unsigned char w = static_cast<unsigned char>(m_ways[k] & want);
+    if (w == 0) continue;
+    // A loop open both ways is two steps, one each way round.
+    if ((w & (kLeaveAlong | kArriveAlong)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], true});
+    if ((w & (kLeaveAgainst | kArriveAgainst)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], false});
+  }
+  steps.swap(out);
+  return 1;
+}
+
+double CNetworkView::GetEdgeCost(std::int32_t lEdge, bool bAlong) const {
+  if (lEdge < 1 || lEdge > m_lEdgeNum) return std::numeric_limits<double>::quiet_NaN();
+  return bAlong ? m_costAlong[static_cast<std::size_t>(lEdge)] : CostAgainst()[lEdge];
+}
+
+const double* CNetworkView::TurnMatrix(std::int32_t lNod) const {
+  if (m_turnFirst.empty() || lNod < 1 || lNod > m_lNodNum) return nullptr;
+  return m_turn.data() + m_turnFirst[static_cast<std::size_t>(lNod)];
+}
+
+double CNetworkView::GetTurnCost(std::int32_t lNod, std::int32_t lFromEdge, std::int32_t lToEdge) const {
+  if (m_turnFirst.empty() || lNod < 1 || lNod > m_lNodNum || m_pNet == nullptr) return 0.0;
+  const std::int32_t k = m_turnSize[static_cast<std::size_t>(lNod)];
+  if (k <= 0) return 0.0;
+  // The last positions of the two edges, as GetTurnWgtVal finds them.
+  std::int32_t p = -1;
+  std::int32_t q = -1;
+  for (std::int64_t j = StepBegin(lNod); j < StepEnd(lNod); ++j) {
+    const std::size_t i = static_cast<std::size_t>(j);
+    if (m_edge[i] == lFromEdge && m_turnPos[i] > p) p = m_turnPos[i];
+    if (m_edge[i] == lToEdge && m_turnPos[i] > q) q = m_turnPos[i];
+  }
+  if (p < 0 || q < 0) return 0.0;
+  const std::int64_t at = static_cast<std::int64_t>(p) * k + q;
+  return at < TurnEntries(lNod) ? TurnMatrix(lNod)[at] : 0.0;
+}
+
+std::size_t CNetworkView::GetMemoryBytes() const {
+  return m_first.capacity() * sizeof(std::int64_t) + m_far.capacity() * sizeof(std::int32_t) +
+         m_edge.capacity() * sizeof(std::int32_t) + m_ways.capacity() + m_costAlong.capacity() * sizeof(double) +
+         m_costAgainst.capacity() * sizeof(double) + m_closed.capacity() +
+         (m_turnPos.capacity() + m_farTurnPos.capacity()) * sizeof(std::int16_t) +
+         m_turnFirst.capacity() * sizeof(std::int64_t) + m_turnSize.capacity() * sizeof(std::int32_t) +
+         m_turn.capacity() * sizeof(double);
+}
