@@ -122,7 +122,9 @@ bool ReadStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
 
 bool BuildStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostream& err) {
   std::string strError;
-  run.bTransposed = NeedsTranspose(opt.eDir);
+  // The analyses read the network through the toolkit's view, which gives
+  // each build the same steps; only the plain trace walks the queries.
+  run.bTransposed = opt.eMode == NDemoMode::Trace && NeedsTranspose(opt.eDir);
   if (!BuildNetwork(run.input, run.demo, run.bTransposed, run.net, strError)) return Fail(err, strError);
   const std::vector<NFinding_stru> findings = CheckNetwork(run.net, 5);
   for (const NFinding_stru& f : findings) err << "kelvane-trace: network check: " << f.strText << '\n';
@@ -134,9 +136,9 @@ bool BuildStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostr
 
 // Every flag and barrier must be placed: a trace that silently lacks one
 // start, or runs through a barrier the user set, is a wrong answer.
-bool PlaceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+bool PlaceStage(const NOptions& opt, const std::vector<NFlagRequest>& requests, NDemoRun& run, std::ostream& err) {
   std::string strError;
-  for (const NFlagRequest& req : opt.flags) {
+  for (const NFlagRequest& req : requests) {
     NPlacedFlag f;
     f.req = req;
     run.flags.push_back(f);
@@ -154,20 +156,117 @@ bool PlaceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   return true;
 }
 
-bool TraceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
-  std::string strError;
-  std::vector<std::int32_t> starts;
-  for (const NPlacedFlag& f : run.flags)
-    if (!f.req.bBarrier) starts.push_back(f.lNod);
-  if (!RunTrace(run.net, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
-  run.net.EndTrace();
-  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+bool IsStart(const NFlagRequest& req) { return !req.bBarrier && !req.bTarget && !req.bValve; }
+
+// Every piece of every split edge, for the picture's split marks.
+void CollectPieces(NDemoRun& run) {
   for (std::int32_t e = 1; e <= run.mapStats.lEdgesBefore; ++e) {
     if (!run.split.IsSplit(e)) continue;
     CSmartArray<NEdgePiece_stru> pieces;
     run.split.GetPieceS(e, pieces);
     for (std::int32_t i = 0; i < pieces.GetSize(); ++i) run.pieces.push_back(Stretch(run, pieces.GetAt(i).lEdge));
   }
+}
+
+const char* ModeName(NDemoMode eMode) {
+  switch (eMode) {
+    case NDemoMode::Route:
+      return "route";
+    case NDemoMode::Within:
+      return "within";
+    case NDemoMode::Isolate:
+      return "isolate";
+    case NDemoMode::Components:
+      return "components";
+    default:
+      return "trace";
+  }
+}
+
+// The flags and barriers of the command line, and the valves of --valves.
+bool Requests(const NOptions& opt, std::vector<NFlagRequest>& requests, std::ostream& err) {
+  requests = opt.flags;
+  if (opt.strValves.empty()) return true;
+  std::vector<NPoint> pts;
+  std::string strError;
+  if (!ReadOgrPoints(opt.strValves, pts, strError)) return Fail(err, strError);
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    NFlagRequest f;
+    f.bValve = true;
+    f.pt = pts[i];
+    f.strLabel = "valve " + std::to_string(i + 1) + " of " + opt.strValves;
+    requests.push_back(f);
+  }
+  return true;
+}
+
+bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  NAnalysisInput in;
+  in.eMode = opt.eMode;
+  in.dLimit = opt.dWithin;
+  in.lCostFld = opt.bByLength ? kLengthFld : kCostFld;
+  for (const NPlacedFlag& f : run.flags) {
+    if (f.req.bTarget) {
+      in.lTarget = f.lNod;
+    } else if (f.req.bValve) {
+      in.valves.push_back(f.lNod);
+    } else if (!f.req.bBarrier) {
+      in.starts.push_back(f.lNod);
+    }
+  }
+  std::string strError;
+  if (!RunAnalysis(run.net, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
+    return Fail(err, std::string(ModeName(opt.eMode)) + ": " + strError);
+  }
+  run.traced = run.analysis.stretches;
+  CollectPieces(run);
+  run.timer.Stage(ModeName(opt.eMode));
+  return true;
+}
+
+// The feature a demo edge was cut from, and a fraction of the edge as a
+// fraction of that feature.
+std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
+  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
+  return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
+                            : std::to_string(line.llFid);
+}
+
+double OnFeature(const NDemoRun& run, std::int32_t lEdge, double dFrac) {
+  const NDemoEdge& d = run.demo.edges[static_cast<std::size_t>(lEdge) - 1];
+  return d.dFrom + dFrac * (d.dTo - d.dFrom);
+}
+
+void SummariseAnalysis(const NOptions& opt, NDemoRun& run) {
+  NRunSummary& s = run.summary;
+  const NAnalysisOutcome& a = run.analysis;
+  s.strMode = ModeName(opt.eMode);
+  s.lReachedNods = a.lNodsReached;
+  s.lReachedEdges = a.lEdgesReached;
+  s.dLimit = opt.dWithin;
+  s.bRouteFound = a.bRouteFound;
+  s.dRouteCost = a.dRouteCost;
+  for (std::size_t i = 0; i < a.route.size(); ++i) {
+    const NEdgeStretch& r = a.route[i];
+    s.route.push_back(NRouteStretch{FeatureId(run, r.lEdge), OnFeature(run, r.lEdge, r.dFrom),
+                                    OnFeature(run, r.lEdge, r.dTo), a.routeCosts[i]});
+  }
+  s.closeValves = a.closeValves;
+  s.bSourceInside = a.bSourceInside;
+  s.lComponents = a.comps.lCount;
+  if (a.lLargest > 0) s.lLargestStreets = a.compEdges[static_cast<std::size_t>(a.lLargest) - 1];
+  for (std::int32_t c : a.edgeComp) s.lCutOffStreets += c != 0 && c != a.lLargest ? 1 : 0;
+}
+
+bool TraceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  std::string strError;
+  std::vector<std::int32_t> starts;
+  for (const NPlacedFlag& f : run.flags)
+    if (IsStart(f.req)) starts.push_back(f.lNod);
+  if (!RunTrace(run.net, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
+  run.net.EndTrace();
+  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+  CollectPieces(run);
   CSmartArray<std::int32_t> anyOrig, allOrig;
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::Any, anyOrig);
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::All, allOrig);
@@ -203,6 +302,7 @@ void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
   s.lBarrierNods = run.trace.lBarrierNods;
   for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i) s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
   s.closedStreets = run.blockedEdges;
+  if (opt.eMode != NDemoMode::Trace) SummariseAnalysis(opt, run);
   run.summaryLines = SummaryLines(s);
 }
 
@@ -231,7 +331,7 @@ int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun&
     Fail(err, strError);
     return 1;
   }
-  if (opt.flags.empty() && !LooksOnly(opt)) {
+  if (!HasStartFlag(opt) && !LooksOnly(opt) && opt.eMode != NDemoMode::Components) {
     err << "kelvane-trace: no flag given, so nothing to trace (add --flag X,Y or --flag-edge E:F; "
            "--svg FILE alone draws the network)\n";
     return 1;
@@ -239,18 +339,32 @@ int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun&
   run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
   if (!ReadStage(opt, run, err)) return 1;
   run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
-  if (!BuildStage(opt, run, out, err)) return 1;
-  const bool bTrace = !opt.flags.empty();
+  // With --json, stdout carries the one JSON object and nothing else.
+  std::ostream& info = opt.bJson ? err : out;
+  if (!BuildStage(opt, run, info, err)) return 1;
+  std::vector<NFlagRequest> requests;
+  if (!Requests(opt, requests, err)) return 1;
+  const bool bTrace = !requests.empty();
   if (bTrace) {
-    if (!PlaceStage(opt, run, err) || !TraceStage(opt, run, err)) return 1;
+    if (!PlaceStage(opt, requests, run, err)) return 1;
   } else {
     run.mapStats.lNodsBefore = run.net.m_lNodNum;
     run.mapStats.lEdgesBefore = run.net.m_lEdgeNum;
   }
+  if (opt.eMode != NDemoMode::Trace) {
+    if (!AnalysisStage(opt, run, err)) return 1;
+  } else if (bTrace && !TraceStage(opt, run, err)) {
+    return 1;
+  }
   Summarise(opt, bTrace, run);
-  for (const std::string& line : run.summaryLines) out << line << '\n';
-  const bool bOk = WriteStage(opt, run, out, err);
-  if (opt.bTiming) {
+  if (!opt.bJson) {
+    for (const std::string& line : run.summaryLines) out << line << '\n';
+  }
+  const bool bOk = WriteStage(opt, run, info, err);
+  if (opt.bJson) {
+    for (const auto& st : run.timer.Stages()) run.summary.timing.push_back(st);
+    WriteJsonSummary(run.summary, out);
+  } else if (opt.bTiming) {
     for (const auto& st : run.timer.Stages()) out << "time " << st.first << ": " << Fixed(st.second, 2) << " ms\n";
   }
   return bOk ? 0 : 1;

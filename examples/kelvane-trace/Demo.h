@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Analyses.h"
 #include "Flags.h"
 #include "Input.h"
 #include "Noding.h"
@@ -18,14 +19,6 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/SplitIndex.h"
 
-// A stretch of a demo edge, as fractions of its planar length from the start
-// of its geometry.
-struct NEdgeStretch {
-  std::int32_t lEdge = 0;  // demo edge number
-  double dFrom = 0.0;
-  double dTo = 1.0;
-};
-
 struct NDemoRun {
   NInputNetwork input;
   NDemoNet demo;
@@ -35,7 +28,8 @@ struct NDemoRun {
   CSplitIndex split;
   NMapStats mapStats;
   NTraceResult trace;
-  std::vector<NEdgeStretch> traced;        // visited pieces
+  NAnalysisOutcome analysis;               // an analysis mode's outcome
+  std::vector<NEdgeStretch> traced;        // visited pieces; in an analysis mode its outcome
   std::vector<NEdgeStretch> pieces;        // every piece of every split edge
   std::vector<std::int32_t> blockedEdges;  // recorded closed edges, as demo edges, ascending, once each
   std::int32_t lOriginalsVisited = 0;      // demo edges with any piece visited

@@ -122,7 +122,10 @@ std::string FormatDistance(double d, const std::string& strUnit) {
 
 std::string FlagName(const NFlagRequest& req) {
   const std::string& s = req.strLabel;
-  if (s.compare(0, 5, "flag ") == 0 || s.compare(0, 8, "barrier ") == 0) return s;
+  if (s.compare(0, 5, "flag ") == 0 || s.compare(0, 8, "barrier ") == 0 || s.compare(0, 6, "route ") == 0 ||
+      s.compare(0, 6, "valve ") == 0) {
+    return s;
+  }
   return (req.bBarrier ? "barrier " : "flag ") + s;
 }
 

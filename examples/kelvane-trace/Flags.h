@@ -16,6 +16,8 @@
 // A flag or barrier as the user gave it.
 struct NFlagRequest {
   bool bBarrier = false;
+  bool bTarget = false;     // --route: the point routed to, not a start
+  bool bValve = false;      // --valve: a device --isolate may close, not a start
   bool bByPoint = true;     // given as coordinates; else as edge and fraction
   NPoint pt;                // coordinates, in the input's system
   std::int32_t lEdge = 0;   // edge number and fraction from its from node (where its geometry starts)

@@ -104,6 +104,11 @@ signed char ParseOneWay(const std::string& strValue);
 bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std::string& strWhere,
              const NFieldNames& fields, bool bProgress, NInputNetwork& input, std::string& strError);
 
+// Reads every point (and each point of a multipoint) of the first layer of
+// any file OGR opens, in the file's coordinates. Returns false with strError
+// set when the file cannot be read or holds no point.
+bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError);
+
 // Reads a CSV edge list: a header row, then one straight street per row with
 // columns x1,y1,x2,y2 (required) and id plus the attribute columns named in
 // fields (optional). bLonLat: the coordinates are longitude/latitude.

@@ -204,3 +204,32 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
   progress.Done(llDone);
   return true;
 }
+
+bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError) {
+  if (!CheckReadable(strPath, strError)) return false;
+  GDALAllRegister();
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  GDALDatasetUniquePtr ds(GDALDataset::Open(strPath.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  CPLPopErrorHandler();
+  if (!ds || ds->GetLayerCount() < 1) {
+    strError = "'" + strPath + "' is not a vector file GDAL/OGR can read";
+    return false;
+  }
+  OGRLayer* pLayer = ds->GetLayer(0);
+  for (const auto& feature : *pLayer) {
+    const OGRGeometry* g = feature->GetGeometryRef();
+    if (g == nullptr) continue;
+    const OGRwkbGeometryType eFlat = wkbFlatten(g->getGeometryType());
+    if (eFlat == wkbPoint) {
+      const OGRPoint* p = g->toPoint();
+      pts.push_back(NPoint{p->getX(), p->getY()});
+    } else if (eFlat == wkbMultiPoint) {
+      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NPoint{p->getX(), p->getY()});
+    }
+  }
+  if (pts.empty()) {
+    strError = "'" + strPath + "' holds no points";
+    return false;
+  }
+  return true;
+}

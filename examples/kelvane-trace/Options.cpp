@@ -65,6 +65,13 @@ NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) 
 
 }  // namespace
 
+bool HasStartFlag(const NOptions& opt) {
+  for (const NFlagRequest& f : opt.flags) {
+    if (!f.bBarrier && !f.bTarget && !f.bValve) return true;
+  }
+  return false;
+}
+
 bool LooksOnly(const NOptions& opt) { return opt.strOut.empty() && (opt.bSvgAsked || opt.bListEdges); }
 
 bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError) {
@@ -101,6 +108,15 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
         strError = a + " needs " + pszWhat + " of 0 or more, not '" + v + "'";
         return false;
       }
+      return true;
+    };
+    // One analysis per run: the picture and --out show one outcome.
+    auto setMode = [&](NDemoMode eMode) {
+      if (opt.eMode != NDemoMode::Trace && opt.eMode != eMode) {
+        strError = "--route, --within, --isolate and --components are one per run";
+        return false;
+      }
+      opt.eMode = eMode;
       return true;
     };
     std::string v;
@@ -150,6 +166,30 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
         return false;
       }
       opt.flags.push_back(f);
+    } else if (a == "--route" || a == "--valve") {
+      if (!value(v)) return false;
+      NFlagRequest f;
+      f.bTarget = a == "--route";
+      f.bValve = !f.bTarget;
+      f.strLabel = (f.bTarget ? "route " : "valve ") + v;
+      if (!ParsePoint(v, f.pt) || !std::isfinite(f.pt.dX) || !std::isfinite(f.pt.dY)) {
+        strError = a + " needs finite X,Y, not '" + v + "'";
+        return false;
+      }
+      if (f.bTarget && !setMode(NDemoMode::Route)) return false;
+      opt.flags.push_back(f);
+    } else if (a == "--within") {
+      bOk = distance("a cost", opt.dWithin) && setMode(NDemoMode::Within);
+    } else if (a == "--isolate") {
+      bOk = setMode(NDemoMode::Isolate);
+    } else if (a == "--valves") {
+      bOk = value(opt.strValves);
+    } else if (a == "--components") {
+      bOk = setMode(NDemoMode::Components);
+    } else if (a == "--by-length") {
+      opt.bByLength = true;
+    } else if (a == "--json") {
+      opt.bJson = true;
     } else if (a == "--direction") {
       if (!value(v)) return false;
       if (v == "connected") {
@@ -209,7 +249,25 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
   // The picture is drawn when asked for, or when nothing else would come out of the run.
   if (!bNoSvg && !opt.bSvgAsked && opt.strOut.empty() && !opt.bListEdges) opt.strSvg = kDefaultSvg;
   if (EndsWith(opt.strInput, ".csv") || EndsWith(opt.strInput, ".CSV")) opt.bCsv = true;
-  if (opt.strInput.empty() && opt.flags.empty()) {
+  if (opt.eMode == NDemoMode::Route) {
+    std::size_t nTargets = 0;
+    for (const NFlagRequest& f : opt.flags) nTargets += f.bTarget ? 1 : 0;
+    if (nTargets != 1) {
+      strError = "--route takes one point";
+      return false;
+    }
+  }
+  bool bValves = !opt.strValves.empty();
+  for (const NFlagRequest& f : opt.flags) bValves = bValves || f.bValve;
+  if (bValves && opt.eMode != NDemoMode::Isolate) {
+    strError = "--valve and --valves go with --isolate";
+    return false;
+  }
+  if (opt.eMode == NDemoMode::Isolate && !bValves) {
+    strError = "--isolate needs valves: --valve X,Y (repeated) or --valves FILE";
+    return false;
+  }
+  if (opt.strInput.empty() && !HasStartFlag(opt)) {
     // The default town: a flag on High Street, and three barriers that cut
     // off the south-east corner, so the picture shows what a trace does not reach.
     opt.flags.push_back(PointFlag(150, 205, false, "flag 150,205"));
@@ -277,6 +335,20 @@ void PrintHelp(std::ostream& os) {
         "                        downstream (default): where one can go from the flags,\n"
         "                        keeping to one-way streets; upstream: where one can come\n"
         "                        from to reach the flags\n"
+        "\n"
+        "Analyses (one per run, in place of the trace; the picture and --out show it)\n"
+        "  --route X,Y           the least-cost route from the first flag to this point,\n"
+        "                        keeping to one-way streets (cost: --cost-field, else length)\n"
+        "  --within COST         everything within COST of the flags; streets reached in\n"
+        "                        part are drawn to where the limit falls\n"
+        "  --isolate             the valves to close to cut off the first flag's street\n"
+        "                        from the sources (the other flags), and what loses supply\n"
+        "  --valve X,Y           a valve for --isolate, snapped like a flag (repeatable)\n"
+        "  --valves FILE         a point layer (any OGR format) of valves for --isolate\n"
+        "  --components          the parts of the network that hang together; the picture\n"
+        "                        shows the streets cut off from the largest one\n"
+        "  --by-length           routes and areas by ground length, not the cost\n"
+        "  --json                the summary as one JSON object on stdout (for scripts)\n"
         "\n"
         "Output\n"
         "  --svg FILE            the picture: network grey, traced streets coloured, flags,\n"

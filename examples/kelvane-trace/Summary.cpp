@@ -1,6 +1,7 @@
 // Summary.cpp - the text form of a run's summary.
 #include "Summary.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "Flags.h"
@@ -20,7 +21,97 @@ std::string Join(const std::vector<std::int32_t>& v, std::size_t nMax) {
   return s.empty() ? "none" : s;
 }
 
+void AnalysisLines(const NRunSummary& s, std::vector<std::string>& lines) {
+  if (s.strMode == "route") {
+    if (!s.bRouteFound) {
+      lines.push_back("route: the point cannot be reached from the first flag");
+      return;
+    }
+    lines.push_back("route: cost " + Fixed(s.dRouteCost, 1) + " over " + std::to_string(s.lReachedEdges) +
+                    " edges (" + std::to_string(s.route.size()) + " stretches of features)");
+  } else if (s.strMode == "within") {
+    lines.push_back("within " + Fixed(s.dLimit, 1) + ": " + std::to_string(s.lReachedNods) + " nodes, " +
+                    std::to_string(s.lReachedEdges) + " edges reached, in whole or in part");
+  } else if (s.strMode == "isolate") {
+    if (s.bSourceInside) {
+      lines.push_back("isolate: a source lies on the first flag's own stretch: no valve can cut it off");
+      return;
+    }
+    lines.push_back("isolate: close " + std::to_string(s.closeValves.size()) + " valves [nodes " +
+                    Join(s.closeValves, 10) + "]; " + std::to_string(s.lReachedNods) + " nodes, " +
+                    std::to_string(s.lReachedEdges) + " edges lose supply");
+  } else if (s.strMode == "components") {
+    lines.push_back("components: " + std::to_string(s.lComponents) + "; the largest has " +
+                    std::to_string(s.lLargestStreets) + " streets, " + std::to_string(s.lCutOffStreets) +
+                    " streets lie outside it");
+  }
+}
+
+std::string Json(const std::string& s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// A number JSON can hold: infinities and NaN have no JSON form.
+std::string Json(double d) {
+  if (!std::isfinite(d)) return "null";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.10g", d);
+  return buf;
+}
+
 }  // namespace
+
+std::string OutcomeName(const NRunSummary& s) {
+  if (s.strMode == "within") return "in reach";
+  if (s.strMode == "isolate") return "cut off";
+  if (s.strMode == "components") return "apart";
+  return s.strMode == "trace" ? "traced" : s.strMode;
+}
+
+void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
+  const bool bTrace = s.strMode == "trace";
+  os << "{\"mode\":" << Json(s.strMode) << ",\"input\":" << Json(s.strSource) << ",\"features\":" << s.llFeatures
+     << ",\"skipped\":" << (s.llNotLine + s.llBadCoord + s.llZeroLength) << ",\"nodes\":" << s.lNods
+     << ",\"edges\":" << s.lEdges << ",\"flags\":[";
+  for (std::size_t i = 0; i < s.flags.size(); ++i) {
+    const NFlagSummary& f = s.flags[i];
+    os << (i ? "," : "") << "{\"name\":" << Json(f.strName) << ",\"node\":" << f.lNod
+       << ",\"snap_distance\":" << (f.bByPoint ? Json(f.dSnapDist) : std::string("null")) << "}";
+  }
+  os << "],\"nodes_reached\":" << (bTrace ? s.lVisitedNods : s.lReachedNods)
+     << ",\"edges_reached\":" << (bTrace ? s.lVisitedEdges : s.lReachedEdges);
+  if (bTrace) os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
+                 << ",\"length_reached\":" << Json(s.dLength);
+  os << ",\"route_cost\":" << (s.strMode == "route" && s.bRouteFound ? Json(s.dRouteCost) : std::string("null"))
+     << ",\"route_edges\":[";
+  for (std::size_t i = 0; i < s.route.size(); ++i) {
+    const NRouteStretch& r = s.route[i];
+    os << (i ? "," : "") << "{\"id\":" << Json(r.strFeature) << ",\"from\":" << Json(r.dFrom)
+       << ",\"to\":" << Json(r.dTo) << ",\"cost\":" << Json(r.dCost) << "}";
+  }
+  os << "],\"valves_to_close\":[";
+  for (std::size_t i = 0; i < s.closeValves.size(); ++i) os << (i ? "," : "") << s.closeValves[i];
+  os << "],\"components\":" << (s.strMode == "components" ? std::to_string(s.lComponents) : std::string("null"))
+     << ",\"timing_ms\":{";
+  for (std::size_t i = 0; i < s.timing.size(); ++i) {
+    os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
+  }
+  os << "}}\n";
+}
 
 std::vector<std::string> SummaryLines(const NRunSummary& s) {
   std::vector<std::string> lines;
@@ -42,6 +133,10 @@ std::vector<std::string> SummaryLines(const NRunSummary& s) {
   for (const NFlagSummary& f : s.flags) {
     lines.push_back(f.strName + ": node " + std::to_string(f.lNod) +
                     (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
+  }
+  if (s.strMode != "trace") {
+    AnalysisLines(s, lines);
+    return lines;
   }
   if (!s.bTraced) {
     lines.push_back("no flags: the network only, nothing traced");

@@ -4,7 +4,9 @@
 #define KELVANE_TRACE_SUMMARY_H
 
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct NFlagSummary {
@@ -13,6 +15,15 @@ struct NFlagSummary {
   bool bByPoint = true;       // given as coordinates: dSnapDist says how far it moved
   double dSnapDist = 0.0;     // planar units (metres for lon/lat input)
   std::int32_t lNod = 0;      // the node it sits on after mapping
+};
+
+// A stretch of a route on the input's features: the feature's own id and
+// the fractions of its length from its start (dFrom > dTo travelled back).
+struct NRouteStretch {
+  std::string strFeature;
+  double dFrom = 0.0;
+  double dTo = 1.0;
+  double dCost = 0.0;  // from the start to the stretch's end
 };
 
 struct NRunSummary {
@@ -39,9 +50,29 @@ struct NRunSummary {
   std::int32_t lBarrierNods = 0;      // closed nodes the trace stopped at
   std::vector<std::int32_t> barrierNods;    // as recorded, ascending
   std::vector<std::int32_t> closedStreets;  // closed streets met, demo edge numbers, ascending
+  // An analysis run instead of the trace (strMode other than "trace").
+  std::string strMode = "trace";
+  std::int32_t lReachedNods = 0;      // nodes and network edges of the outcome
+  std::int32_t lReachedEdges = 0;
+  double dLimit = 0.0;                // within
+  bool bRouteFound = false;
+  double dRouteCost = 0.0;
+  std::vector<NRouteStretch> route;   // in travel order
+  std::vector<std::int32_t> closeValves;  // isolate: nodes of the valves to close
+  bool bSourceInside = false;
+  std::int32_t lComponents = 0;
+  std::int32_t lLargestStreets = 0;   // demo edges in the largest component
+  std::int32_t lCutOffStreets = 0;    // demo edges outside it
+  std::vector<std::pair<std::string, double>> timing;  // ms per stage, for the JSON form
 };
 
 // The summary as the lines printed on stdout (and drawn above the picture).
 std::vector<std::string> SummaryLines(const NRunSummary& s);
+
+// The summary as one JSON object on one line, for scripts.
+void WriteJsonSummary(const NRunSummary& s, std::ostream& os);
+
+// What the picture's coloured streets are, for its legend: "traced", "route" ...
+std::string OutcomeName(const NRunSummary& s);
 
 #endif  // KELVANE_TRACE_SUMMARY_H

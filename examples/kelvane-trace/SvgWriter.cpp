@@ -203,7 +203,7 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
      << "," << Num(y) << "\"/><text x=\"" << Num(lx + 36) << "\" y=\"" << Num(y + 5) << "\">street</text>\n"
      << "<polyline class=\"traced\" style=\"stroke-width:6\" points=\"" << Num(lx + 100) << "," << Num(y) << " "
      << Num(lx + 130) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 136) << "\" y=\"" << Num(y + 5)
-     << "\">traced</text>\n"
+     << "\">" << Escape(OutcomeName(run.summary)) << "</text>\n"
      << "<polyline class=\"closed\" style=\"stroke-width:2;stroke-dasharray:6 4\" points=\"" << Num(lx + 200) << ","
      << Num(y) << " " << Num(lx + 230) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 236) << "\" y=\"" << Num(y + 5)
      << "\">closed</text>\n"
