@@ -130,10 +130,15 @@ std::vector<std::string> SummaryLines(const NRunSummary& s) {
   lines.push_back("network: " + std::to_string(s.lNods) + " nodes, " + std::to_string(s.lEdges) + " edges; flags: " +
                   std::to_string(lFlags) + ", barriers: " + std::to_string(lBarriers) + "; " +
                   std::to_string(s.lSplitEdges) + " edges split into " + std::to_string(s.lNewEdges) + " pieces");
-  for (const NFlagSummary& f : s.flags) {
+  // Each flag's node and snap distance; a long list is cut, the counts above stay whole.
+  constexpr std::size_t kMaxFlagLines = 10;
+  for (std::size_t i = 0; i < s.flags.size() && i < kMaxFlagLines; ++i) {
+    const NFlagSummary& f = s.flags[i];
     lines.push_back(f.strName + ": node " + std::to_string(f.lNod) +
                     (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
   }
+  if (s.flags.size() > kMaxFlagLines)
+    lines.push_back("... and " + std::to_string(s.flags.size() - kMaxFlagLines) + " more flags and barriers");
   if (s.strMode != "trace") {
     AnalysisLines(s, lines);
     return lines;

@@ -91,6 +91,8 @@ TEST(HostileInputTest, EveryCaseEndsWithItsStatusAndAMessageThatNamesTheFault) {
       {"edge flag that is no edge", "", "", {"--flag-edge", "999999:0.5", "--no-svg"}, 1,
        "flag 999999:0.5: edge 999999 is not an edge"},
       {"no flag given", "", "", {kVillage}, 1, "no flag given, so nothing to trace"},
+      {"no flag, picture asked for", "", "", {kVillage, "--svg", "$TMP/kelvane-hostile-net.svg"}, 0,
+       "no flags: the network only"},
       {"bad --out name, checked before reading", "", "", {"$TMP/missing.geojson", "--flag", "0,0", "--out", "x.txt"}, 1,
        "--out 'x.txt': the name must end in"},
       {"--out folder missing", "", "", {"$TMP/missing.geojson", "--flag", "0,0", "--out", "/nonexistent/a.gpkg"}, 1,
@@ -120,6 +122,7 @@ TEST(HostileInputTest, EveryCaseEndsWithItsStatusAndAMessageThatNamesTheFault) {
     std::remove(strIn.c_str());
   }
   std::remove(strExisting.c_str());
+  std::remove((::testing::TempDir() + "kelvane-hostile-net.svg").c_str());
 }
 
 TEST(HostileInputTest, CommandLineFollowsGisConventions) {
