@@ -260,7 +260,8 @@ class Networks {
     comp_.resize(static_cast<std::size_t>(graph_.nodes));
     colors_.resize(static_cast<std::size_t>(graph_.nodes));
     auto colorMap = boost::make_iterator_property_map(colors_.begin(), boost::get(boost::vertex_index, g));
-    return boost::connected_components(g, comp_.data(), boost::color_map(colorMap));
+    auto compMap = boost::make_iterator_property_map(comp_.begin(), boost::get(boost::vertex_index, g));
+    return boost::connected_components(g, compMap, boost::color_map(colorMap));
   }
 
   std::int64_t BoostStrong() {
@@ -269,7 +270,7 @@ class Networks {
     root_.resize(static_cast<std::size_t>(graph_.nodes));
     discover_.resize(static_cast<std::size_t>(graph_.nodes));
     auto index = boost::get(boost::vertex_index, g);
-    return boost::strong_components(g, comp_.data(),
+    return boost::strong_components(g, boost::make_iterator_property_map(comp_.begin(), index),
                                     boost::root_map(boost::make_iterator_property_map(root_.begin(), index))
                                         .discover_time_map(boost::make_iterator_property_map(discover_.begin(), index)));
   }

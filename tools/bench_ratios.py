@@ -47,6 +47,37 @@ def traversal(times):
                 print('| %s | %s | %s |' % (name, build, ' | '.join(cells)))
 
 
+def grids():
+    """(side, permuted, label) of the grids the traversal and analysis programs share."""
+    for side in (1000, 100):
+        for permuted in (0, 1):
+            yield side, permuted, '%d x %d, %s' % (side, side, 'permuted' if permuted else 'row-major')
+
+
+def analysis(times, counters):
+    program = 'AnalysisBench'
+    if not any(p == program for p, _ in times):
+        return
+    peers = ['Csr', 'BoostAdjacencyList', 'BoostCsrGraph', 'LemonListGraph', 'LemonStaticDigraph']
+    print('| network | build / tables inline | trace / ' + ' | / '.join(peers) +
+          ' | build + trace / calls | weak / Boost | strong / Boost | 2 threads / 1 | view bytes / tables |')
+    print('|---|---|' + '---|' * len(peers) + '---|---|---|---|---|')
+    for side, permuted, name in grids():
+        arg = '/side:%d/permuted:%d' % (side, permuted)
+        cells = [ratio(times, program, 'BM_ViewBuild' + arg, 'BM_TraceTablesInline' + arg)]
+        cells += [ratio(times, program, 'BM_TraceView' + arg, 'BM_Trace%s%s' % (p, arg)) for p in peers]
+        cells.append(ratio(times, program, 'BM_ViewBuildAndTrace' + arg, 'BM_TraceLibraryCalls' + arg))
+        cells.append(ratio(times, program, 'BM_ComponentsWeak' + arg, 'BM_BoostConnectedComponents' + arg))
+        cells.append(ratio(times, program, 'BM_ComponentsStrong' + arg, 'BM_BoostStrongComponents' + arg))
+        # Analyses per second: the higher the better, so this one is two over one.
+        one = counters.get((program, 'BM_TraceViewThreads%s/real_time/threads:1' % arg), {}).get('items_per_second')
+        two = counters.get((program, 'BM_TraceViewThreads%s/real_time/threads:2' % arg), {}).get('items_per_second')
+        cells.append('-' if not one or not two else '%.2f' % (two / one))
+        build = counters.get((program, 'BM_ViewBuild' + arg), {})
+        cells.append('%.2f' % build['view_per_table'] if 'view_per_table' in build else '-')
+        print('| %s | %s |' % (name, ' | '.join(cells)))
+
+
 def map_net_flag(times):
     print('| build | flags | / growth + sort | / growth + sort + writes |')
     print('|---|---|---|---|')
@@ -93,6 +124,8 @@ def main():
         sys.exit(__doc__)
     times, counters = load(sys.argv[1])
     traversal(times)
+    print()
+    analysis(times, counters)
     print()
     map_net_flag(times)
     print()
