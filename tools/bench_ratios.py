@@ -78,6 +78,21 @@ def analysis(times, counters):
         print('| %s | %s |' % (name, ' | '.join(cells)))
 
 
+def route(times):
+    program = 'RouteBench'
+    if not any(p == program for p, _ in times):
+        return
+    print('| network | one to all / Boost CSR graph | / LEMON StaticDigraph | turns / no turns | area / Boost |')
+    print('|---|---|---|---|---|')
+    for side, permuted, name in grids():
+        arg = '/side:%d/permuted:%d' % (side, permuted)
+        cells = [ratio(times, program, 'BM_RouteLibrary' + arg, 'BM_RouteBoostCsrGraph' + arg),
+                 ratio(times, program, 'BM_RouteLibrary' + arg, 'BM_RouteLemonStaticDigraph' + arg),
+                 ratio(times, program, 'BM_RouteLibraryTurns' + arg, 'BM_RouteLibraryTurnViewNoTurns' + arg),
+                 ratio(times, program, 'BM_AreaLibrary' + arg, 'BM_AreaBoostCsrGraph' + arg)]
+        print('| %s | %s |' % (name, ' | '.join(cells)))
+
+
 def map_net_flag(times):
     print('| build | flags | / growth + sort | / growth + sort + writes |')
     print('|---|---|---|---|')
@@ -126,6 +141,8 @@ def main():
     traversal(times)
     print()
     analysis(times, counters)
+    print()
+    route(times)
     print()
     map_net_flag(times)
     print()
