@@ -38,6 +38,42 @@ inline void RecordBlockedEdge(CLocalNetwork& net, std::int32_t lEdge) {
 #endif
 }
 
+// The recorders follow the network's lifetime: started by ReallocMemory at
+// the counts of that moment, copied with the network, swapped with it.
+inline void StartRecorders(CLocalNetwork& net) {
+#if !KELVANE_FIRST_GENERATION
+  net.m_BlockedEdge.m_lElemNum = net.m_lEdgeNum;
+  net.m_BlockedEdge.StartTrace();
+  net.m_BlockedNod.m_lElemNum = net.m_lNodNum;
+  net.m_BlockedNod.StartTrace();
+#else
+  (void)net;
+#endif
+}
+
+// dst's recorders become copies of src's. Throws std::bad_alloc, leaving dst's as they were.
+inline void CopyRecorders(CLocalNetwork& dst, const CLocalNetwork& src) {
+#if !KELVANE_FIRST_GENERATION
+  CMyTrace blockedNod(src.m_BlockedNod);
+  dst.m_BlockedNod.Swap(blockedNod);
+  CMyTrace blockedEdge(src.m_BlockedEdge);
+  dst.m_BlockedEdge.Swap(blockedEdge);
+#else
+  (void)dst;
+  (void)src;
+#endif
+}
+
+inline void SwapRecorders(CLocalNetwork& a, CLocalNetwork& b) {
+#if !KELVANE_FIRST_GENERATION
+  a.m_BlockedNod.Swap(b.m_BlockedNod);
+  a.m_BlockedEdge.Swap(b.m_BlockedEdge);
+#else
+  (void)a;
+  (void)b;
+#endif
+}
+
 // The extra edge-weight tables of the current build, by position (entry i
 // belongs to column id i of m_ExtEdgeWgtFld; null for a negative id). The
 // first generation has none.
