@@ -7,18 +7,10 @@
 #include <cstdint>
 
 #include "kelvane/LocalNetwork.h"
+#include "network/CoreAccess.h"
 #include "network/TableAlloc.h"
 
 namespace kelvane {
-
-constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;  // for results that differ
-
-// |lEdge|, or 0 for the most negative number, whose absolute value does not
-// exist in 32 bits (0 then fails every range test, as edge 0 does).
-inline std::int32_t AbsEdge(std::int32_t lEdge) {
-  if (lEdge == INT32_MIN) return 0;
-  return lEdge < 0 ? -lEdge : lEdge;
-}
 
 inline void RecordBlockedNod(CLocalNetwork& net, std::int32_t lNod) {
 #if !KELVANE_FIRST_GENERATION
@@ -71,28 +63,6 @@ inline void SwapRecorders(CLocalNetwork& a, CLocalNetwork& b) {
 #else
   (void)a;
   (void)b;
-#endif
-}
-
-// The extra edge-weight tables of the current build, by position (entry i
-// belongs to column id i of m_ExtEdgeWgtFld; null for a negative id). The
-// first generation has none.
-inline std::int32_t ExtTableCount(const CLocalNetwork& net) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetSize();
-#else
-  (void)net;
-  return 0;
-#endif
-}
-
-inline NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetAt(i);
-#else
-  (void)net;
-  (void)i;
-  return nullptr;
 #endif
 }
 
