@@ -122,6 +122,19 @@ TEST_F(ConnectivityCurrentTest, BlockedNodeFailsEveryQueryAndIsRecordedAlone) {
   EXPECT_TRUE(Edges().empty());  // its blocked edge 4 is never reached
 }
 
+TEST_F(ConnectivityCurrentTest, EachListQueryAloneRecordsABlockedNode) {
+  using ListQuery = std::int32_t (CLocalNetwork::*)(std::int32_t, CSmartArray<std::int32_t>&);
+  for (ListQuery query : {&CLocalNetwork::GetNodConnEdgeS, &CLocalNetwork::GetNodConnUpEdgeS,
+                          &CLocalNetwork::GetNodConnDownEdgeS}) {
+    CLocalNetwork blocked;
+    ASSERT_NO_FATAL_FAILURE(ConnectivityNetwork().Fill(blocked));
+    ASSERT_EQ(blocked.SetNodState(2, 1), 1);
+    CSmartArray<std::int32_t> list;
+    EXPECT_EQ((blocked.*query)(2, list), 0);
+    EXPECT_EQ(Recorded(blocked.m_BlockedNod), (Ints{2}));
+  }
+}
+
 TEST_F(ConnectivityCurrentTest, RecordersAccumulateOverQueries) {
   std::int32_t count = 0, from = 0, to = 0;
   CSmartArray<std::int32_t> list;
