@@ -24,25 +24,12 @@ class CSmartArray {
         m_lElemSize(static_cast<std::int32_t>(sizeof(T))),
         m_lCount(0) {}
 
-  // Moves the content in one block from the source's storage.
+  // Copies the source's elements, in one block, into storage of its own.
+  // Throws std::bad_alloc. The source's storage position ends past its last
+  // element, as after Copy: the position is the storage's scratch state, which
+  // every access moves (reads included), so a const source may move it.
   CSmartArray(const CSmartArray& src)
-      : m_pFile(nullptr), m_lElemSize(src.m_lElemSize), m_lCount(src.m_lCount) {
-    std::size_t nBytes = ByteCount(m_lCount, m_lElemSize);
-    CSmartFile* pFile = new CSmartFile(1, static_cast<unsigned int>(m_lElemSize), 0, 0);
-    try {
-      pFile->SetLength(nBytes);
-      if (nBytes != 0) {
-        src.m_pFile->SeekToBegin();
-        std::memcpy(pFile->Data(), src.m_pFile->Data(), nBytes);
-        src.m_pFile->Seek(static_cast<long>(nBytes), 0);
-      }
-      pFile->Seek(static_cast<long>(nBytes), 0);
-    } catch (...) {
-      delete pFile;
-      throw;
-    }
-    m_pFile = pFile;
-  }
+      : m_pFile(CopyStorage(src)), m_lElemSize(src.m_lElemSize), m_lCount(src.m_lCount) {}
 
   ~CSmartArray() {
     delete m_pFile;
@@ -107,22 +94,11 @@ class CSmartArray {
   // allocation failure leaves the array as it was.
   std::int32_t Copy(const CSmartArray& src) {
     if (&src == this) return -1;
-    std::int32_t n = src.m_lCount;
-    std::size_t nBytes = ByteCount(n, src.m_lElemSize);
-    CSmartFile* pFile = new CSmartFile(1, static_cast<unsigned int>(src.m_lElemSize), 0, 0);
-    try {
-      pFile->SetLength(nBytes);
-    } catch (...) {
-      delete pFile;
-      throw;
-    }
-    if (nBytes != 0) std::memcpy(pFile->Data(), src.m_pFile->Data(), nBytes);
-    pFile->Seek(static_cast<long>(nBytes), 0);
-    src.m_pFile->Seek(static_cast<long>(nBytes), 0);
+    CSmartFile* pFile = CopyStorage(src);
     delete m_pFile;
     m_pFile = pFile;
     m_lElemSize = src.m_lElemSize;
-    m_lCount = n;
+    m_lCount = src.m_lCount;
     return 1;
   }
 
@@ -158,6 +134,23 @@ class CSmartArray {
 
   static std::size_t ByteCount(std::int32_t n, std::int32_t nSize) {
     return static_cast<std::size_t>(n) * static_cast<std::size_t>(nSize);
+  }
+
+  // New storage holding src's elements, positioned past them, as is src's.
+  // Throws std::bad_alloc, with nothing allocated.
+  static CSmartFile* CopyStorage(const CSmartArray& src) {
+    std::size_t nBytes = ByteCount(src.m_lCount, src.m_lElemSize);
+    CSmartFile* pFile = new CSmartFile(1, static_cast<unsigned int>(src.m_lElemSize), 0, 0);
+    try {
+      pFile->SetLength(nBytes);
+    } catch (...) {
+      delete pFile;
+      throw;
+    }
+    if (nBytes != 0) std::memcpy(pFile->Data(), src.m_pFile->Data(), nBytes);
+    pFile->Seek(static_cast<long>(nBytes), 0);
+    src.m_pFile->Seek(static_cast<long>(nBytes), 0);
+    return pFile;
   }
 
   CSmartFile* m_pFile;       // owned; one storage from construction to destruction

@@ -6,6 +6,7 @@
 #ifndef KELVANE_SMARTFILE_H
 #define KELVANE_SMARTFILE_H
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -90,6 +91,7 @@ class CSmartFile {
     return m_pData + m_nLength;
   }
   void Commit(std::size_t nCount) {
+    assert(nCount <= m_nCapacity - m_nLength);  // never more than Reserve made room for
     m_nLength += nCount;
     m_nPos = m_nLength;
   }

@@ -2,6 +2,8 @@
 // cutting one edge into its pieces.
 #include "flags/FlagSplit.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -130,6 +132,9 @@ void RewireLoop(NNodConn_stru& conn, std::int32_t lEdge, std::int32_t lFirst, st
 }  // namespace
 
 void SortFlagsByPos(FlagSortEntry* entries, std::int32_t count) {
+  // A NaN compares false both ways and would leave the order undefined.
+  assert(count <= 0 ||
+         std::none_of(entries, entries + count, [](const FlagSortEntry& f) { return std::isnan(f.dPos); }));
   if (count > 1) SortRange(entries, 0, count - 1);
 }
 
@@ -204,6 +209,9 @@ void CEdgeSplitter::Reserve(std::int32_t lMaxFlags) {
 void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count,
                           CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   CLocalNetwork& net = m_net;
+  assert(lEdge >= 1 && lEdge <= EdgeEndBound(net) && net.m_pUpEdgeState[lEdge - 1] != 2);
+  assert(count >= 0 && static_cast<std::size_t>(count) <= m_nods.capacity());
+  assert(TableEntries(net.m_pNodState) >= static_cast<std::size_t>(net.m_lNodNum) + static_cast<std::size_t>(count));
   m_lists.clear();
   m_nods.clear();
   m_pieces.clear();

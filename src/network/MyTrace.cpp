@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "network/Bits.h"
 #include "network/NetworkInt.h"
 #include "network/TableAlloc.h"
 
@@ -61,32 +62,15 @@ std::int32_t CMyTrace::StartTrace() {
 }
 
 std::int32_t CMyTrace::Trace(std::int32_t& lElem) {
-  std::int32_t l = kelvane::AbsEdge(lElem);
-  if (l < 1 || l > m_lBitNum || l > m_lElemNum) return 0;
-  std::uint32_t k = static_cast<std::uint32_t>(l - 1);
-  m_pBits[k >> 3] = static_cast<unsigned char>(m_pBits[k >> 3] | (1u << (k & 7)));
-  return 1;
+  return kelvane::MarkBit(m_pBits, m_lBitNum < m_lElemNum ? m_lBitNum : m_lElemNum, kelvane::AbsEdge(lElem));
 }
 
 char CMyTrace::AskHasTrace(std::int32_t lElem) const {
-  std::int32_t l = kelvane::AbsEdge(lElem);
-  if (l < 1 || l > m_lBitNum) return 0;
-  std::uint32_t k = static_cast<std::uint32_t>(l - 1);
-  return static_cast<char>((m_pBits[k >> 3] >> (k & 7)) & 1u);
+  return kelvane::TestBit(m_pBits, m_lBitNum, kelvane::AbsEdge(lElem));
 }
 
 std::int32_t CMyTrace::FetchTraceResult(CSmartArray<std::int32_t>& elems) const {
-  elems.RemoveAll();
-  std::size_t nBytes = BitBytes(m_lBitNum);
-  for (std::size_t b = 0; b < nBytes; ++b) {
-    unsigned v = m_pBits[b];
-    while (v != 0) {
-      std::int32_t l = static_cast<std::int32_t>(b * 8 + static_cast<unsigned>(__builtin_ctz(v))) + 1;
-      if (l > m_lBitNum) break;
-      elems.Add(l);
-      v &= v - 1;
-    }
-  }
+  kelvane::ListBits(m_pBits, m_lBitNum, true, elems);
   return elems.GetSize();
 }
 

@@ -2,8 +2,10 @@
 // with which flag mapping grows the network and marks split edges deleted.
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "kelvane/LocalNetwork.h"
+#include "network/NetTables.h"
 #include "network/NetworkInt.h"
 #include "network/TableAlloc.h"
 
@@ -34,24 +36,93 @@ std::int32_t CLocalNetwork::ReallocNodTurnWgtMemory(std::int32_t lNod, std::int1
 
 namespace {
 
+using kelvane::ExtColumnsDesc;
+using kelvane::ForEachTable;
+using kelvane::HeldTable;
+using kelvane::kHoldsTables;
+using kelvane::Per;
+using kelvane::TableDesc;
+
+// Grows every table that exists once, in list order; a table that does not
+// exist stays absent.
+struct GrowVisitor {
+  std::size_t nodUsed;
+  std::size_t nodNew;
+  std::size_t edgeUsed;
+  std::size_t edgeNew;
+  CLocalNetwork& net;
+  template <class T>
+  void operator()(TableDesc<T> d) const {
+    T*& table = net.*d.member;
+    if (table == nullptr) return;
+    const std::size_t used = d.per == Per::kNod ? nodUsed : edgeUsed;
+    GrowTableIn(table, used, d.per == Per::kNod ? nodNew : edgeNew);
+    if constexpr (std::is_same<T, double*>::value) {
+      // A node flag mapping adds has exactly two connections.
+      for (std::size_t i = used; i < nodNew; ++i) {
+        table[i] = kelvane::NewTable<double>(4);
+        if (table[i] == nullptr) throw std::bad_alloc();
+      }
+    }
+  }
+  template <class Tables, class Ids>
+  void operator()(ExtColumnsDesc<Tables, Ids> d) const {
+    // Extra columns grow with the other edge tables, so every piece flag
+    // mapping adds has an entry in each of them.
+    Tables& tables = net.*d.tables;
+    for (std::int32_t i = 0; i < tables.GetSize(); ++i) {
+      NWeightVal_stru** slot = tables.GetPtr(i);
+      if (*slot != nullptr) GrowTableIn(*slot, edgeUsed, edgeNew);
+    }
+  }
+};
+
 // Releases the lists and matrices held in the entries past the first `used`
 // ones: room that an earlier growth made and no append took. Growing keeps
 // only the used entries, so anything held there would otherwise be lost.
-void ReleaseSpareNodeData(CLocalNetwork& net, std::size_t used) {
-  for (std::size_t i = used; i < TableEntries(net.m_pNodConn); ++i) {
-    ReleaseTable(net.m_pNodConn[i].pConnEdge);
-    net.m_pNodConn[i].sConnNum = 0;
+struct ReleaseSpareVisitor {
+  std::size_t used;
+  CLocalNetwork& net;
+  template <class T>
+  void operator()(TableDesc<T> d) const {
+    if constexpr (kHoldsTables<T>) {
+      T* table = net.*d.member;
+      for (std::size_t i = used; i < TableEntries(table); ++i) ReleaseTable(HeldTable(table[i]));
+      if constexpr (std::is_same<T, NNodConn_stru>::value) {
+        for (std::size_t i = used; i < TableEntries(table); ++i) table[i].sConnNum = 0;
+      }
+    }
   }
-  for (std::size_t i = used; i < TableEntries(net.m_ppTurnWgt); ++i) ReleaseTable(net.m_ppTurnWgt[i]);
-}
+  template <class Tables, class Ids>
+  void operator()(ExtColumnsDesc<Tables, Ids> /*unused*/) const {}
+};
 
-// True when every table that exists has an entry at index `at`.
-template <class... T>
-bool AllHaveEntry(std::size_t at, const T*... tables) {
+// Whether every table of elements of kind `per` that exists, the extra
+// columns included for edges, has an entry at index `at`.
+struct HasEntryVisitor {
+  const CLocalNetwork& net;
+  Per per;
+  std::size_t at;
   bool ok = true;
-  const void* list[] = {tables...};
-  for (const void* t : list) ok = ok && (t == nullptr || TableEntries(t) > at);
-  return ok;
+  template <class T>
+  void operator()(TableDesc<T> d) {
+    const T* table = net.*d.member;
+    if (d.per == per && table != nullptr && TableEntries(table) <= at) ok = false;
+  }
+  template <class Tables, class Ids>
+  void operator()(ExtColumnsDesc<Tables, Ids> d) {
+    const Tables& tables = net.*d.tables;
+    for (std::int32_t i = 0; i < tables.GetSize() && per == Per::kEdge; ++i) {
+      const NWeightVal_stru* table = tables.GetAt(i);
+      if (table != nullptr && TableEntries(table) <= at) ok = false;
+    }
+  }
+};
+
+bool AllHaveEntry(const CLocalNetwork& net, Per per, std::size_t at) {
+  HasEntryVisitor check{net, per, at};
+  ForEachTable(check);
+  return check.ok;
 }
 
 }  // namespace
@@ -61,49 +132,20 @@ std::int32_t CLocalNetwork::AppendElemS(std::int32_t lNodAdd, std::int32_t lEdge
   const std::int64_t nNodTotal = static_cast<std::int64_t>(m_lNodNum) + lNodAdd;
   const std::int64_t nEdgeTotal = static_cast<std::int64_t>(m_lEdgeNum) + lEdgeAdd;
   if (nNodTotal > INT32_MAX || nEdgeTotal > INT32_MAX) return 0;
-  const std::size_t nodUsed = static_cast<std::size_t>(m_lNodNum);
-  const std::size_t edgeUsed = static_cast<std::size_t>(m_lEdgeNum);
-  const std::size_t nodNew = static_cast<std::size_t>(nNodTotal);
-  const std::size_t edgeNew = static_cast<std::size_t>(nEdgeTotal);
-
-  // Every table is grown once; a table that does not exist stays absent. If
-  // memory runs out part-way, the tables already grown keep their new length
-  // and the counts are unchanged, so the network stays usable.
-  ReleaseSpareNodeData(*this, nodUsed);
-  if (m_pEdgeNod != nullptr) GrowTableIn(m_pEdgeNod, edgeUsed, edgeNew);
-  if (m_pNodConn != nullptr) GrowTableIn(m_pNodConn, nodUsed, nodNew);
-  if (m_pNodWgt != nullptr) GrowTableIn(m_pNodWgt, nodUsed, nodNew);
-  if (m_pEdgeWgt1 != nullptr) GrowTableIn(m_pEdgeWgt1, edgeUsed, edgeNew);
-  if (m_pEdgeWgt2 != nullptr) GrowTableIn(m_pEdgeWgt2, edgeUsed, edgeNew);
-#if !KELVANE_FIRST_GENERATION
-  // Extra columns grow with the other edge tables, so every piece flag mapping
-  // adds has an entry in each of them.
-  for (std::int32_t i = 0; i < m_ExtEdgeWgt.GetSize(); ++i) {
-    NWeightVal_stru** slot = m_ExtEdgeWgt.GetPtr(i);
-    if (*slot != nullptr) GrowTableIn(*slot, edgeUsed, edgeNew);
-  }
-#endif
-  if (m_ppTurnWgt != nullptr) {
-    GrowTableIn(m_ppTurnWgt, nodUsed, nodNew);
-    // A node flag mapping adds has exactly two connections.
-    for (std::size_t i = nodUsed; i < nodNew; ++i) {
-      m_ppTurnWgt[i] = kelvane::NewTable<double>(4);
-      if (m_ppTurnWgt[i] == nullptr) throw std::bad_alloc();
-    }
-  }
-  if (m_pNodState != nullptr) GrowTableIn(m_pNodState, nodUsed, nodNew);
-  if (m_pUpEdgeState != nullptr) GrowTableIn(m_pUpEdgeState, edgeUsed, edgeNew);
-  if (m_pDownEdgeState != nullptr) GrowTableIn(m_pDownEdgeState, edgeUsed, edgeNew);
-  if (m_pEdgeDirect != nullptr) GrowTableIn(m_pEdgeDirect, edgeUsed, edgeNew);
-  if (m_pNodDmd != nullptr) GrowTableIn(m_pNodDmd, nodUsed, nodNew);
-  if (m_pEdgeDmd != nullptr) GrowTableIn(m_pEdgeDmd, edgeUsed, edgeNew);
+  const auto nodUsed = static_cast<std::size_t>(m_lNodNum);
+  const auto edgeUsed = static_cast<std::size_t>(m_lEdgeNum);
+  // If memory runs out part-way, the tables already grown keep their new
+  // length and the counts are unchanged, so the network stays usable.
+  ForEachTable(ReleaseSpareVisitor{nodUsed, *this});
+  ForEachTable(GrowVisitor{nodUsed, static_cast<std::size_t>(nNodTotal), edgeUsed,
+                           static_cast<std::size_t>(nEdgeTotal), *this});
   return 1;
 }
 
 std::int32_t CLocalNetwork::AppendNod() {
   if (m_lNodNum < 0 || m_lNodNum == INT32_MAX) return 0;
   const std::size_t at = static_cast<std::size_t>(m_lNodNum);
-  if (!AllHaveEntry(at, m_pNodWgt, m_pNodConn, m_pNodState, m_pNodDmd)) return 0;
+  if (!AllHaveEntry(*this, Per::kNod, at)) return 0;
   ++m_lNodNum;
   if (m_pNodWgt != nullptr) {
     m_pNodWgt[at].cType = 4;
@@ -122,10 +164,7 @@ std::int32_t CLocalNetwork::AppendEdge(NWeightVal_stru& wgt2, NWeightVal_stru& w
                                        char cDirect, double dDmd) {
   if (m_lEdgeNum < 0 || m_lEdgeNum == INT32_MAX) return 0;
   const std::size_t at = static_cast<std::size_t>(m_lEdgeNum);
-  if (!AllHaveEntry(at, m_pEdgeNod, m_pEdgeWgt2, m_pEdgeWgt1, m_pDownEdgeState, m_pUpEdgeState, m_pEdgeDirect,
-                    m_pEdgeDmd)) {
-    return 0;
-  }
+  if (!AllHaveEntry(*this, Per::kEdge, at)) return 0;
   ++m_lEdgeNum;
   if (m_pEdgeNod != nullptr) {
     m_pEdgeNod[at].lFromNod = 0;

@@ -26,18 +26,34 @@ inline std::int32_t EdgeIn(const CLocalNetwork& net, std::int32_t lEdge, const v
   return (e >= 1 && e <= Bound(net.m_lEdgeNum, table)) ? e : 0;
 }
 
+void EmptyOutput(std::int32_t& lCount) { lCount = 0; }
+void EmptyOutput(CSmartArray<std::int32_t>& edges) { edges.RemoveAll(); }
+
+constexpr std::int32_t kNodOpen = -1;
+
+// The opening every query of a node's connections shares: a node out of range
+// answers 0 with the output untouched; otherwise the output is emptied, and a
+// blocked node is recorded and answered (0, or 1 in the first generation).
+// kNodOpen when the node is open and the query goes on.
+template <class Output>
+std::int32_t OpenNodQuery(CLocalNetwork& net, std::int32_t lNod, Output& out) {
+  if (lNod < 1 || lNod > kelvane::NodBound(net)) return 0;
+  EmptyOutput(out);
+  if (net.m_pNodState[lNod - 1] == 1) {
+    RecordBlockedNod(net, lNod);
+    return kFirstGeneration ? 1 : 0;
+  }
+  return kNodOpen;
+}
+
 // Up and down lists share one walk; they differ in the state byte they test,
 // the end node that must be this node, and (first generation) the sign kept.
 enum class Side { kUp, kDown };
 
 template <Side side>
 std::int32_t ConnSideEdgeS(CLocalNetwork& net, std::int32_t lNod, CSmartArray<std::int32_t>& edges) {
-  if (lNod < 1 || lNod > kelvane::NodBound(net)) return 0;
-  edges.RemoveAll();
-  if (net.m_pNodState[lNod - 1] == 1) {
-    RecordBlockedNod(net, lNod);
-    return kFirstGeneration ? 1 : 0;
-  }
+  const std::int32_t status = OpenNodQuery(net, lNod, edges);
+  if (status != kNodOpen) return status;
   const NNodConn_stru& conn = net.m_pNodConn[lNod - 1];
   const std::int32_t n = kelvane::ConnBound(conn);
   if (n == 0) return 1;
@@ -140,12 +156,8 @@ std::int32_t CLocalNetwork::GetEdgeFromToNod(std::int32_t lEdge, std::int32_t& l
 }
 
 std::int32_t CLocalNetwork::GetNodConnEdgeNum(std::int32_t lNod, std::int32_t& lCount) {
-  if (lNod < 1 || lNod > kelvane::NodBound(*this)) return 0;
-  lCount = 0;
-  if (m_pNodState[lNod - 1] == 1) {
-    RecordBlockedNod(*this, lNod);
-    return kFirstGeneration ? 1 : 0;
-  }
+  const std::int32_t status = OpenNodQuery(*this, lNod, lCount);
+  if (status != kNodOpen) return status;
   const NNodConn_stru& conn = m_pNodConn[lNod - 1];
   const std::int32_t n = kelvane::ConnBound(conn);
   const std::int32_t edgeBound = kelvane::EdgeStateBound(*this);
@@ -165,12 +177,8 @@ std::int32_t CLocalNetwork::GetNodConnEdgeNum(std::int32_t lNod, std::int32_t& l
 }
 
 std::int32_t CLocalNetwork::GetNodConnEdgeS(std::int32_t lNod, CSmartArray<std::int32_t>& edges) {
-  if (lNod < 1 || lNod > kelvane::NodBound(*this)) return 0;
-  edges.RemoveAll();
-  if (m_pNodState[lNod - 1] == 1) {
-    RecordBlockedNod(*this, lNod);
-    return kFirstGeneration ? 1 : 0;
-  }
+  const std::int32_t status = OpenNodQuery(*this, lNod, edges);
+  if (status != kNodOpen) return status;
   const NNodConn_stru& conn = m_pNodConn[lNod - 1];
   const std::int32_t n = kelvane::ConnBound(conn);
   if (n == 0) return 1;

@@ -7,18 +7,10 @@
 #include <cstdint>
 
 #include "kelvane/LocalNetwork.h"
+#include "network/CoreAccess.h"
 #include "network/TableAlloc.h"
 
 namespace kelvane {
-
-constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;  // for results that differ
-
-// |lEdge|, or 0 for the most negative number, whose absolute value does not
-// exist in 32 bits (0 then fails every range test, as edge 0 does).
-inline std::int32_t AbsEdge(std::int32_t lEdge) {
-  if (lEdge == INT32_MIN) return 0;
-  return lEdge < 0 ? -lEdge : lEdge;
-}
 
 inline void RecordBlockedNod(CLocalNetwork& net, std::int32_t lNod) {
 #if !KELVANE_FIRST_GENERATION
@@ -38,25 +30,39 @@ inline void RecordBlockedEdge(CLocalNetwork& net, std::int32_t lEdge) {
 #endif
 }
 
-// The extra edge-weight tables of the current build, by position (entry i
-// belongs to column id i of m_ExtEdgeWgtFld; null for a negative id). The
-// first generation has none.
-inline std::int32_t ExtTableCount(const CLocalNetwork& net) {
+// The recorders follow the network's lifetime: started by ReallocMemory at
+// the counts of that moment, copied with the network, swapped with it.
+inline void StartRecorders(CLocalNetwork& net) {
 #if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetSize();
+  net.m_BlockedEdge.m_lElemNum = net.m_lEdgeNum;
+  net.m_BlockedEdge.StartTrace();
+  net.m_BlockedNod.m_lElemNum = net.m_lNodNum;
+  net.m_BlockedNod.StartTrace();
 #else
   (void)net;
-  return 0;
 #endif
 }
 
-inline NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
+// dst's recorders become copies of src's. Throws std::bad_alloc, leaving dst's as they were.
+inline void CopyRecorders(CLocalNetwork& dst, const CLocalNetwork& src) {
 #if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgt.GetAt(i);
+  CMyTrace blockedNod(src.m_BlockedNod);
+  dst.m_BlockedNod.Swap(blockedNod);
+  CMyTrace blockedEdge(src.m_BlockedEdge);
+  dst.m_BlockedEdge.Swap(blockedEdge);
 #else
-  (void)net;
-  (void)i;
-  return nullptr;
+  (void)dst;
+  (void)src;
+#endif
+}
+
+inline void SwapRecorders(CLocalNetwork& a, CLocalNetwork& b) {
+#if !KELVANE_FIRST_GENERATION
+  a.m_BlockedNod.Swap(b.m_BlockedNod);
+  a.m_BlockedEdge.Swap(b.m_BlockedEdge);
+#else
+  (void)a;
+  (void)b;
 #endif
 }
 

@@ -2,6 +2,8 @@
 // arena that holds the connection lists.
 #include "network/TableAlloc.h"
 
+#include "network/CoreAccess.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -158,6 +160,8 @@ std::int32_t* RenewConnList(void* connTable, std::int32_t* list, std::size_t cou
   if (fresh != nullptr) FreeTable(list);
   return fresh;
 }
+
+std::int64_t CoreTableEntriesV1(const void* table) { return static_cast<std::int64_t>(TableEntries(table)); }
 
 #if KELVANE_FAULT_INJECTION
 void FailAllocationAfter(long n) { g_failAfter = n < 0 ? 0 : n; }

@@ -1,6 +1,6 @@
 // ToolsInt.h - helpers private to the toolkit (never installed): message
-// formatting, table lengths, and the extra weight columns that only the
-// current build has.
+// formatting, and the names under which the toolkit uses what the core lends
+// it (table lengths, the extra weight columns of the current build).
 #ifndef KELVANE_SRC_TOOLS_TOOLSINT_H
 #define KELVANE_SRC_TOOLS_TOOLSINT_H
 
@@ -10,12 +10,10 @@
 #include <cstdio>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Finding.h"
-#include "network/NetworkInt.h"
-#include "network/TableAlloc.h"
+#include "network/CoreAccess.h"
 
 namespace kelvane {
 namespace tools {
@@ -40,44 +38,16 @@ inline NFinding_stru MakeFinding(NElemKind eKind, std::int32_t lElem, std::strin
   return f;
 }
 
-// Entries a table made by the library really holds (0 for null): the library
-// keeps the count in front of entry 0, so the toolkit never trusts the public
-// counts for how far it may read.
-inline std::int64_t Entries(const void* table) { return static_cast<std::int64_t>(TableEntries(table)); }
+// Entries a table made by the library really holds (0 for null), asked of
+// the core, so the toolkit never trusts the public counts for how far it may
+// read and never depends on how the core lays out its tables.
+inline std::int64_t Entries(const void* table) { return kelvane::CoreTableEntriesV1(table); }
 
-// --- Extra edge-weight columns: none in the first generation. ---
-inline std::int32_t ExtFldCount(const CLocalNetwork& net) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgtFld.GetSize();
-#else
-  (void)net;
-  return 0;
-#endif
-}
-
-inline std::int32_t ExtFld(const CLocalNetwork& net, std::int32_t i) {
-#if !KELVANE_FIRST_GENERATION
-  return net.m_ExtEdgeWgtFld.GetAt(i);
-#else
-  (void)net;
-  (void)i;
-  return -1;
-#endif
-}
-
+using kelvane::ExtFld;
+using kelvane::ExtFldCount;
 using kelvane::ExtTable;
 using kelvane::ExtTableCount;
-
-// Replaces the network's extra column ids. Throws std::bad_alloc.
-inline void SetExtFlds(CLocalNetwork& net, const std::vector<std::int32_t>& ids) {
-#if !KELVANE_FIRST_GENERATION
-  net.m_ExtEdgeWgtFld.RemoveAll();
-  for (std::int32_t id : ids) net.m_ExtEdgeWgtFld.Add(id);
-#else
-  (void)net;
-  (void)ids;
-#endif
-}
+using kelvane::SetExtFlds;
 
 }  // namespace tools
 }  // namespace kelvane

@@ -10,8 +10,8 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "network/TableAlloc.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "network/NetworkInt.h"
 #include "network/TableAlloc.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 namespace {
 

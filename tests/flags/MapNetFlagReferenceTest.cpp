@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 namespace {
 

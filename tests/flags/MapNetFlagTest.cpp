@@ -11,8 +11,8 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "support/Flags.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "support/ConnectivityNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 using Ints = std::vector<std::int32_t>;
 
@@ -120,6 +120,19 @@ TEST_F(ConnectivityCurrentTest, BlockedNodeFailsEveryQueryAndIsRecordedAlone) {
   EXPECT_EQ(list.GetSize(), 0);
   EXPECT_EQ(Nods(), (Ints{4}));
   EXPECT_TRUE(Edges().empty());  // its blocked edge 4 is never reached
+}
+
+TEST_F(ConnectivityCurrentTest, EachListQueryAloneRecordsABlockedNode) {
+  using ListQuery = std::int32_t (CLocalNetwork::*)(std::int32_t, CSmartArray<std::int32_t>&);
+  for (ListQuery query : {&CLocalNetwork::GetNodConnEdgeS, &CLocalNetwork::GetNodConnUpEdgeS,
+                          &CLocalNetwork::GetNodConnDownEdgeS}) {
+    CLocalNetwork blocked;
+    ASSERT_NO_FATAL_FAILURE(ConnectivityNetwork().Fill(blocked));
+    ASSERT_EQ(blocked.SetNodState(2, 1), 1);
+    CSmartArray<std::int32_t> list;
+    EXPECT_EQ((blocked.*query)(2, list), 0);
+    EXPECT_EQ(Recorded(blocked.m_BlockedNod), (Ints{2}));
+  }
 }
 
 TEST_F(ConnectivityCurrentTest, RecordersAccumulateOverQueries) {

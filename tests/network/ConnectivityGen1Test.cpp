@@ -7,7 +7,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "support/ConnectivityNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 using Ints = std::vector<std::int32_t>;
 

@@ -9,8 +9,8 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "support/ConnectivityNetwork.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 using Ints = std::vector<std::int32_t>;
 

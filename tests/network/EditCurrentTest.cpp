@@ -6,8 +6,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "network/NetworkInt.h"
 #include "network/TableAlloc.h"
-#include "support/NetworkBuilder.h"
-#include "support/NetworkCheck.h"
+#include "support/ReferenceBuilder.h"
+#include "support/ReferenceCheck.h"
 
 TEST(EditCurrentTest, RoomGrowsEveryExtraTableWithDefaultRecords) {
   CLocalNetwork net;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 namespace {
 

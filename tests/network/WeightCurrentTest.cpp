@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 class WeightCurrentTest : public ::testing::Test {
  protected:

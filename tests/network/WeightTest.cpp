@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 using Ints = std::vector<std::int32_t>;
 using Doubles = std::vector<double>;

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "kelvane/LocalNetwork.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 namespace {
 

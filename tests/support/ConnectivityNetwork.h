@@ -3,7 +3,7 @@
 #ifndef KELVANE_TESTS_SUPPORT_CONNECTIVITYNETWORK_H
 #define KELVANE_TESTS_SUPPORT_CONNECTIVITYNETWORK_H
 
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 // Node 2's list is 1, -2, 3, -4, 5, 6, -6, 7. Edge 3 is blocked upward only,
 // 4 both ways, 5 downward only, 6 is a loop at 2, 7 is deleted (states 2).

@@ -5,7 +5,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkCheck.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 TEST(NetworkCheckCurrentTest, ExtraColumnsAreCheckedLikeTheFixedOnes) {
   CLocalNetwork net;

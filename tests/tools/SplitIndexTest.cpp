@@ -9,7 +9,7 @@
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/SplitIndex.h"
 #include "support/Flags.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 namespace {
 

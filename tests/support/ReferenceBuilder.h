@@ -1,12 +1,14 @@
-// NetworkBuilder.h - fills a network the way a host does, for the tests.
+// ReferenceBuilder.h - fills a network the way a host does, for the tests.
+// The tests' own reference, written apart from the library and its toolkit:
+// not the toolkit's CNetworkBuilder, which the tests check against it.
 // Counts and settings first, ReallocMemory, then a connection list per node
 // through ReallocNodConnEdgeMemory (+e at the edge's to node, -e at its from
 // node, in edge order), end nodes, states, weights, demand and turn matrices
 // written straight into the tables.
 //
 //   NetworkBuilder().Nodes(3).Edge(1, 2).Edge(2, 3).BlockEdge(2).Fill(net);
-#ifndef KELVANE_TESTS_SUPPORT_NETWORKBUILDER_H
-#define KELVANE_TESTS_SUPPORT_NETWORKBUILDER_H
+#ifndef KELVANE_TESTS_SUPPORT_REFERENCEBUILDER_H
+#define KELVANE_TESTS_SUPPORT_REFERENCEBUILDER_H
 
 #include <gtest/gtest.h>
 
@@ -270,4 +272,4 @@ inline std::vector<double> Elems(const CSmartArray<double>& list) {
   return v;
 }
 
-#endif  // KELVANE_TESTS_SUPPORT_NETWORKBUILDER_H
+#endif  // KELVANE_TESTS_SUPPORT_REFERENCEBUILDER_H

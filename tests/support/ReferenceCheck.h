@@ -1,9 +1,11 @@
-// NetworkCheck.h - walks a whole network and reports every broken invariant.
+// ReferenceCheck.h - walks a whole network and reports every broken invariant.
+// The tests' own reference, written apart from the library and its toolkit:
+// not the toolkit's CheckNetwork, which the tests check against it.
 // Run after each change to a network, so a fault shows where it was made, not
 // where it is later read. Reads only inside the tables (lengths come from the
 // entry count every library table carries in front of entry 0).
-#ifndef KELVANE_TESTS_SUPPORT_NETWORKCHECK_H
-#define KELVANE_TESTS_SUPPORT_NETWORKCHECK_H
+#ifndef KELVANE_TESTS_SUPPORT_REFERENCECHECK_H
+#define KELVANE_TESTS_SUPPORT_REFERENCECHECK_H
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "network/TableAlloc.h"
-#include "support/NetworkBuilder.h"  // Elems
+#include "support/ReferenceBuilder.h"  // Elems
 
 namespace network_check {
 
@@ -241,4 +243,4 @@ inline void ExpectSameNetwork(const CLocalNetwork& a, const CLocalNetwork& b) {
   network_check::ExpectSameExtColumns(a, b);
 }
 
-#endif  // KELVANE_TESTS_SUPPORT_NETWORKCHECK_H
+#endif  // KELVANE_TESTS_SUPPORT_REFERENCECHECK_H
