@@ -165,13 +165,16 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
     const std::int64_t i = it.lId;
     if (it.dKey > label[i]) continue;
     const std::int32_t v = m_pFar[i];
+    const std::int32_t side = m_view.TurnSize(v);
+    // Without a matrix every turn at v costs nothing, so the first arrival
+    // settled leaves v as cheaply as any later one can.
+    if (side == 0 && it.dKey >= dist[v - 1]) continue;
     if (it.dKey < dist[v - 1]) dist[v - 1] = it.dKey;  // the first arrival settled is the best
     if (v == lTarget) {
       m_lBestLabel = i;
       break;
     }
     // The row of the matrix at v that turns from i's edge start from.
-    const std::int32_t side = m_view.TurnSize(v);
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
     const std::int16_t p = m_view.StepFarTurnPos()[i];

@@ -18,8 +18,7 @@ namespace tools {
 constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
 // A 4-ary min-heap of (cost, label) without decrease-key: an improved label
-// is pushed again and its older entries are skipped when popped. Ties go to
-// the lower label, so a search is the same on every run.
+// is pushed again and its older entries are skipped when popped.
 class CRouteHeap {
  public:
   struct Item {
@@ -31,7 +30,9 @@ class CRouteHeap {
   Item Pop();
 
  private:
-  static bool Less(const Item& a, const Item& b) { return a.dKey < b.dKey || (a.dKey == b.dKey && a.lId < b.lId); }
+  // Keys alone: the heap's order depends only on the pushes and pops, which a
+  // repeated call makes the same.
+  static bool Less(const Item& a, const Item& b) { return a.dKey < b.dKey; }
   std::vector<Item> m_items;
 };
 
