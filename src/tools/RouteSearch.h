@@ -36,6 +36,29 @@ class CRouteHeap {
   std::vector<Item> m_items;
 };
 
+// A 4-ary min-heap of nodes with decrease-key: each node is in it at most
+// once, so a node search pops every node once and the heap stays small.
+class CNodeHeap {
+ public:
+  struct Item {
+    double dKey;
+    std::int32_t lNod;
+  };
+  void Reset(std::size_t nNods) {
+    m_pos.assign(nNods + 1, -1);
+    m_items.clear();
+  }
+  bool Empty() const { return m_items.empty(); }
+  // Inserts lNod at dKey, or lowers its key to dKey when it is in the heap.
+  void Push(double dKey, std::int32_t lNod);
+  Item Pop();
+
+ private:
+  void Up(std::size_t i, Item x);
+  std::vector<Item> m_items;
+  std::vector<std::int32_t> m_pos;  // per node number: index in m_items, -1 when not in it
+};
+
 // One search's rules and labels. Node labels are indexed n - 1; turn labels
 // by step entry (the entry left by, listed at the node left).
 class CRouteSearch {
@@ -77,6 +100,7 @@ class CRouteSearch {
   const double* m_pAlong;
   const double* m_pAgainst;
   CRouteHeap m_heap;
+  CNodeHeap m_nodeHeap;
   std::vector<std::int64_t> m_predEntry;  // node labels: entry arrived by; turn labels: previous label; -1 none
   std::vector<std::int32_t> m_predNod;    // node labels: node left
   std::vector<double> m_label;            // turn labels: cost on arrival over the entry
