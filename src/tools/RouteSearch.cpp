@@ -136,6 +136,15 @@ inline double CostOf(unsigned char w, std::int32_t e, const double* along, const
   return a < b ? a : b;
 }
 
+// The weight of the turn into the edge at column q of the row starting at
+// `row` (0 where the matrix has no such entry); false for a forbidden turn,
+// a NaN weight included.
+inline bool TurnWeight(const double* matrix, std::int64_t row, std::int16_t q, std::int64_t nTurn, double& t) {
+  if (row < 0 || q < 0 || row + q >= nTurn) return true;
+  t = matrix[row + q];
+  return t >= 0.0;
+}
+
 }  // namespace
 
 double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
@@ -235,10 +244,7 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
       if (c == kNoRoute) continue;
       if (kBarriers && Blocked(j)) continue;
       double t = 0.0;
-      if (row >= 0 && pos[j] >= 0 && row + pos[j] < nTurn) {
-        t = matrix[row + pos[j]];
-        if (!(t >= 0.0)) continue;  // forbidden (a NaN weight forbids too)
-      }
+      if (!TurnWeight(matrix, row, pos[j], nTurn, t)) continue;
       const double d = it.dKey + t + c;
       if (d < label[j]) {
         label[j] = d;
