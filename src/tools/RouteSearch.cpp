@@ -182,6 +182,36 @@ void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
   }
 }
 
+// A search to every node reads each step once per node settled; the cost of
+// every step is gathered first in entry order, so that the search reads it
+// next to the far node instead of from the edge's slot elsewhere in memory.
+void CRouteSearch::NodesAll() {
+  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
+  m_stepCost.resize(static_cast<std::size_t>(m));
+  double* cost = m_stepCost.data();
+  for (std::int64_t j = 0; j < m; ++j) {
+    bool bAlong = false;
+    const double c = StepCost(j, bAlong);
+    cost[j] = m_pBarriers->bAny && Blocked(j) ? kNoRoute : c;
+  }
+  double* dist = m_dist.data();
+  while (!m_nodeHeap.Empty()) {
+    const CNodeHeap::Item it = m_nodeHeap.Pop();
+    const std::int32_t u = it.lNod;
+    m_settled.push_back(u);
+    if (m_pBarriers->bAny && m_pBarriers->nods.Test(u)) continue;
+    const std::int64_t end = m_view.StepEnd(u);
+    for (std::int64_t j = m_view.StepBegin(u); j < end; ++j) {
+      const std::int32_t v = m_pFar[j];
+      const double d = it.dKey + cost[j];
+      if (d < dist[v - 1]) {
+        dist[v - 1] = d;
+        m_nodeHeap.Push(d, v);
+      }
+    }
+  }
+}
+
 void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_t lTarget, double dLimit,
                             bool bPred) {
   const std::size_t n = static_cast<std::size_t>(m_view.GetNodNum());
@@ -199,7 +229,9 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
     m_nodeHeap.Push(0.0, s);
   }
   const bool bBarriers = m_pBarriers->bAny;
-  if (m_bDirected) {
+  if (lTarget == 0 && dLimit == kNoRoute && !bPred) {
+    NodesAll();
+  } else if (m_bDirected) {
     if (bBarriers) {
       Nodes<true, true>(lTarget, dLimit, bPred);
     } else {

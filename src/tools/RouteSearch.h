@@ -85,6 +85,7 @@ class CRouteSearch {
  private:
   template <bool kDirected, bool kBarriers>
   void Nodes(std::int32_t lTarget, double dLimit, bool bPred);
+  void NodesAll();
   template <bool kDirected, bool kBarriers>
   void Turns(std::int32_t lTarget, bool bPred);
   bool Blocked(std::int64_t j) const {
@@ -103,6 +104,7 @@ class CRouteSearch {
   CNodeHeap m_nodeHeap;
   std::vector<std::int64_t> m_predEntry;  // node labels: entry arrived by; turn labels: previous label; -1 none
   std::vector<std::int32_t> m_predNod;    // node labels: node left
+  std::vector<double> m_stepCost;         // one-to-all: per step entry, its cost under the rules
   std::vector<double> m_label;            // turn labels: cost on arrival over the entry
   std::int64_t m_lBestLabel = -1;         // turn search: the target's best arrival
 };
