@@ -191,8 +191,8 @@ void CRouteSearch::NodesAll() {
   double* cost = m_stepCost.data();
   for (std::int64_t j = 0; j < m; ++j) {
     bool bAlong = false;
-    const double c = StepCost(j, bAlong);
-    cost[j] = m_pBarriers->bAny && Blocked(j) ? kNoRoute : c;
+    cost[j] = StepCost(j, bAlong);
+    if (m_pBarriers->bAny && Blocked(j)) cost[j] = kNoRoute;
   }
   double* dist = m_dist.data();
   while (!m_nodeHeap.Empty()) {
