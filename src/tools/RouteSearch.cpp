@@ -50,6 +50,54 @@ CRouteHeap::Item CRouteHeap::Pop() {
   return top;
 }
 
+void CNodeHeap::Up(std::size_t i, Item x) {
+  while (i > 0) {
+    const std::size_t parent = (i - 1) / 4;
+    if (!(x.dKey < m_items[parent].dKey)) break;
+    m_items[i] = m_items[parent];
+    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
+    i = parent;
+  }
+  m_items[i] = x;
+  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
+}
+
+void CNodeHeap::Push(double dKey, std::int32_t lNod) {
+  const std::int32_t at = m_pos[static_cast<std::size_t>(lNod)];
+  if (at < 0) {
+    m_items.push_back(Item{dKey, lNod});
+    Up(m_items.size() - 1, Item{dKey, lNod});
+  } else {
+    Up(static_cast<std::size_t>(at), Item{dKey, lNod});
+  }
+}
+
+CNodeHeap::Item CNodeHeap::Pop() {
+  const Item top = m_items.front();
+  m_pos[static_cast<std::size_t>(top.lNod)] = -1;
+  const Item x = m_items.back();
+  m_items.pop_back();
+  const std::size_t n = m_items.size();
+  if (n == 0) return top;
+  std::size_t i = 0;
+  for (;;) {
+    const std::size_t c = 4 * i + 1;
+    if (c >= n) break;
+    std::size_t best = c;
+    const std::size_t end = std::min(c + 4, n);
+    for (std::size_t k = c + 1; k < end; ++k) {
+      if (m_items[k].dKey < m_items[best].dKey) best = k;
+    }
+    if (!(m_items[best].dKey < x.dKey)) break;
+    m_items[i] = m_items[best];
+    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
+    i = best;
+  }
+  m_items[i] = x;
+  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
+  return top;
+}
+
 CRouteSearch::CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers)
     : m_view(view),
       m_bDirected(bDirected),
@@ -88,6 +136,15 @@ inline double CostOf(unsigned char w, std::int32_t e, const double* along, const
   return a < b ? a : b;
 }
 
+// The weight of the turn into the edge at column q of the row starting at
+// `row` (0 where the matrix has no such entry); false for a forbidden turn,
+// a NaN weight included.
+inline bool TurnWeight(const double* matrix, std::int64_t row, std::int16_t q, std::int64_t nTurn, double& t) {
+  if (row < 0 || q < 0 || row + q >= nTurn) return true;
+  t = matrix[row + q];
+  return t >= 0.0;
+}
+
 }  // namespace
 
 double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
@@ -98,10 +155,9 @@ double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
 template <bool kDirected, bool kBarriers>
 void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
   double* dist = m_dist.data();
-  while (!m_heap.Empty()) {
-    const CRouteHeap::Item it = m_heap.Pop();
-    const std::int32_t u = static_cast<std::int32_t>(it.lId);
-    if (it.dKey > dist[u - 1]) continue;  // an older entry of a label improved since
+  while (!m_nodeHeap.Empty()) {
+    const CNodeHeap::Item it = m_nodeHeap.Pop();
+    const std::int32_t u = it.lNod;
     if (it.dKey > dLimit) break;
     m_settled.push_back(u);
     if (u == lTarget) break;
@@ -120,7 +176,37 @@ void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
           m_predEntry[static_cast<std::size_t>(v - 1)] = j;
           m_predNod[static_cast<std::size_t>(v - 1)] = u;
         }
-        m_heap.Push(d, v);
+        m_nodeHeap.Push(d, v);
+      }
+    }
+  }
+}
+
+// A search to every node reads each step once per node settled; the cost of
+// every step is gathered first in entry order, so that the search reads it
+// next to the far node instead of from the edge's slot elsewhere in memory.
+void CRouteSearch::NodesAll() {
+  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
+  m_stepCost.resize(static_cast<std::size_t>(m));
+  double* cost = m_stepCost.data();
+  for (std::int64_t j = 0; j < m; ++j) {
+    bool bAlong = false;
+    cost[j] = StepCost(j, bAlong);
+    if (m_pBarriers->bAny && Blocked(j)) cost[j] = kNoRoute;
+  }
+  double* dist = m_dist.data();
+  while (!m_nodeHeap.Empty()) {
+    const CNodeHeap::Item it = m_nodeHeap.Pop();
+    const std::int32_t u = it.lNod;
+    m_settled.push_back(u);
+    if (m_pBarriers->bAny && m_pBarriers->nods.Test(u)) continue;
+    const std::int64_t end = m_view.StepEnd(u);
+    for (std::int64_t j = m_view.StepBegin(u); j < end; ++j) {
+      const std::int32_t v = m_pFar[j];
+      const double d = it.dKey + cost[j];
+      if (d < dist[v - 1]) {
+        dist[v - 1] = d;
+        m_nodeHeap.Push(d, v);
       }
     }
   }
@@ -131,6 +217,7 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
   const std::size_t n = static_cast<std::size_t>(m_view.GetNodNum());
   m_dist.assign(n, kNoRoute);
   m_settled.clear();
+  m_nodeHeap.Reset(n);
   if (bPred) {
     m_predEntry.assign(n, -1);
     m_predNod.assign(n, 0);
@@ -139,10 +226,12 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
     if (m_pBarriers->bAny && m_pBarriers->nods.Test(s)) continue;  // a barrier start reaches nothing
     if (m_dist[static_cast<std::size_t>(s - 1)] == 0.0) continue;
     m_dist[static_cast<std::size_t>(s - 1)] = 0.0;
-    m_heap.Push(0.0, s);
+    m_nodeHeap.Push(0.0, s);
   }
   const bool bBarriers = m_pBarriers->bAny;
-  if (m_bDirected) {
+  if (lTarget == 0 && dLimit == kNoRoute && !bPred) {
+    NodesAll();
+  } else if (m_bDirected) {
     if (bBarriers) {
       Nodes<true, true>(lTarget, dLimit, bPred);
     } else {
@@ -153,7 +242,7 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
   } else {
     Nodes<false, false>(lTarget, dLimit, bPred);
   }
-  m_heap = CRouteHeap();
+  m_nodeHeap = CNodeHeap();
 }
 
 template <bool kDirected, bool kBarriers>
@@ -165,13 +254,16 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
     const std::int64_t i = it.lId;
     if (it.dKey > label[i]) continue;
     const std::int32_t v = m_pFar[i];
+    const std::int32_t side = m_view.TurnSize(v);
+    // Without a matrix every turn at v costs nothing, so the first arrival
+    // settled leaves v as cheaply as any later one can.
+    if (side == 0 && it.dKey >= dist[v - 1]) continue;
     if (it.dKey < dist[v - 1]) dist[v - 1] = it.dKey;  // the first arrival settled is the best
     if (v == lTarget) {
       m_lBestLabel = i;
       break;
     }
     // The row of the matrix at v that turns from i's edge start from.
-    const std::int32_t side = m_view.TurnSize(v);
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
     const std::int16_t p = m_view.StepFarTurnPos()[i];
@@ -184,10 +276,7 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
       if (c == kNoRoute) continue;
       if (kBarriers && Blocked(j)) continue;
       double t = 0.0;
-      if (row >= 0 && pos[j] >= 0 && row + pos[j] < nTurn) {
-        t = matrix[row + pos[j]];
-        if (!(t >= 0.0)) continue;  // forbidden (a NaN weight forbids too)
-      }
+      if (!TurnWeight(matrix, row, pos[j], nTurn, t)) continue;
       const double d = it.dKey + t + c;
       if (d < label[j]) {
         label[j] = d;

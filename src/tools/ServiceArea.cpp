@@ -23,29 +23,11 @@ using kelvane::tools::MarkNods;
 using kelvane::tools::NBarrierBits;
 using kelvane::tools::Refuse;
 
-std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError) {
-  if (CheckCurrent(view, pError) == 0) return 0;
-  if (std::isnan(dLimit) || dLimit < 0.0) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
-                                      Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
-  }
-  CElemBits startBits(view.GetNodNum());
-  NBarrierBits barriers;
-  if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
-      MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
-    return 0;
-  }
-  CRouteSearch search(view, opt.bDirected, barriers);
-  search.RunNodes(starts, 0, dLimit, false);
+namespace {
 
-  NServiceArea_stru out;
-  CElemBits nodBits(view.GetNodNum());
-  for (std::int32_t u : search.m_settled) nodBits.Set(u);
-  nodBits.AppendSet(out.nods);
-  out.costs.reserve(out.nods.size());
-  for (std::int32_t u : out.nods) out.costs.push_back(search.m_dist[static_cast<std::size_t>(u - 1)]);
-
+// The edges of the area, ascending, each with its shares.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, double dLimit,
+               std::vector<NAreaEdge_stru>& areaEdges) {
   // Each step out of a node of the area reaches its edge as far as the cost
   // left allows: the share from the end it leaves by. Barriers stop a step
   // before it starts, so a barrier edge or an edge into a barrier gets none.
@@ -71,10 +53,10 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
   std::vector<std::int32_t> edges;
   edgeBits.AppendSet(edges);
   std::vector<std::int32_t> slot(static_cast<std::size_t>(view.GetEdgeNum()) + 1, 0);
-  out.edges.reserve(edges.size());
+  areaEdges.reserve(edges.size());
   for (std::int32_t e : edges) {
-    slot[static_cast<std::size_t>(e)] = static_cast<std::int32_t>(out.edges.size());
-    out.edges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
+    slot[static_cast<std::size_t>(e)] = static_cast<std::int32_t>(areaEdges.size());
+    areaEdges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
   }
   for (std::int32_t u : search.m_settled) {
     if (barriers.bAny && barriers.nods.Test(u)) continue;
@@ -82,11 +64,39 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
       bool bAlong = false;
       const double f = share(u, j, bAlong);
       if (f <= 0.0) continue;
-      NAreaEdge_stru& ae = out.edges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
+      NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
       double& side = bAlong ? ae.dFromFrac : ae.dToFrac;
       side = std::max(side, f);
     }
   }
+}
+
+}  // namespace
+
+std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError) {
+  if (CheckCurrent(view, pError) == 0) return 0;
+  if (std::isnan(dLimit) || dLimit < 0.0) {
+    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+                                      Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
+  }
+  CElemBits startBits(view.GetNodNum());
+  NBarrierBits barriers;
+  if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
+      MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
+    return 0;
+  }
+  CRouteSearch search(view, opt.bDirected, barriers);
+  search.RunNodes(starts, 0, dLimit, false);
+
+  NServiceArea_stru out;
+  CElemBits nodBits(view.GetNodNum());
+  for (std::int32_t u : search.m_settled) nodBits.Set(u);
+  nodBits.AppendSet(out.nods);
+  out.costs.reserve(out.nods.size());
+  for (std::int32_t u : out.nods) out.costs.push_back(search.m_dist[static_cast<std::size_t>(u - 1)]);
+
+  AreaEdges(view, search, barriers, dLimit, out.edges);
   area = std::move(out);
   return 1;
 }
