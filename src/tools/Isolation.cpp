@@ -1,1 +1,136 @@
-// Isolation.cpp - filled in by the next commits.
+// Isolation.cpp - the isolation trace as four connected traces: the start's
+// part of the network up to the devices around it; which of those devices a
+// source reaches from outside that part (the ones to close); and the elements
+// the sources reach before and after closing them.
+#include "kelvane/tools/Isolation.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "kelvane/tools/TraceAnalysis.h"
+#include "tools/AnalysisInt.h"
+#include "tools/ToolsInt.h"
+
+using kelvane::tools::CElemBits;
+using kelvane::tools::CheckCurrent;
+using kelvane::tools::CheckNod;
+using kelvane::tools::Format;
+using kelvane::tools::MakeFinding;
+using kelvane::tools::MarkNods;
+using kelvane::tools::Refuse;
+
+namespace {
+
+// The nodes that list a step over lEdge: its usable ends.
+std::vector<std::int32_t> EdgeEnds(const CNetworkView& view, std::int32_t lEdge) {
+  std::vector<std::int32_t> ends;
+  const std::int32_t* edge = view.StepEdge();
+  const std::int32_t* far = view.StepFar();
+  for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
+    for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
+      if (edge[j] != lEdge) continue;
+      ends.push_back(n);
+      ends.push_back(far[j]);
+    }
+  }
+  std::sort(ends.begin(), ends.end());
+  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+  return ends;
+}
+
+std::vector<std::int32_t> Minus(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
+  std::vector<std::int32_t> out;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+  return out;
+}
+
+std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NIsolationResult_stru& result,
+                     NFinding_stru* pError) {
+  if (CheckCurrent(view, pError) == 0) return 0;
+  if (q.eStartKind == NElemKind::Node) {
+    if (CheckNod(view, q.lStart, "start node", pError) == 0) return 0;
+  } else if (q.eStartKind == NElemKind::Edge) {
+    if (q.lStart < 1 || q.lStart > view.GetEdgeNum()) {
+      return Refuse(pError, MakeFinding(NElemKind::Edge, q.lStart,
+                                        Format("start edge %d is not an edge (1 to %d)", q.lStart,
+                                               view.GetEdgeNum())));
+    }
+  } else {
+    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "the start of an isolation is a node or an edge"));
+  }
+  CElemBits devices(view.GetNodNum());
+  CElemBits sources(view.GetNodNum());
+  if (MarkNods(view, q.devices, "device node", devices, pError) == 0) return 0;
+  if (MarkNods(view, q.sources, "source node", sources, pError) == 0) return 0;
+
+  // 1. The start's part: everything reached from it without passing a
+  // device. The start itself is passed even when it is one.
+  NTraceQuery_stru part;
+  part.barriers = q.barriers;
+  part.starts = q.eStartKind == NElemKind::Node ? std::vector<std::int32_t>{q.lStart} : EdgeEnds(view, q.lStart);
+  for (std::int32_t d : q.devices) {
+    if (!(q.eStartKind == NElemKind::Node && d == q.lStart)) part.stops.nods.push_back(d);
+  }
+  NTraceResult_stru inPart;
+  if (TraceNetwork(view, part, inPart, pError) == 0) return 0;
+  if (q.eStartKind == NElemKind::Edge && !part.starts.empty()) {
+    const auto at = std::lower_bound(inPart.edges.begin(), inPart.edges.end(), q.lStart);
+    if (at == inPart.edges.end() || *at != q.lStart) inPart.edges.insert(at, q.lStart);
+  }
+  std::vector<std::int32_t> bounds;  // devices around the part
+  std::vector<std::int32_t> inner;   // the part's other nodes
+  for (std::int32_t n : inPart.nods) {
+    const bool bStartDevice = q.eStartKind == NElemKind::Node && n == q.lStart;
+    (devices.Test(n) && !bStartDevice ? bounds : inner).push_back(n);
+  }
+  NIsolationResult_stru out;
+  for (std::int32_t n : inner) {
+    if (sources.Test(n)) {
+      out.bSourceInside = true;  // nothing to close can cut the start off
+      result = std::move(out);
+      return 1;
+    }
+  }
+
+  // 2. The devices a source reaches without running through the part.
+  NTraceQuery_stru outside;
+  outside.starts = q.sources;
+  outside.barriers = q.barriers;
+  outside.barriers.nods.insert(outside.barriers.nods.end(), inner.begin(), inner.end());
+  outside.barriers.edges.insert(outside.barriers.edges.end(), inPart.edges.begin(), inPart.edges.end());
+  NTraceResult_stru fed;
+  if (TraceNetwork(view, outside, fed, pError) == 0) return 0;
+  std::set_intersection(bounds.begin(), bounds.end(), fed.nods.begin(), fed.nods.end(),
+                        std::back_inserter(out.devices));
+
+  // 3. What the sources lose once those devices are closed; a closed device
+  // stays reached from its source side.
+  NTraceQuery_stru before;
+  before.starts = q.sources;
+  before.barriers = q.barriers;
+  NTraceResult_stru had;
+  if (TraceNetwork(view, before, had, pError) == 0) return 0;
+  NTraceQuery_stru after = before;
+  after.stops.nods = out.devices;
+  NTraceResult_stru kept;
+  if (TraceNetwork(view, after, kept, pError) == 0) return 0;
+  out.isolated.nods = Minus(had.nods, kept.nods);
+  out.isolated.edges = Minus(had.edges, kept.edges);
+  result = std::move(out);
+  return 1;
+}
+
+}  // namespace
+
+std::int32_t IsolateElement(const CNetworkView& view, const NIsolationQuery_stru& query, NIsolationResult_stru& result,
+                            NFinding_stru* pError) {
+  try {
+    return Isolate(view, query, result, pError);
+  } catch (const std::bad_alloc&) {
+    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory isolating"));
+  }
+}

@@ -38,11 +38,11 @@ struct NTraceResult_stru {
 KELVANE_TOOLS_API std::int32_t TraceNetwork(const CNetworkView& view, const NTraceQuery_stru& query,
                                             NTraceResult_stru& result, NFinding_stru* pError = nullptr);
 
-// Opens (or restarts) net's trace and marks the result's elements in it, so
-// that FetchTraceResult and FetchNotTraceResult answer as if the host had
-// traced. Returns 1; 0 with net untouched when view is not current or not
-// built from net, an element is out of range, or the trace bits cannot be
-// allocated.
+// Opens net's trace anew (StartTrace, sized to the present counts) and marks
+// the result's elements in it, so that FetchTraceResult and
+// FetchNotTraceResult answer as if the host had traced. Returns 1; 0 with net
+// untouched when view is not current or not built from net, or an element is
+// out of range; 0 with no trace open when the trace bits cannot be allocated.
 KELVANE_TOOLS_API std::int32_t WriteTraceMarks(CLocalNetwork& net, const CNetworkView& view,
                                                const NTraceResult_stru& result, NFinding_stru* pError = nullptr);
 
