@@ -96,10 +96,13 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
     }
   }
 
-  // 2. The devices a source reaches without running through the part.
+  // 2. The devices a source reaches without running through the part. The
+  // devices around the part are closed for it: one fed only through another
+  // of them needs no closing once that one is closed.
   NTraceQuery_stru outside;
   outside.starts = q.sources;
   outside.barriers = q.barriers;
+  outside.stops.nods = bounds;
   outside.barriers.nods.insert(outside.barriers.nods.end(), inner.begin(), inner.end());
   outside.barriers.edges.insert(outside.barriers.edges.end(), inPart.edges.begin(), inPart.edges.end());
   NTraceResult_stru fed;
