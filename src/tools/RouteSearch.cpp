@@ -50,6 +50,54 @@ CRouteHeap::Item CRouteHeap::Pop() {
   return top;
 }
 
+void CNodeHeap::Up(std::size_t i, Item x) {
+  while (i > 0) {
+    const std::size_t parent = (i - 1) / 4;
+    if (!(x.dKey < m_items[parent].dKey)) break;
+    m_items[i] = m_items[parent];
+    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
+    i = parent;
+  }
+  m_items[i] = x;
+  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
+}
+
+void CNodeHeap::Push(double dKey, std::int32_t lNod) {
+  const std::int32_t at = m_pos[static_cast<std::size_t>(lNod)];
+  if (at < 0) {
+    m_items.push_back(Item{dKey, lNod});
+    Up(m_items.size() - 1, Item{dKey, lNod});
+  } else {
+    Up(static_cast<std::size_t>(at), Item{dKey, lNod});
+  }
+}
+
+CNodeHeap::Item CNodeHeap::Pop() {
+  const Item top = m_items.front();
+  m_pos[static_cast<std::size_t>(top.lNod)] = -1;
+  const Item x = m_items.back();
+  m_items.pop_back();
+  const std::size_t n = m_items.size();
+  if (n == 0) return top;
+  std::size_t i = 0;
+  for (;;) {
+    const std::size_t c = 4 * i + 1;
+    if (c >= n) break;
+    std::size_t best = c;
+    const std::size_t end = std::min(c + 4, n);
+    for (std::size_t k = c + 1; k < end; ++k) {
+      if (m_items[k].dKey < m_items[best].dKey) best = k;
+    }
+    if (!(m_items[best].dKey < x.dKey)) break;
+    m_items[i] = m_items[best];
+    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
+    i = best;
+  }
+  m_items[i] = x;
+  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
+  return top;
+}
+
 CRouteSearch::CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers)
     : m_view(view),
       m_bDirected(bDirected),
@@ -98,10 +146,9 @@ double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
 template <bool kDirected, bool kBarriers>
 void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
   double* dist = m_dist.data();
-  while (!m_heap.Empty()) {
-    const CRouteHeap::Item it = m_heap.Pop();
-    const std::int32_t u = static_cast<std::int32_t>(it.lId);
-    if (it.dKey > dist[u - 1]) continue;  // an older entry of a label improved since
+  while (!m_nodeHeap.Empty()) {
+    const CNodeHeap::Item it = m_nodeHeap.Pop();
+    const std::int32_t u = it.lNod;
     if (it.dKey > dLimit) break;
     m_settled.push_back(u);
     if (u == lTarget) break;
@@ -120,7 +167,7 @@ void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
           m_predEntry[static_cast<std::size_t>(v - 1)] = j;
           m_predNod[static_cast<std::size_t>(v - 1)] = u;
         }
-        m_heap.Push(d, v);
+        m_nodeHeap.Push(d, v);
       }
     }
   }
@@ -131,6 +178,7 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
   const std::size_t n = static_cast<std::size_t>(m_view.GetNodNum());
   m_dist.assign(n, kNoRoute);
   m_settled.clear();
+  m_nodeHeap.Reset(n);
   if (bPred) {
     m_predEntry.assign(n, -1);
     m_predNod.assign(n, 0);
@@ -139,7 +187,7 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
     if (m_pBarriers->bAny && m_pBarriers->nods.Test(s)) continue;  // a barrier start reaches nothing
     if (m_dist[static_cast<std::size_t>(s - 1)] == 0.0) continue;
     m_dist[static_cast<std::size_t>(s - 1)] = 0.0;
-    m_heap.Push(0.0, s);
+    m_nodeHeap.Push(0.0, s);
   }
   const bool bBarriers = m_pBarriers->bAny;
   if (m_bDirected) {
@@ -153,7 +201,7 @@ void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_
   } else {
     Nodes<false, false>(lTarget, dLimit, bPred);
   }
-  m_heap = CRouteHeap();
+  m_nodeHeap = CNodeHeap();
 }
 
 template <bool kDirected, bool kBarriers>
@@ -165,13 +213,16 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
     const std::int64_t i = it.lId;
     if (it.dKey > label[i]) continue;
     const std::int32_t v = m_pFar[i];
+    const std::int32_t side = m_view.TurnSize(v);
+    // Without a matrix every turn at v costs nothing, so the first arrival
+    // settled leaves v as cheaply as any later one can.
+    if (side == 0 && it.dKey >= dist[v - 1]) continue;
     if (it.dKey < dist[v - 1]) dist[v - 1] = it.dKey;  // the first arrival settled is the best
     if (v == lTarget) {
       m_lBestLabel = i;
       break;
     }
     // The row of the matrix at v that turns from i's edge start from.
-    const std::int32_t side = m_view.TurnSize(v);
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
     const std::int16_t p = m_view.StepFarTurnPos()[i];

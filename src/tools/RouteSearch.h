@@ -18,8 +18,7 @@ namespace tools {
 constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
 // A 4-ary min-heap of (cost, label) without decrease-key: an improved label
-// is pushed again and its older entries are skipped when popped. Ties go to
-// the lower label, so a search is the same on every run.
+// is pushed again and its older entries are skipped when popped.
 class CRouteHeap {
  public:
   struct Item {
@@ -31,8 +30,33 @@ class CRouteHeap {
   Item Pop();
 
  private:
-  static bool Less(const Item& a, const Item& b) { return a.dKey < b.dKey || (a.dKey == b.dKey && a.lId < b.lId); }
+  // Keys alone: the heap's order depends only on the pushes and pops, which a
+  // repeated call makes the same.
+  static bool Less(const Item& a, const Item& b) { return a.dKey < b.dKey; }
   std::vector<Item> m_items;
+};
+
+// A 4-ary min-heap of nodes with decrease-key: each node is in it at most
+// once, so a node search pops every node once and the heap stays small.
+class CNodeHeap {
+ public:
+  struct Item {
+    double dKey;
+    std::int32_t lNod;
+  };
+  void Reset(std::size_t nNods) {
+    m_pos.assign(nNods + 1, -1);
+    m_items.clear();
+  }
+  bool Empty() const { return m_items.empty(); }
+  // Inserts lNod at dKey, or lowers its key to dKey when it is in the heap.
+  void Push(double dKey, std::int32_t lNod);
+  Item Pop();
+
+ private:
+  void Up(std::size_t i, Item x);
+  std::vector<Item> m_items;
+  std::vector<std::int32_t> m_pos;  // per node number: index in m_items, -1 when not in it
 };
 
 // One search's rules and labels. Node labels are indexed n - 1; turn labels
@@ -76,6 +100,7 @@ class CRouteSearch {
   const double* m_pAlong;
   const double* m_pAgainst;
   CRouteHeap m_heap;
+  CNodeHeap m_nodeHeap;
   std::vector<std::int64_t> m_predEntry;  // node labels: entry arrived by; turn labels: previous label; -1 none
   std::vector<std::int32_t> m_predNod;    // node labels: node left
   std::vector<double> m_label;            // turn labels: cost on arrival over the entry

@@ -71,6 +71,7 @@ std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const N
     return 0;
   }
   CRouteSearch search(view, opt.bDirected, barriers);
+  search.m_dist.swap(costs);  // the host's vector, reused when it calls again
   if (bTurns) {
     search.RunTurns(lFrom, 0, false);
   } else {
