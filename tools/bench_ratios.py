@@ -47,6 +47,52 @@ def traversal(times):
                 print('| %s | %s | %s |' % (name, build, ' | '.join(cells)))
 
 
+def grids():
+    """(side, permuted, label) of the grids the traversal and analysis programs share."""
+    for side in (1000, 100):
+        for permuted in (0, 1):
+            yield side, permuted, '%d x %d, %s' % (side, side, 'permuted' if permuted else 'row-major')
+
+
+def analysis(times, counters):
+    program = 'AnalysisBench'
+    if not any(p == program for p, _ in times):
+        return
+    peers = ['Csr', 'BoostAdjacencyList', 'BoostCsrGraph', 'LemonListGraph', 'LemonStaticDigraph']
+    print('| network | build / tables inline | trace / ' + ' | / '.join(peers) +
+          ' | build + trace / calls | weak / Boost | strong / Boost | 2 threads / 1 | view bytes / tables |')
+    print('|---|---|' + '---|' * len(peers) + '---|---|---|---|---|')
+    for side, permuted, name in grids():
+        arg = '/side:%d/permuted:%d' % (side, permuted)
+        cells = [ratio(times, program, 'BM_ViewBuild' + arg, 'BM_TraceTablesInline' + arg)]
+        cells += [ratio(times, program, 'BM_TraceView' + arg, 'BM_Trace%s%s' % (p, arg)) for p in peers]
+        cells.append(ratio(times, program, 'BM_ViewBuildAndTrace' + arg, 'BM_TraceLibraryCalls' + arg))
+        cells.append(ratio(times, program, 'BM_ComponentsWeak' + arg, 'BM_BoostConnectedComponents' + arg))
+        cells.append(ratio(times, program, 'BM_ComponentsStrong' + arg, 'BM_BoostStrongComponents' + arg))
+        # Analyses per second: the higher the better, so this one is two over one.
+        one = counters.get((program, 'BM_TraceViewThreads%s/real_time/threads:1' % arg), {}).get('items_per_second')
+        two = counters.get((program, 'BM_TraceViewThreads%s/real_time/threads:2' % arg), {}).get('items_per_second')
+        cells.append('-' if not one or not two else '%.2f' % (two / one))
+        build = counters.get((program, 'BM_ViewBuild' + arg), {})
+        cells.append('%.2f' % build['view_per_table'] if 'view_per_table' in build else '-')
+        print('| %s | %s |' % (name, ' | '.join(cells)))
+
+
+def route(times):
+    program = 'RouteBench'
+    if not any(p == program for p, _ in times):
+        return
+    print('| network | one to all / Boost CSR graph | / LEMON StaticDigraph | turns / no turns | area / Boost |')
+    print('|---|---|---|---|---|')
+    for side, permuted, name in grids():
+        arg = '/side:%d/permuted:%d' % (side, permuted)
+        cells = [ratio(times, program, 'BM_RouteLibrary' + arg, 'BM_RouteBoostCsrGraph' + arg),
+                 ratio(times, program, 'BM_RouteLibrary' + arg, 'BM_RouteLemonStaticDigraph' + arg),
+                 ratio(times, program, 'BM_RouteLibraryTurns' + arg, 'BM_RouteLibraryTurnViewNoTurns' + arg),
+                 ratio(times, program, 'BM_AreaLibrary' + arg, 'BM_AreaBoostCsrGraph' + arg)]
+        print('| %s | %s |' % (name, ' | '.join(cells)))
+
+
 def map_net_flag(times):
     print('| build | flags | / growth + sort | / growth + sort + writes |')
     print('|---|---|---|---|')
@@ -93,6 +139,10 @@ def main():
         sys.exit(__doc__)
     times, counters = load(sys.argv[1])
     traversal(times)
+    print()
+    analysis(times, counters)
+    print()
+    route(times)
     print()
     map_net_flag(times)
     print()

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -53,6 +54,15 @@ bool ParseNumber(const std::string& s, double& d) {
   return errno == 0 && pEnd != nullptr && *pEnd == '\0';
 }
 
+// A coordinate: out-of-range values read as infinity (or zero), so that the
+// row is left out as not finite, not refused as not a number.
+bool ParseCoordinate(const std::string& s, double& d) {
+  if (s.empty()) return false;
+  char* pEnd = nullptr;
+  d = std::strtod(s.c_str(), &pEnd);
+  return pEnd != nullptr && *pEnd == '\0';
+}
+
 int Column(const std::vector<std::string>& header, const std::string& strName) {
   const auto it = std::find(header.begin(), header.end(), Lower(strName));
   return it == header.end() ? -1 : static_cast<int>(it - header.begin());
@@ -69,9 +79,10 @@ signed char ParseOneWay(const std::string& strValue) {
 
 bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat, NInputNetwork& input,
              std::string& strError) {
+  if (!CheckReadable(strPath, strError)) return false;
   std::ifstream in(strPath);
   if (!in) {
-    strError = "cannot open '" + strPath + "'";
+    strError = "cannot read '" + strPath + "'";
     return false;
   }
   std::string row;
@@ -100,6 +111,25 @@ bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat
     }
   }
 
+  // Every other column is carried to the output as text (or only those named).
+  std::vector<int> attrCols;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    const int c = static_cast<int>(i);
+    if (c == iX1 || c == iY1 || c == iX2 || c == iY2) continue;
+    if (fields.bKeepAll) attrCols.push_back(c);
+  }
+  if (!fields.bKeepAll) {
+    for (const std::string& strName : fields.keep) {
+      const int c = Column(header, strName);
+      if (c < 0) {
+        strError = "--keep-fields: '" + strPath + "' has no column named '" + strName + "'";
+        return false;
+      }
+      attrCols.push_back(c);
+    }
+  }
+  for (int c : attrCols) input.attrs.push_back(NAttrField{header[static_cast<std::size_t>(c)], 's'});
+  input.cIdType = iId >= 0 ? 's' : 'i';
   input.bLonLat = bLonLat;
   input.strSource = strPath;
   std::int64_t llRow = 1;
@@ -111,14 +141,24 @@ bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat
     ++input.llFeatures;
     NInputLine line;
     NPoint a, b;
-    if (!ParseNumber(cell(iX1), a.dX) || !ParseNumber(cell(iY1), a.dY) || !ParseNumber(cell(iX2), b.dX) ||
-        !ParseNumber(cell(iY2), b.dY)) {
+    if (!ParseCoordinate(cell(iX1), a.dX) || !ParseCoordinate(cell(iY1), a.dY) || !ParseCoordinate(cell(iX2), b.dX) ||
+        !ParseCoordinate(cell(iY2), b.dY)) {
       strError = "'" + strPath + "' row " + std::to_string(llRow) + ": x1, y1, x2 and y2 must be numbers";
       return false;
     }
     line.pts = {a, b};
     double d = 0.0;
-    line.llFid = ParseNumber(cell(iId), d) ? static_cast<std::int64_t>(d) : llRow - 1;
+    // Outside the 64-bit range the conversion would be undefined; the row number stands in.
+    const bool bNumericId = ParseNumber(cell(iId), d) && std::fabs(d) < 9e18;
+    line.llFid = bNumericId ? static_cast<std::int64_t>(d) : llRow - 1;
+    NInputFeature feature;
+    feature.strId = iId >= 0 && !cell(iId).empty() ? cell(iId) : std::to_string(llRow - 1);
+    for (int c : attrCols) {
+      feature.values.push_back(cell(c));
+      feature.isNull.push_back(cell(c).empty() ? 1 : 0);
+    }
+    line.lFeature = static_cast<std::int32_t>(input.features.size());
+    input.features.push_back(std::move(feature));
     if (ParseNumber(cell(iCost), d)) line.dCost = d;
     if (ParseNumber(cell(iDmd), d)) line.dDmd = d;
     if (iOneWay >= 0) line.cOneWay = ParseOneWay(cell(iOneWay));

@@ -53,6 +53,15 @@ void DefaultTown(NInputNetwork& input) {
   input.lines.push_back(Street(llFid++, "Riverside Lane",
                                {{400, 200}, {455, 215}, {495, 260}, {505, 320}, {470, 375}, {400, 400}}, 22));
   input.lines.push_back(Street(llFid++, "Orchard Close", {{100, 400}, {100, 455}, {135, 490}}, 9));
+  input.attrs.push_back(NAttrField{"name", 's'});
+  for (NInputLine& line : input.lines) {
+    NInputFeature feature;
+    feature.strId = std::to_string(line.llFid);
+    feature.values.push_back(line.strName);
+    feature.isNull.push_back(0);
+    line.lFeature = static_cast<std::int32_t>(input.features.size());
+    input.features.push_back(std::move(feature));
+  }
   input.llFeatures = static_cast<std::int64_t>(input.lines.size());
   input.bLonLat = false;
   input.strSource = "the default town";

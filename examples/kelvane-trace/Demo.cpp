@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "NetBuild.h"
+#include "Output.h"
 #include "kelvane/tools/NetworkCheck.h"
 
 namespace {
@@ -29,7 +30,10 @@ void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
   for (std::size_t e = 0; e < run.demo.edges.size(); ++e) {
     const NDemoEdge& d = run.demo.edges[e];
-    out << e + 1 << "  " << run.input.lines[static_cast<std::size_t>(d.lLine)].llFid << "  " << d.lFromNod << "  "
+    const NInputLine& line = run.input.lines[static_cast<std::size_t>(d.lLine)];
+    const std::string strId = line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
+                                                 : std::to_string(line.llFid);
+    out << e + 1 << "  " << strId << "  " << d.lFromNod << "  "
         << d.lToNod << "  " << Fixed(d.dLength, 1) << '\n';
   }
 }
@@ -45,32 +49,53 @@ const char* DirName(NTraceDir eDir) {
   }
 }
 
-// Recorded numbers in the demo's edge numbering, once each.
+// Recorded numbers in the demo's edge numbering, once each: the streets
+// closed both ways. The recorder also holds the one-way directions the walk
+// passed over, which are not barriers.
 std::vector<std::int32_t> FoldRecorded(const NDemoRun& run) {
   std::vector<std::int32_t> out;
   const CSmartArray<std::int32_t>& rec = run.trace.blockedEdges;
   for (std::int32_t i = 0; i < rec.GetSize(); ++i) {
     const std::int32_t lOrig = run.split.GetOriginal(std::abs(rec.GetAt(i)));
-    if (lOrig > 0) out.push_back(lOrig);
+    if (lOrig <= 0 || static_cast<std::size_t>(lOrig) > run.demo.edges.size()) continue;
+    const NDemoEdge& e = run.demo.edges[static_cast<std::size_t>(lOrig) - 1];
+    if (run.input.lines[static_cast<std::size_t>(e.lLine)].bBlocked) out.push_back(lOrig);
   }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
 
-std::string Join(const std::vector<std::int32_t>& v, std::size_t nMax) {
-  std::string s;
-  for (std::size_t i = 0; i < v.size() && i < nMax; ++i) s += (i ? " " : "") + std::to_string(v[i]);
-  if (v.size() > nMax) s += " ...";
-  return s.empty() ? "none" : s;
+// Names the features left out for a fault in them, a few at a time.
+void ReportSkipped(const NInputNetwork& input, std::ostream& err) {
+  constexpr std::size_t kMaxNamed = 10;
+  std::size_t nNamed = 0, nMore = 0;
+  for (const NSkippedFeature& s : input.skipped) {
+    if (s.eWhy == NSkipReason::NotLine) continue;  // points in a mixed layer are no fault
+    if (nNamed++ < kMaxNamed) {
+      err << "kelvane-trace: feature " << s.strId << " skipped: " << s.strDetail << '\n';
+    } else {
+      ++nMore;
+    }
+  }
+  if (nMore > 0) err << "kelvane-trace: " << nMore << " more features skipped for the same reasons\n";
 }
 
-}  // namespace
+std::int64_t CountSkipped(const NInputNetwork& input, NSkipReason eWhy) {
+  std::int64_t n = 0;
+  for (const NSkippedFeature& s : input.skipped) n += s.eWhy == eWhy ? 1 : 0;
+  return n;
+}
 
-int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun& run) {
+bool Fail(std::ostream& err, const std::string& strError) {
+  err << "kelvane-trace: " << strError << '\n';
+  return false;
+}
+
+// --- the stages; each returns false having reported why it stopped ---
+
+bool ReadStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   std::string strError;
-
-  // --- parse: read the lines and node them ---
   bool bRead = true;
   if (opt.strInput.empty()) {
     DefaultTown(run.input);
@@ -80,63 +105,168 @@ int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun&
     bRead = ReadOgr(opt.strInput, opt.strLayer, opt.strWhere, opt.fields, !opt.bQuiet, run.input, strError);
     if (bRead && opt.bLonLat) run.input.bLonLat = true;
   }
-  if (!bRead) {
-    err << "kelvane-trace: " << strError << '\n';
-    return 1;
-  }
-  const double dSnap = opt.dSnap >= 0.0 ? opt.dSnap : 0.01;
-  NodeLines(run.input, dSnap, run.demo);
+  if (!bRead) return Fail(err, strError);
+  ScreenCoordinates(run.input);
+  NodeLines(run.input, opt.dSnap >= 0.0 ? opt.dSnap : 0.01, run.demo);
+  std::vector<char> lineHasEdge(run.input.lines.size(), 0);
+  for (const NDemoEdge& e : run.demo.edges) lineHasEdge[static_cast<std::size_t>(e.lLine)] = 1;
+  SkipZeroLength(run.input, lineHasEdge);
+  ReportSkipped(run.input, err);
   run.timer.Stage("parse");
   if (run.demo.edges.empty()) {
-    err << "kelvane-trace: " << run.input.strSource << " holds no lines to trace\n";
-    return 1;
+    return Fail(err, run.input.strSource + " holds no lines to trace (" + std::to_string(run.input.llFeatures) +
+                         " features, " + std::to_string(run.input.llSkipped) + " skipped)");
   }
+  return true;
+}
 
-  // --- build: the library's network, checked as a host should ---
-  run.bTransposed = NeedsTranspose(opt.eDir);
-  if (!BuildNetwork(run.input, run.demo, run.bTransposed, run.net, strError)) {
-    err << "kelvane-trace: " << strError << '\n';
-    return 1;
-  }
+bool BuildStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostream& err) {
+  std::string strError;
+  // The analyses read the network through the toolkit's view, which gives
+  // each build the same steps; only the plain trace walks the queries.
+  run.bTransposed = opt.eMode == NDemoMode::Trace && NeedsTranspose(opt.eDir);
+  if (!BuildNetwork(run.input, run.demo, run.bTransposed, run.net, strError)) return Fail(err, strError);
   const std::vector<NFinding_stru> findings = CheckNetwork(run.net, 5);
   for (const NFinding_stru& f : findings) err << "kelvane-trace: network check: " << f.strText << '\n';
   run.timer.Stage("build");
-  if (!findings.empty()) return 1;
+  if (!findings.empty()) return false;
   if (opt.bListEdges) ListEdges(run, out);
+  return true;
+}
 
-  // --- map flags ---
-  for (const NFlagRequest& req : opt.flags) {
+// Every flag and barrier must be placed: a trace that silently lacks one
+// start, or runs through a barrier the user set, is a wrong answer.
+bool PlaceStage(const NOptions& opt, const std::vector<NFlagRequest>& requests, NDemoRun& run, std::ostream& err) {
+  std::string strError;
+  for (const NFlagRequest& req : requests) {
     NPlacedFlag f;
     f.req = req;
     run.flags.push_back(f);
   }
-  PlaceFlags(run.demo, dSnap, run.flags);
-  if (!MapFlags(run.net, run.flags, run.split, run.mapStats, err, strError)) {
-    err << "kelvane-trace: " << strError << '\n';
-    return 1;
-  }
-  std::vector<std::int32_t> starts;
-  std::int32_t lFlags = 0, lBarriers = 0;
-  for (const NPlacedFlag& f : run.flags) {
-    if (!f.bPlaced || f.lNod <= 0) continue;
-    (f.req.bBarrier ? lBarriers : lFlags) += 1;
-    if (!f.req.bBarrier) starts.push_back(f.lNod);
-  }
+  const double dSnap = opt.dSnap >= 0.0 ? opt.dSnap : 0.01;
+  PlaceFlags(run.demo, dSnap, opt.dMaxSnap >= 0.0 ? opt.dMaxSnap : kDefaultMaxSnap, run.summary.strUnit, run.flags);
+  if (!MapFlags(run.net, run.flags, run.split, run.mapStats, err, strError)) return Fail(err, strError);
+  std::size_t nRefused = 0;
+  for (const NPlacedFlag& f : run.flags) nRefused += f.bPlaced && f.lNod > 0 ? 0 : 1;
   run.timer.Stage("map flags");
-
-  // --- trace ---
-  if (!RunTrace(run.net, starts, opt.eDir, run.trace, strError)) {
-    err << "kelvane-trace: " << strError << '\n';
-    return 1;
+  if (nRefused > 0) {
+    return Fail(err, std::to_string(nRefused) + " of " + std::to_string(run.flags.size()) +
+                         " flags and barriers could not be placed: nothing traced");
   }
-  run.net.EndTrace();
-  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+  return true;
+}
+
+bool IsStart(const NFlagRequest& req) { return !req.bBarrier && !req.bTarget && !req.bValve; }
+
+// Every piece of every split edge, for the picture's split marks.
+void CollectPieces(NDemoRun& run) {
   for (std::int32_t e = 1; e <= run.mapStats.lEdgesBefore; ++e) {
     if (!run.split.IsSplit(e)) continue;
     CSmartArray<NEdgePiece_stru> pieces;
     run.split.GetPieceS(e, pieces);
     for (std::int32_t i = 0; i < pieces.GetSize(); ++i) run.pieces.push_back(Stretch(run, pieces.GetAt(i).lEdge));
   }
+}
+
+const char* ModeName(NDemoMode eMode) {
+  switch (eMode) {
+    case NDemoMode::Route:
+      return "route";
+    case NDemoMode::Within:
+      return "within";
+    case NDemoMode::Isolate:
+      return "isolate";
+    case NDemoMode::Components:
+      return "components";
+    default:
+      return "trace";
+  }
+}
+
+// The flags and barriers of the command line, and the valves of --valves.
+bool Requests(const NOptions& opt, std::vector<NFlagRequest>& requests, std::ostream& err) {
+  requests = opt.flags;
+  if (opt.strValves.empty()) return true;
+  std::vector<NPoint> pts;
+  std::string strError;
+  if (!ReadOgrPoints(opt.strValves, pts, strError)) return Fail(err, strError);
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    NFlagRequest f;
+    f.bValve = true;
+    f.pt = pts[i];
+    f.strLabel = "valve " + std::to_string(i + 1) + " of " + opt.strValves;
+    requests.push_back(f);
+  }
+  return true;
+}
+
+bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  NAnalysisInput in;
+  in.eMode = opt.eMode;
+  in.dLimit = opt.dWithin;
+  in.lCostFld = opt.bByLength ? kLengthFld : kCostFld;
+  for (const NPlacedFlag& f : run.flags) {
+    if (f.req.bTarget) {
+      in.lTarget = f.lNod;
+    } else if (f.req.bValve) {
+      in.valves.push_back(f.lNod);
+    } else if (!f.req.bBarrier) {
+      in.starts.push_back(f.lNod);
+    }
+  }
+  std::string strError;
+  if (!RunAnalysis(run.net, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
+    return Fail(err, std::string(ModeName(opt.eMode)) + ": " + strError);
+  }
+  run.traced = run.analysis.stretches;
+  CollectPieces(run);
+  run.timer.Stage(ModeName(opt.eMode));
+  return true;
+}
+
+// The feature a demo edge was cut from, and a fraction of the edge as a
+// fraction of that feature.
+std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
+  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
+  return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
+                            : std::to_string(line.llFid);
+}
+
+double OnFeature(const NDemoRun& run, std::int32_t lEdge, double dFrac) {
+  const NDemoEdge& d = run.demo.edges[static_cast<std::size_t>(lEdge) - 1];
+  return d.dFrom + dFrac * (d.dTo - d.dFrom);
+}
+
+void SummariseAnalysis(const NOptions& opt, NDemoRun& run) {
+  NRunSummary& s = run.summary;
+  const NAnalysisOutcome& a = run.analysis;
+  s.strMode = ModeName(opt.eMode);
+  s.lReachedNods = a.lNodsReached;
+  s.lReachedEdges = a.lEdgesReached;
+  s.dLimit = opt.dWithin;
+  s.bRouteFound = a.bRouteFound;
+  s.dRouteCost = a.dRouteCost;
+  for (std::size_t i = 0; i < a.route.size(); ++i) {
+    const NEdgeStretch& r = a.route[i];
+    s.route.push_back(NRouteStretch{FeatureId(run, r.lEdge), OnFeature(run, r.lEdge, r.dFrom),
+                                    OnFeature(run, r.lEdge, r.dTo), a.routeCosts[i]});
+  }
+  s.closeValves = a.closeValves;
+  s.bSourceInside = a.bSourceInside;
+  s.lComponents = a.comps.lCount;
+  if (a.lLargest > 0) s.lLargestStreets = a.compEdges[static_cast<std::size_t>(a.lLargest) - 1];
+  for (std::int32_t c : a.edgeComp) s.lCutOffStreets += c != 0 && c != a.lLargest ? 1 : 0;
+}
+
+bool TraceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  std::string strError;
+  std::vector<std::int32_t> starts;
+  for (const NPlacedFlag& f : run.flags)
+    if (IsStart(f.req)) starts.push_back(f.lNod);
+  if (!RunTrace(run.net, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
+  run.net.EndTrace();
+  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+  CollectPieces(run);
   CSmartArray<std::int32_t> anyOrig, allOrig;
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::Any, anyOrig);
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::All, allOrig);
@@ -144,54 +274,97 @@ int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun&
   run.lOriginalsWhole = allOrig.GetSize();
   run.blockedEdges = FoldRecorded(run);
   run.timer.Stage("trace");
+  return true;
+}
 
-  // --- summary ---
-  const std::string strUnit = run.input.bLonLat || opt.strInput.empty() ? " m" : " map units";
-  std::vector<std::string>& s = run.summary;
-  s.push_back("input: " + run.input.strSource + ": " + std::to_string(run.input.llFeatures) + " features, " +
-              std::to_string(run.input.llSkipped) + " skipped (not lines)");
-  s.push_back("network: " + std::to_string(run.mapStats.lNodsBefore) + " nodes, " +
-              std::to_string(run.mapStats.lEdgesBefore) + " edges; flags: " + std::to_string(lFlags) +
-              ", barriers: " + std::to_string(lBarriers) + "; " + std::to_string(run.mapStats.lSplitEdges) +
-              " edges split into " + std::to_string(run.mapStats.lNewEdges) + " pieces");
-  s.push_back(std::string("trace (") + DirName(opt.eDir) + "): visited " + std::to_string(run.trace.nods.GetSize()) +
-              " nodes, " + std::to_string(run.trace.edges.GetSize()) + " edges (" +
-              std::to_string(run.lOriginalsVisited) + " edges before splitting, " +
-              std::to_string(run.lOriginalsWhole) + " of them whole)");
-  s.push_back("demand reached: " + Fixed(run.trace.dDmd, 2) + ", length reached: " + Fixed(run.trace.dLength, 1) +
-              strUnit);
-  if (run.trace.bRecorded) {
-    std::vector<std::int32_t> nods;
-    for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i) nods.push_back(run.trace.blockedNods.GetAt(i));
-    s.push_back("barriers met (recorded): " + std::to_string(nods.size()) + " nodes [" + Join(nods, 10) + "], " +
-                std::to_string(run.blockedEdges.size()) + " closed streets or directions [edges " +
-                Join(run.blockedEdges, 10) + "]");
-  } else {
-    s.push_back("barriers met: " + std::to_string(run.trace.lBarrierNods) +
-                " nodes (this build keeps no recorders of closed elements)");
-  }
-  for (const std::string& line : s) out << line << '\n';
+void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
+  NRunSummary& s = run.summary;
+  s.strSource = run.input.strSource;
+  s.llFeatures = run.input.llFeatures;
+  s.llNotLine = CountSkipped(run.input, NSkipReason::NotLine);
+  s.llBadCoord = CountSkipped(run.input, NSkipReason::BadCoord);
+  s.llZeroLength = CountSkipped(run.input, NSkipReason::ZeroLength);
+  s.lNods = run.mapStats.lNodsBefore > 0 ? run.mapStats.lNodsBefore : static_cast<std::int32_t>(run.demo.nods.size());
+  s.lEdges = run.mapStats.lEdgesBefore > 0 ? run.mapStats.lEdgesBefore : static_cast<std::int32_t>(run.demo.edges.size());
+  s.lSplitEdges = run.mapStats.lSplitEdges;
+  s.lNewEdges = run.mapStats.lNewEdges;
+  for (const NPlacedFlag& f : run.flags)
+    s.flags.push_back(NFlagSummary{FlagName(f.req), f.req.bBarrier, f.req.bByPoint, f.dSnapDist, f.lNod});
+  s.bTraced = bTraced;
+  s.strDirection = DirName(opt.eDir);
+  s.lVisitedNods = run.trace.nods.GetSize();
+  s.lVisitedEdges = run.trace.edges.GetSize();
+  s.lOriginalsVisited = run.lOriginalsVisited;
+  s.lOriginalsWhole = run.lOriginalsWhole;
+  s.dDmd = run.trace.dDmd;
+  s.dLength = run.trace.dLength;
+  s.bRecorded = run.trace.bRecorded;
+  s.lBarrierNods = run.trace.lBarrierNods;
+  for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i) s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
+  s.closedStreets = run.blockedEdges;
+  if (opt.eMode != NDemoMode::Trace) SummariseAnalysis(opt, run);
+  run.summaryLines = SummaryLines(s);
+}
 
-  // --- draw ---
+// Writes every output OutputFiles lists, each to the path already checked.
+bool WriteStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostream& err) {
   bool bOk = true;
-  if (!opt.strSvg.empty()) {
-    if (WriteSvg(opt.strSvg, run, strError)) {
-      out << "picture: " << opt.strSvg << '\n';
+  for (const NOutputFile& f : OutputFiles(opt)) {
+    std::string strError;
+    const bool bWritten = f.strDriver.empty() ? WriteSvg(f.strPath, run, strError)
+                                              : WriteTracedFeatures(f.strPath, f.strDriver, opt.bOverwrite, run, strError);
+    if (bWritten) {
+      out << (f.strDriver.empty() ? "picture: " : "traced features: ") << f.strPath << '\n';
     } else {
-      err << "kelvane-trace: " << strError << '\n';
-      bOk = false;
-    }
-  }
-  if (!opt.strOut.empty()) {
-    if (WriteTracedFeatures(opt.strOut, run, strError)) {
-      out << "traced features: " << opt.strOut << '\n';
-    } else {
-      err << "kelvane-trace: " << strError << '\n';
-      bOk = false;
+      bOk = Fail(err, strError);
     }
   }
   run.timer.Stage("draw");
-  if (opt.bTiming) {
+  return bOk;
+}
+
+}  // namespace
+
+int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun& run) {
+  std::string strError;
+  if (!CheckOutputs(opt, strError)) {
+    Fail(err, strError);
+    return 1;
+  }
+  if (!HasStartFlag(opt) && !LooksOnly(opt) && opt.eMode != NDemoMode::Components) {
+    err << "kelvane-trace: no flag given, so nothing to trace (add --flag X,Y or --flag-edge E:F; "
+           "--svg FILE alone draws the network)\n";
+    return 1;
+  }
+  run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
+  if (!ReadStage(opt, run, err)) return 1;
+  run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
+  // With --json, stdout carries the one JSON object and nothing else.
+  std::ostream& info = opt.bJson ? err : out;
+  if (!BuildStage(opt, run, info, err)) return 1;
+  std::vector<NFlagRequest> requests;
+  if (!Requests(opt, requests, err)) return 1;
+  const bool bTrace = !requests.empty();
+  if (bTrace) {
+    if (!PlaceStage(opt, requests, run, err)) return 1;
+  } else {
+    run.mapStats.lNodsBefore = run.net.m_lNodNum;
+    run.mapStats.lEdgesBefore = run.net.m_lEdgeNum;
+  }
+  if (opt.eMode != NDemoMode::Trace) {
+    if (!AnalysisStage(opt, run, err)) return 1;
+  } else if (bTrace && !TraceStage(opt, run, err)) {
+    return 1;
+  }
+  Summarise(opt, bTrace, run);
+  if (!opt.bJson) {
+    for (const std::string& line : run.summaryLines) out << line << '\n';
+  }
+  const bool bOk = WriteStage(opt, run, info, err);
+  if (opt.bJson) {
+    for (const auto& st : run.timer.Stages()) run.summary.timing.push_back(st);
+    WriteJsonSummary(run.summary, out);
+  } else if (opt.bTiming) {
     for (const auto& st : run.timer.Stages()) out << "time " << st.first << ": " << Fixed(st.second, 2) << " ms\n";
   }
   return bOk ? 0 : 1;

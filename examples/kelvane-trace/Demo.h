@@ -8,22 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "Analyses.h"
 #include "Flags.h"
 #include "Input.h"
 #include "Noding.h"
 #include "Options.h"
+#include "Summary.h"
 #include "Timing.h"
 #include "Trace.h"
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/SplitIndex.h"
-
-// A stretch of a demo edge, as fractions of its planar length from the start
-// of its geometry.
-struct NEdgeStretch {
-  std::int32_t lEdge = 0;  // demo edge number
-  double dFrom = 0.0;
-  double dTo = 1.0;
-};
 
 struct NDemoRun {
   NInputNetwork input;
@@ -34,24 +28,31 @@ struct NDemoRun {
   CSplitIndex split;
   NMapStats mapStats;
   NTraceResult trace;
-  std::vector<NEdgeStretch> traced;        // visited pieces
+  NAnalysisOutcome analysis;               // an analysis mode's outcome
+  std::vector<NEdgeStretch> traced;        // visited pieces; in an analysis mode its outcome
   std::vector<NEdgeStretch> pieces;        // every piece of every split edge
   std::vector<std::int32_t> blockedEdges;  // recorded closed edges, as demo edges, ascending, once each
   std::int32_t lOriginalsVisited = 0;      // demo edges with any piece visited
   std::int32_t lOriginalsWhole = 0;        // demo edges with every piece visited
   CStageTimer timer;
-  std::vector<std::string> summary;        // the lines printed, also drawn in the picture
+  NRunSummary summary;                     // what the run found
+  std::vector<std::string> summaryLines;   // the lines printed, also drawn in the picture
 };
 
 // Runs everything opt asks for. Writes the summary to out and warnings and
-// errors to err. Returns the process exit status: 0 done, 1 failed (input,
-// network or output), 2 bad command line.
+// errors to err. Returns the process exit status: 0 done, 1 failed (an
+// output that cannot be written, input, network, a flag that cannot be
+// placed, or no flag to trace from), 2 bad command line. Output paths are
+// checked before the input is read.
 int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun& run);
 
 // The picture of a run. Returns false with strError set if the file cannot be written.
 bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strError);
 
-// The traced features of a run, one per source feature reached, through OGR.
-bool WriteTracedFeatures(const std::string& strPath, const NDemoRun& run, std::string& strError);
+// The traced features of a run, one per source feature reached, through the
+// OGR driver named (see OgrDriverFor): its id, its attributes, one merged
+// geometry and the fraction reached. bReplace: an existing file is deleted first.
+bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace,
+                         const NDemoRun& run, std::string& strError);
 
 #endif  // KELVANE_TRACE_DEMO_H

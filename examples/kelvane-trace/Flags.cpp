@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -107,7 +108,33 @@ class CSegmentGrid {
 
 }  // namespace
 
+std::string FormatDistance(double d, const std::string& strUnit) {
+  char buf[64];
+  if (strUnit == "m" && d >= 10000.0 && d < 1e12) {
+    std::snprintf(buf, sizeof buf, "%.1f km", d / 1000.0);
+  } else if (d >= 1e12) {
+    std::snprintf(buf, sizeof buf, "%.3g %s", d, strUnit.c_str());
+  } else {
+    std::snprintf(buf, sizeof buf, "%.1f %s", d, strUnit.c_str());
+  }
+  return buf;
+}
+
+std::string FlagName(const NFlagRequest& req) {
+  const std::string& s = req.strLabel;
+  if (s.compare(0, 5, "flag ") == 0 || s.compare(0, 8, "barrier ") == 0 || s.compare(0, 6, "route ") == 0 ||
+      s.compare(0, 6, "valve ") == 0) {
+    return s;
+  }
+  return (req.bBarrier ? "barrier " : "flag ") + s;
+}
+
 void PlaceFlags(const NDemoNet& demo, double dTolerance, std::vector<NPlacedFlag>& flags) {
+  PlaceFlags(demo, dTolerance, std::numeric_limits<double>::infinity(), "", flags);
+}
+
+void PlaceFlags(const NDemoNet& demo, double dTolerance, double dMaxSnap, const std::string& strUnit,
+                std::vector<NPlacedFlag>& flags) {
   bool bAnyPoint = false;
   for (const NPlacedFlag& f : flags) bAnyPoint = bAnyPoint || f.req.bByPoint;
   const CSegmentGrid grid(bAnyPoint ? demo : NDemoNet());
@@ -118,15 +145,27 @@ void PlaceFlags(const NDemoNet& demo, double dTolerance, std::vector<NPlacedFlag
       f.bPlaced = true;
       continue;
     }
+    std::string strWhy;
+    if (!CoordinateUsable(f.req.pt, demo.proj.bLonLat, strWhy)) {
+      f.strNote = strWhy + ": refused";
+      continue;
+    }
+    // Screened coordinates keep squared planar distances far from overflow.
+    const NPoint p = demo.proj.Apply(f.req.pt);
     std::size_t eBest = 0;
     double dAlong = 0.0, dBest = 0.0;
-    if (!grid.Nearest(demo.proj.Apply(f.req.pt), eBest, dAlong, dBest)) {
+    if (!grid.Nearest(p, eBest, dAlong, dBest)) {
       f.strNote = "the network has no edges";
       continue;
     }
     const NDemoEdge& edge = demo.edges[eBest];
     const double len = PlanarLength(edge.pts, demo.proj);
     f.dSnapDist = std::sqrt(dBest);
+    if (f.dSnapDist > dMaxSnap) {
+      f.strNote = "lies " + FormatDistance(f.dSnapDist, strUnit) + " from the nearest street, beyond --max-snap " +
+                  FormatDistance(dMaxSnap, strUnit) + ": refused";
+      continue;
+    }
     f.bPlaced = true;
     if (dAlong <= dTolerance) {
       f.lAtNod = edge.lFromNod;
@@ -192,16 +231,23 @@ bool MapFlags(CLocalNetwork& net, std::vector<NPlacedFlag>& flags, CSplitIndex& 
         sameAs[owner[static_cast<std::size_t>(k)]] = static_cast<std::int32_t>(owner[static_cast<std::size_t>(c.lOther)]);
         f.strNote = "same place as " + flags[owner[static_cast<std::size_t>(c.lOther)]].req.strLabel + ": shares its node";
         continue;
-      default:
+      default: {
+        // The check names the entry by its index ("flag 0: ..."); the user knows it by its label.
+        std::string strText = c.strText;
+        const std::size_t colon = strText.find(": ");
+        if (strText.compare(0, 5, "flag ") == 0 && colon != std::string::npos &&
+            strText.find_first_not_of("0123456789", 5) == colon)
+          strText = strText.substr(colon + 2);
         f.bPlaced = false;
-        f.strNote = c.strText + ": left out";
+        f.strNote = strText + ": refused";
         continue;
+      }
     }
     kept.Add(flg);
     keptOwner.push_back(owner[static_cast<std::size_t>(k)]);
   }
   for (const NPlacedFlag& f : flags)
-    if (!f.strNote.empty()) warn << "flag " << f.req.strLabel << ": " << f.strNote << '\n';
+    if (!f.strNote.empty()) warn << FlagName(f.req) << ": " << f.strNote << '\n';
 
   CSmartArray<NET_FLGstruct> out;
   CSmartArray<TEMPEDGE_MAP_EDGE> tempEdges;

@@ -16,6 +16,8 @@
 // A flag or barrier as the user gave it.
 struct NFlagRequest {
   bool bBarrier = false;
+  bool bTarget = false;     // --route: the point routed to, not a start
+  bool bValve = false;      // --valve: a device --isolate may close, not a start
   bool bByPoint = true;     // given as coordinates; else as edge and fraction
   NPoint pt;                // coordinates, in the input's system
   std::int32_t lEdge = 0;   // edge number and fraction from its from node (where its geometry starts)
@@ -31,14 +33,25 @@ struct NPlacedFlag {
   std::int32_t lEdge = 0;   // after snapping: the edge, position along its geometry ...
   double dPos = 0.0;
   std::int32_t lAtNod = 0;  // ... or the node it was snapped onto
-  double dSnapDist = 0.0;   // coordinate flags: planar distance moved
+  double dSnapDist = 0.0;   // coordinate flags: planar distance moved; edge flags: 0
   std::int32_t lNod = 0;    // after mapping: the node it sits on
 };
 
 // Turns every coordinate flag into an edge and position (the nearest point of
 // the network), or into a node flag when that point lies within dTolerance of
 // an edge's end. Edge flags are taken as given, to be checked by MapFlags.
+// With dMaxSnap: a coordinate flag farther than dMaxSnap (planar units) from
+// every edge, or not a usable coordinate of the network's system, is left
+// unplaced with strNote naming its distance (strUnit after the number).
 void PlaceFlags(const NDemoNet& demo, double dTolerance, std::vector<NPlacedFlag>& flags);
+void PlaceFlags(const NDemoNet& demo, double dTolerance, double dMaxSnap, const std::string& strUnit,
+                std::vector<NPlacedFlag>& flags);
+
+// A distance for messages: "12.3 m", "4712.3 km", "1.41e+308 map units".
+std::string FormatDistance(double d, const std::string& strUnit);
+
+// The label with which messages name a flag: "flag 3:0.5", "barrier 10,20".
+std::string FlagName(const NFlagRequest& req);
 
 struct NMapStats {
   std::int32_t lNodsBefore = 0;

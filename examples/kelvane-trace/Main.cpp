@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
     PrintHelp(std::cout);
     return 0;
   }
+  if (opt.bVersion) {
+    PrintVersion(std::cout);
+    return 0;
+  }
   NDemoRun run;
   return RunDemo(opt, std::cout, std::cerr, run);
 }

@@ -31,11 +31,41 @@ int FieldIndex(OGRFeatureDefn* pDefn, const std::string& strName, std::string& s
   return i;
 }
 
+// Every part is kept, even one of fewer than two points: noding finds it has
+// no length and the feature is then named as skipped, not lost unseen.
 void AddPart(const OGRLineString& ls, const NInputLine& proto, NInputNetwork& input) {
   NInputLine line = proto;
   line.pts.reserve(static_cast<std::size_t>(ls.getNumPoints()));
   for (int i = 0; i < ls.getNumPoints(); ++i) line.pts.push_back(NPoint{ls.getX(i), ls.getY(i)});
-  if (line.pts.size() >= 2) input.lines.push_back(std::move(line));
+  input.lines.push_back(std::move(line));
+}
+
+char AttrType(OGRFieldType eType) {
+  if (eType == OFTInteger || eType == OFTInteger64) return 'i';
+  if (eType == OFTReal) return 'r';
+  return 's';
+}
+
+// The columns carried to the output: all, or those named (each must exist).
+bool PickAttrs(OGRFeatureDefn* pDefn, const NFieldNames& fields, std::vector<int>& cols, NInputNetwork& input,
+               std::string& strError) {
+  if (fields.bKeepAll) {
+    for (int i = 0; i < pDefn->GetFieldCount(); ++i) cols.push_back(i);
+  } else {
+    for (const std::string& strName : fields.keep) {
+      const int i = pDefn->GetFieldIndex(strName.c_str());
+      if (i < 0) {
+        strError = "--keep-fields: no attribute field named '" + strName + "'";
+        return false;
+      }
+      cols.push_back(i);
+    }
+  }
+  for (int i : cols) {
+    const OGRFieldDefn* pField = pDefn->GetFieldDefn(i);
+    input.attrs.push_back(NAttrField{pField->GetNameRef(), AttrType(pField->GetType())});
+  }
+  return true;
 }
 
 // Rewrites one line on stderr now and then, only while a read is long enough
@@ -78,12 +108,13 @@ class CProgress {
 
 bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std::string& strWhere,
              const NFieldNames& fields, bool bProgress, NInputNetwork& input, std::string& strError) {
+  if (!CheckReadable(strPath, strError)) return false;
   GDALAllRegister();
   CPLPushErrorHandler(CPLQuietErrorHandler);  // failures are reported below, in our words
   GDALDatasetUniquePtr ds(GDALDataset::Open(strPath.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
   CPLPopErrorHandler();
   if (!ds) {
-    strError = "cannot open '" + strPath + "' as a vector file";
+    strError = "'" + strPath + "' is not a vector file GDAL/OGR can read";
     return false;
   }
   OGRLayer* pLayer = nullptr;
@@ -114,10 +145,16 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
   const int iOneWay = FieldIndex(pDefn, fields.strOneWay, strError);
   const int iDmd = FieldIndex(pDefn, fields.strDemand, strError);
   const int iBlocked = FieldIndex(pDefn, fields.strBlocked, strError);
+  // The feature's own id: the field named, else one called id or osm_id, else OGR's number.
+  int iId = FieldIndex(pDefn, fields.strId, strError);
+  if (fields.strId.empty()) iId = pDefn->GetFieldIndex("id") >= 0 ? pDefn->GetFieldIndex("id") : pDefn->GetFieldIndex("osm_id");
   if (!strError.empty()) {
     strError += " in layer '" + std::string(pLayer->GetName()) + "'";
     return false;
   }
+  input.cIdType = iId < 0 ? 'i' : AttrType(pDefn->GetFieldDefn(iId)->GetType()) == 'i' ? 'i' : 's';
+  std::vector<int> attrCols;
+  if (!PickAttrs(pDefn, fields, attrCols, input, strError)) return false;
 
   const OGRSpatialReference* pSrs = pLayer->GetSpatialRef();
   if (pSrs != nullptr) {
@@ -135,12 +172,23 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
     progress.Step(++llDone);
     ++input.llFeatures;
     const OGRGeometry* pGeom = pFeature->GetGeometryRef();
+    NInputFeature feature;
+    feature.strId = iId >= 0 && pFeature->IsFieldSetAndNotNull(iId) ? pFeature->GetFieldAsString(iId)
+                                                                     : std::to_string(pFeature->GetFID());
     if (pGeom == nullptr || !IsLineType(pGeom->getGeometryType())) {
-      ++input.llSkipped;
+      SkipFeature(input, feature.strId, NSkipReason::NotLine,
+                  pGeom == nullptr ? "has no geometry" : std::string("is a ") + pGeom->getGeometryName() + ", not a line");
       continue;
+    }
+    for (int i : attrCols) {
+      const bool bNull = !pFeature->IsFieldSetAndNotNull(i);
+      feature.values.push_back(bNull ? std::string() : std::string(pFeature->GetFieldAsString(i)));
+      feature.isNull.push_back(bNull ? 1 : 0);
     }
     NInputLine proto;
     proto.llFid = pFeature->GetFID();
+    proto.lFeature = static_cast<std::int32_t>(input.features.size());
+    input.features.push_back(std::move(feature));
     if (iCost >= 0 && pFeature->IsFieldSetAndNotNull(iCost)) proto.dCost = pFeature->GetFieldAsDouble(iCost);
     if (iOneWay >= 0 && pFeature->IsFieldSetAndNotNull(iOneWay))
       proto.cOneWay = ParseOneWay(pFeature->GetFieldAsString(iOneWay));
@@ -154,5 +202,34 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
     }
   }
   progress.Done(llDone);
+  return true;
+}
+
+bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError) {
+  if (!CheckReadable(strPath, strError)) return false;
+  GDALAllRegister();
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  GDALDatasetUniquePtr ds(GDALDataset::Open(strPath.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  CPLPopErrorHandler();
+  if (!ds || ds->GetLayerCount() < 1) {
+    strError = "'" + strPath + "' is not a vector file GDAL/OGR can read";
+    return false;
+  }
+  OGRLayer* pLayer = ds->GetLayer(0);
+  for (const auto& feature : *pLayer) {
+    const OGRGeometry* g = feature->GetGeometryRef();
+    if (g == nullptr) continue;
+    const OGRwkbGeometryType eFlat = wkbFlatten(g->getGeometryType());
+    if (eFlat == wkbPoint) {
+      const OGRPoint* p = g->toPoint();
+      pts.push_back(NPoint{p->getX(), p->getY()});
+    } else if (eFlat == wkbMultiPoint) {
+      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NPoint{p->getX(), p->getY()});
+    }
+  }
+  if (pts.empty()) {
+    strError = "'" + strPath + "' holds no points";
+    return false;
+  }
   return true;
 }

@@ -1,67 +1,86 @@
 // OgrOutput.cpp - the traced streets as features a GIS opens beside the input:
-// one per source feature reached, with its id and the share of it reached.
+// one per source feature reached, with its own id, its attributes, the share
+// of it reached, and its reached stretches merged into as few lines as they make.
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
+#include <set>
 
 #include "Demo.h"
 
 namespace {
+
+// A stretch of one input line, as fractions of the line's planar length.
+struct NSpan {
+  double dFrom;
+  double dTo;
+};
+
+struct NReached {
+  std::int32_t lFeature = -1;
+  double dTotal = 0.0;    // ground length of the whole feature
+  double dReached = 0.0;  // ground length of its traced stretches
+  std::map<std::int32_t, std::vector<NSpan>> spans;  // per input line
+};
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
 }
 
-const char* DriverFor(const std::string& strPath) {
-  const std::size_t dot = strPath.rfind('.');
-  const std::string ext = dot == std::string::npos ? std::string() : Lower(strPath.substr(dot + 1));
-  if (ext == "geojson" || ext == "json") return "GeoJSON";
-  if (ext == "gpkg") return "GPKG";
-  if (ext == "shp") return "ESRI Shapefile";
-  return nullptr;
+// Sorts the spans and joins those that touch, so that a street reached end to
+// end comes out as one line, not as the pieces noding and splitting cut it into.
+std::vector<NSpan> Merge(std::vector<NSpan> v) {
+  std::sort(v.begin(), v.end(), [](const NSpan& a, const NSpan& b) { return a.dFrom < b.dFrom; });
+  std::vector<NSpan> out;
+  for (const NSpan& s : v) {
+    if (!out.empty() && s.dFrom <= out.back().dTo + 1e-9) {
+      out.back().dTo = std::max(out.back().dTo, s.dTo);
+    } else {
+      out.push_back(s);
+    }
+  }
+  return out;
 }
-
-struct NReached {
-  std::string strName;
-  double dTotal = 0.0;    // ground length of the whole feature
-  double dReached = 0.0;  // ground length of its traced stretches
-  std::vector<std::vector<NPoint>> parts;
-};
 
 }  // namespace
 
-bool WriteTracedFeatures(const std::string& strPath, const NDemoRun& run, std::string& strError) {
-  const char* pszDriver = DriverFor(strPath);
-  if (pszDriver == nullptr) {
-    strError = "--out '" + strPath + "': the name must end in .geojson, .json, .gpkg or .shp";
-    return false;
-  }
-  // Gather per source feature (a multi-part feature's parts share its id).
-  std::map<std::int64_t, NReached> reached;
-  std::map<std::int64_t, double> totals;
-  for (const NDemoEdge& e : run.demo.edges)
-    totals[run.input.lines[static_cast<std::size_t>(e.lLine)].llFid] += e.dLength;
-  for (const NEdgeStretch& s : run.traced) {
-    const NDemoEdge& e = run.demo.edges[static_cast<std::size_t>(s.lEdge) - 1];
+bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace,
+                         const NDemoRun& run, std::string& strError) {
+  // Gather per source feature (a multi-part feature's parts share it).
+  std::map<std::int32_t, NReached> reached;
+  std::map<std::int32_t, double> totals;
+  auto featureOf = [&](const NDemoEdge& e) {
     const NInputLine& line = run.input.lines[static_cast<std::size_t>(e.lLine)];
-    NReached& r = reached[line.llFid];
-    r.strName = line.strName;
-    r.dTotal = totals[line.llFid];
+    return line.lFeature >= 0 ? line.lFeature : -1 - e.lLine;  // a line without a feature stands alone
+  };
+  for (const NDemoEdge& e : run.demo.edges) totals[featureOf(e)] += e.dLength;
+  for (const NEdgeStretch& s : run.traced) {
+    if (s.lEdge < 1 || static_cast<std::size_t>(s.lEdge) > run.demo.edges.size()) continue;
+    const NDemoEdge& e = run.demo.edges[static_cast<std::size_t>(s.lEdge) - 1];
+    NReached& r = reached[featureOf(e)];
+    r.lFeature = run.input.lines[static_cast<std::size_t>(e.lLine)].lFeature;
+    r.dTotal = totals[featureOf(e)];
     r.dReached += (s.dTo - s.dFrom) * e.dLength;
-    r.parts.push_back(SubLine(e.pts, run.demo.proj, s.dFrom, s.dTo));
+    // The edge covers e.dFrom..e.dTo of its line; the piece, s.dFrom..s.dTo of the edge.
+    const double w = e.dTo - e.dFrom;
+    r.spans[e.lLine].push_back(NSpan{e.dFrom + s.dFrom * w, e.dFrom + s.dTo * w});
   }
 
   GDALAllRegister();
-  GDALDriver* pDriver = GetGDALDriverManager()->GetDriverByName(pszDriver);
+  GDALDriver* pDriver = GetGDALDriverManager()->GetDriverByName(strDriver.c_str());
   if (pDriver == nullptr) {
-    strError = std::string("this GDAL has no ") + pszDriver + " driver";
+    strError = "this GDAL has no " + strDriver + " driver";
     return false;
   }
-  VSIUnlink(strPath.c_str());  // replace, as the picture is replaced
   CPLPushErrorHandler(CPLQuietErrorHandler);
+  if (bReplace) {
+    VSIStatBufL st;
+    if (VSIStatL(strPath.c_str(), &st) == 0 && pDriver->Delete(strPath.c_str()) != CE_None) VSIUnlink(strPath.c_str());
+  }
   GDALDatasetUniquePtr ds(pDriver->Create(strPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
   CPLPopErrorHandler();
   if (!ds) {
@@ -79,26 +98,52 @@ bool WriteTracedFeatures(const std::string& strPath, const NDemoRun& run, std::s
     strError = "cannot create a layer in '" + strPath + "'";
     return false;
   }
-  OGRFieldDefn fid("src_fid", OFTInteger64);
+  // Our three fields first; an input attribute of the same name is kept as src_NAME.
+  bool bOk = true;
+  OGRFieldDefn fid("src_fid", run.input.cIdType == 'i' ? OFTInteger64 : OFTString);
   OGRFieldDefn frac("fraction", OFTReal);
   OGRFieldDefn len("length", OFTReal);
-  OGRFieldDefn name("name", OFTString);
-  if (pLayer->CreateField(&fid) != OGRERR_NONE || pLayer->CreateField(&frac) != OGRERR_NONE ||
-      pLayer->CreateField(&len) != OGRERR_NONE || pLayer->CreateField(&name) != OGRERR_NONE) {
+  bOk = pLayer->CreateField(&fid) == OGRERR_NONE && pLayer->CreateField(&frac) == OGRERR_NONE &&
+        pLayer->CreateField(&len) == OGRERR_NONE;
+  std::set<std::string> used{"src_fid", "fraction", "length"};
+  std::vector<int> attrIndex;
+  for (const NAttrField& a : run.input.attrs) {
+    std::string strName = a.strName;
+    while (used.count(Lower(strName)) != 0) strName = "src_" + strName;
+    used.insert(Lower(strName));
+    OGRFieldDefn def(strName.c_str(), a.cType == 'i' ? OFTInteger64 : a.cType == 'r' ? OFTReal : OFTString);
+    bOk = bOk && pLayer->CreateField(&def) == OGRERR_NONE;
+    attrIndex.push_back(pLayer->GetLayerDefn()->GetFieldIndex(strName.c_str()));
+  }
+  if (!bOk) {
     strError = "cannot create the fields in '" + strPath + "'";
     return false;
   }
   for (const auto& item : reached) {
+    const NReached& r = item.second;
     OGRFeature feature(pLayer->GetLayerDefn());
-    feature.SetField("src_fid", static_cast<GIntBig>(item.first));
-    feature.SetField("fraction", item.second.dTotal > 0.0 ? std::min(1.0, item.second.dReached / item.second.dTotal) : 1.0);
-    feature.SetField("length", item.second.dReached);
-    if (!item.second.strName.empty()) feature.SetField("name", item.second.strName.c_str());
+    if (r.lFeature >= 0) {
+      const NInputFeature& src = run.input.features[static_cast<std::size_t>(r.lFeature)];
+      feature.SetField("src_fid", src.strId.c_str());
+      for (std::size_t i = 0; i < attrIndex.size() && i < src.values.size(); ++i) {
+        if (attrIndex[i] < 0) continue;
+        if (src.isNull[i]) {
+          feature.SetFieldNull(attrIndex[i]);
+        } else {
+          feature.SetField(attrIndex[i], src.values[i].c_str());
+        }
+      }
+    }
+    feature.SetField("fraction", r.dTotal > 0.0 ? std::min(1.0, r.dReached / r.dTotal) : 1.0);
+    feature.SetField("length", r.dReached);
     OGRMultiLineString geom;
-    for (const std::vector<NPoint>& part : item.second.parts) {
-      OGRLineString ls;
-      for (const NPoint& p : part) ls.addPoint(p.dX, p.dY);
-      geom.addGeometry(&ls);
+    for (const auto& lineSpans : r.spans) {
+      const NInputLine& line = run.input.lines[static_cast<std::size_t>(lineSpans.first)];
+      for (const NSpan& span : Merge(lineSpans.second)) {
+        OGRLineString ls;
+        for (const NPoint& p : SubLine(line.pts, run.demo.proj, span.dFrom, span.dTo)) ls.addPoint(p.dX, p.dY);
+        geom.addGeometry(&ls);
+      }
     }
     feature.SetGeometry(&geom);
     if (pLayer->CreateFeature(&feature) != OGRERR_NONE) {

@@ -1,7 +1,10 @@
 // Options.cpp - command line parsing and help.
 #include "Options.h"
 
+#include <gdal.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -26,13 +29,30 @@ bool ParseEdgePos(const std::string& s, std::int32_t& lEdge, double& dPos) {
   double e = 0.0;
   if (colon == std::string::npos || !ParseDouble(s.substr(0, colon), e) || !ParseDouble(s.substr(colon + 1), dPos))
     return false;
-  if (e != static_cast<double>(static_cast<std::int32_t>(e))) return false;
+  // Range first: converting a double outside int32 (or NaN) is undefined.
+  if (!(e >= -2147483648.0 && e <= 2147483647.0) || e != std::floor(e)) return false;
   lEdge = static_cast<std::int32_t>(e);
   return true;
 }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// "a,b,c": the names, blanks trimmed, empty ones dropped.
+std::vector<std::string> SplitList(const std::string& s) {
+  std::vector<std::string> out;
+  std::size_t b = 0;
+  while (b <= s.size()) {
+    std::size_t e = s.find(',', b);
+    if (e == std::string::npos) e = s.size();
+    std::string item = s.substr(b, e - b);
+    while (!item.empty() && item.front() == ' ') item.erase(item.begin());
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    if (!item.empty()) out.push_back(item);
+    b = e + 1;
+  }
+  return out;
 }
 
 NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) {
@@ -45,12 +65,35 @@ NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) 
 
 }  // namespace
 
+bool HasStartFlag(const NOptions& opt) {
+  for (const NFlagRequest& f : opt.flags) {
+    if (!f.bBarrier && !f.bTarget && !f.bValve) return true;
+  }
+  return false;
+}
+
+bool LooksOnly(const NOptions& opt) { return opt.strOut.empty() && (opt.bSvgAsked || opt.bListEdges); }
+
 bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  bool bNoSvg = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // Options that take a value read it from the next argument.
+    // "--opt=value" is the same as "--opt value".
+    std::string a = args[i];
+    std::string inlineValue;
+    bool bInline = false;
+    const std::size_t eq = a.find('=');
+    if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      inlineValue = a.substr(eq + 1);
+      a = a.substr(0, eq);
+      bInline = true;
+    }
     auto value = [&](std::string& out) {
+      if (bInline) {
+        out = inlineValue;
+        bInline = false;
+        return true;
+      }
       if (i + 1 >= args.size()) {
         strError = a + " needs a value";
         return false;
@@ -58,43 +101,95 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
       out = args[++i];
       return true;
     };
+    auto distance = [&](const char* pszWhat, double& d) {
+      std::string v;
+      if (!value(v)) return false;
+      if (!ParseDouble(v, d) || !std::isfinite(d) || d < 0.0) {
+        strError = a + " needs " + pszWhat + " of 0 or more, not '" + v + "'";
+        return false;
+      }
+      return true;
+    };
+    // One analysis per run: the picture and --out show one outcome.
+    auto setMode = [&](NDemoMode eMode) {
+      if (opt.eMode != NDemoMode::Trace && opt.eMode != eMode) {
+        strError = "--route, --within, --isolate and --components are one per run";
+        return false;
+      }
+      opt.eMode = eMode;
+      return true;
+    };
     std::string v;
+    bool bOk = true;
     if (a == "-h" || a == "--help") {
       opt.bHelp = true;
+    } else if (a == "--version") {
+      opt.bVersion = true;
     } else if (a == "--layer") {
-      if (!value(opt.strLayer)) return false;
+      bOk = value(opt.strLayer);
     } else if (a == "--where") {
-      if (!value(opt.strWhere)) return false;
+      bOk = value(opt.strWhere);
     } else if (a == "--cost-field") {
-      if (!value(opt.fields.strCost)) return false;
+      bOk = value(opt.fields.strCost);
     } else if (a == "--oneway-field") {
-      if (!value(opt.fields.strOneWay)) return false;
+      bOk = value(opt.fields.strOneWay);
     } else if (a == "--demand-field") {
-      if (!value(opt.fields.strDemand)) return false;
+      bOk = value(opt.fields.strDemand);
     } else if (a == "--blocked-field") {
-      if (!value(opt.fields.strBlocked)) return false;
+      bOk = value(opt.fields.strBlocked);
+    } else if (a == "--id-field") {
+      bOk = value(opt.fields.strId);
+    } else if (a == "--keep-fields") {
+      bOk = value(v);
+      opt.fields.bKeepAll = false;
+      opt.fields.keep = SplitList(v);
     } else if (a == "--csv") {
       opt.bCsv = true;
     } else if (a == "--lonlat") {
       opt.bLonLat = true;
     } else if (a == "--snap") {
-      if (!value(v)) return false;
-      if (!ParseDouble(v, opt.dSnap) || opt.dSnap < 0.0) {
-        strError = "--snap needs a distance of 0 or more, not '" + v + "'";
-        return false;
-      }
+      bOk = distance("a distance", opt.dSnap);
+    } else if (a == "--max-snap") {
+      bOk = distance("a distance", opt.dMaxSnap);
     } else if (a == "--flag" || a == "--barrier" || a == "--flag-edge" || a == "--barrier-edge") {
       if (!value(v)) return false;
       NFlagRequest f;
       f.bBarrier = a.compare(0, 9, "--barrier") == 0;
-      f.strLabel = (f.bBarrier ? "barrier " : "") + v;
+      f.strLabel = (f.bBarrier ? "barrier " : "flag ") + v;
       f.bByPoint = !EndsWith(a, "-edge");
-      const bool bOk = f.bByPoint ? ParsePoint(v, f.pt) : ParseEdgePos(v, f.lEdge, f.dPos);
-      if (!bOk) {
-        strError = a + (f.bByPoint ? " needs X,Y" : " needs EDGE:FRACTION") + ", not '" + v + "'";
+      // Not-a-number and infinite places name no point: refused here, before
+      // anything is read, rather than snapped to wherever the arithmetic lands.
+      const bool bParsed = f.bByPoint ? ParsePoint(v, f.pt) && std::isfinite(f.pt.dX) && std::isfinite(f.pt.dY)
+                                      : ParseEdgePos(v, f.lEdge, f.dPos) && std::isfinite(f.dPos);
+      if (!bParsed) {
+        strError = a + (f.bByPoint ? " needs finite X,Y" : " needs EDGE:FRACTION") + ", not '" + v + "'";
         return false;
       }
       opt.flags.push_back(f);
+    } else if (a == "--route" || a == "--valve") {
+      if (!value(v)) return false;
+      NFlagRequest f;
+      f.bTarget = a == "--route";
+      f.bValve = !f.bTarget;
+      f.strLabel = (f.bTarget ? "route " : "valve ") + v;
+      if (!ParsePoint(v, f.pt) || !std::isfinite(f.pt.dX) || !std::isfinite(f.pt.dY)) {
+        strError = a + " needs finite X,Y, not '" + v + "'";
+        return false;
+      }
+      if (f.bTarget && !setMode(NDemoMode::Route)) return false;
+      opt.flags.push_back(f);
+    } else if (a == "--within") {
+      bOk = distance("a cost", opt.dWithin) && setMode(NDemoMode::Within);
+    } else if (a == "--isolate") {
+      bOk = setMode(NDemoMode::Isolate);
+    } else if (a == "--valves") {
+      bOk = value(opt.strValves);
+    } else if (a == "--components") {
+      bOk = setMode(NDemoMode::Components);
+    } else if (a == "--by-length") {
+      opt.bByLength = true;
+    } else if (a == "--json") {
+      opt.bJson = true;
     } else if (a == "--direction") {
       if (!value(v)) return false;
       if (v == "connected") {
@@ -108,18 +203,23 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
         return false;
       }
     } else if (a == "--svg") {
-      if (!value(opt.strSvg)) return false;
+      bOk = value(opt.strSvg);
+      opt.bSvgAsked = true;
     } else if (a == "--no-svg") {
-      opt.strSvg.clear();
-    } else if (a == "--out") {
-      if (!value(opt.strOut)) return false;
+      bNoSvg = true;
+    } else if (a == "--out" || a == "-o") {
+      bOk = value(opt.strOut);
+    } else if (a == "-f" || a == "--format") {
+      bOk = value(opt.strFormat);
+    } else if (a == "--overwrite") {
+      opt.bOverwrite = true;
     } else if (a == "--timing") {
       opt.bTiming = true;
     } else if (a == "--quiet") {
       opt.bQuiet = true;
     } else if (a == "--list-edges") {
       opt.bListEdges = true;
-    } else if (!a.empty() && a[0] == '-') {
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
       strError = "unknown option '" + a + "' (see --help)";
       return false;
     } else if (opt.strInput.empty()) {
@@ -128,12 +228,49 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
       strError = "one input file only, not also '" + a + "'";
       return false;
     }
+    if (!bOk) return false;
+    if (bInline) {
+      strError = a + " takes no value";
+      return false;
+    }
   }
+  if (bNoSvg && opt.bSvgAsked) {
+    strError = "--svg and --no-svg together";
+    return false;
+  }
+  if (opt.bSvgAsked && opt.strSvg.empty()) {
+    strError = "--svg needs a file name (or --no-svg for no picture)";
+    return false;
+  }
+  if (!opt.strFormat.empty() && opt.strOut.empty()) {
+    strError = "-f names the format of --out, and there is no --out";
+    return false;
+  }
+  // The picture is drawn when asked for, or when nothing else would come out of the run.
+  if (!bNoSvg && !opt.bSvgAsked && opt.strOut.empty() && !opt.bListEdges) opt.strSvg = kDefaultSvg;
   if (EndsWith(opt.strInput, ".csv") || EndsWith(opt.strInput, ".CSV")) opt.bCsv = true;
-  if (opt.strInput.empty() && opt.flags.empty()) {
+  if (opt.eMode == NDemoMode::Route) {
+    std::size_t nTargets = 0;
+    for (const NFlagRequest& f : opt.flags) nTargets += f.bTarget ? 1 : 0;
+    if (nTargets != 1) {
+      strError = "--route takes one point";
+      return false;
+    }
+  }
+  bool bValves = !opt.strValves.empty();
+  for (const NFlagRequest& f : opt.flags) bValves = bValves || f.bValve;
+  if (bValves && opt.eMode != NDemoMode::Isolate) {
+    strError = "--valve and --valves go with --isolate";
+    return false;
+  }
+  if (opt.eMode == NDemoMode::Isolate && !bValves) {
+    strError = "--isolate needs valves: --valve X,Y (repeated) or --valves FILE";
+    return false;
+  }
+  if (opt.strInput.empty() && !HasStartFlag(opt)) {
     // The default town: a flag on High Street, and three barriers that cut
     // off the south-east corner, so the picture shows what a trace does not reach.
-    opt.flags.push_back(PointFlag(150, 205, false, "150,205"));
+    opt.flags.push_back(PointFlag(150, 205, false, "flag 150,205"));
     opt.flags.push_back(PointFlag(350, 0, true, "barrier 350,0"));
     opt.flags.push_back(PointFlag(350, 100, true, "barrier 350,100"));
     opt.flags.push_back(PointFlag(400, 150, true, "barrier 400,150"));
@@ -141,12 +278,17 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
   return true;
 }
 
+void PrintVersion(std::ostream& os) {
+  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "")
+     << ", GDAL " << GDALVersionInfo("RELEASE_NAME") << '\n';
+}
+
 void PrintHelp(std::ostream& os) {
   os << "Usage: kelvane-trace [INPUT] [options]\n"
         "\n"
         "Builds a network from street lines, places flags and barriers on it, traces\n"
         "from the flags and draws the result. With no INPUT it uses a small built-in\n"
-        "town (metres) with a flag and two barriers.\n"
+        "town (metres) with a flag and three barriers.\n"
         "\n"
         "Input\n"
         "  INPUT                 any vector file OGR reads (GeoJSON, GeoPackage, Shapefile,\n"
@@ -160,6 +302,9 @@ void PrintHelp(std::ostream& os) {
         "                        along the line as drawn, -1/TF/reverse/backward against it\n"
         "  --demand-field NAME   attribute with each feature's demand, shared by length\n"
         "  --blocked-field NAME  attribute closing a street both ways when set (not 0/no)\n"
+        "  --id-field NAME       the features' own id (default: a field named id or osm_id,\n"
+        "                        else OGR's feature number)\n"
+        "  --keep-fields A,B     the attributes carried to --out (default: all)\n"
         "  --csv                 read INPUT as a CSV edge list: header row, then one straight\n"
         "                        street per row in columns x1,y1,x2,y2, optional id, and\n"
         "                        the attribute columns named above\n"
@@ -168,6 +313,12 @@ void PrintHelp(std::ostream& os) {
         "                        close to an edge's end goes to its node; metres for\n"
         "                        longitude/latitude input, map units otherwise\n"
         "                        (default 0.01)\n"
+        "  --max-snap DIST       a flag or barrier farther than DIST from every street is\n"
+        "                        refused (default 100; same units as --snap)\n"
+        "\n"
+        "Features with coordinates that are not finite, or outside -180..180/-90..90\n"
+        "for longitude/latitude input, and lines with no length are skipped, named on\n"
+        "stderr and counted in the summary.\n"
         "\n"
         "Nodes stand at line ends and at every vertex two lines share; a line is cut\n"
         "into edges there. Lines that cross without a shared vertex stay apart.\n"
@@ -185,19 +336,44 @@ void PrintHelp(std::ostream& os) {
         "                        keeping to one-way streets; upstream: where one can come\n"
         "                        from to reach the flags\n"
         "\n"
+        "Analyses (one per run, in place of the trace; the picture and --out show it)\n"
+        "  --route X,Y           the least-cost route from the first flag to this point,\n"
+        "                        keeping to one-way streets (cost: --cost-field, else length)\n"
+        "  --within COST         everything within COST of the flags; streets reached in\n"
+        "                        part are drawn to where the limit falls\n"
+        "  --isolate             the valves to close to cut off the first flag's street\n"
+        "                        from the sources (the other flags), and what loses supply\n"
+        "  --valve X,Y           a valve for --isolate, snapped like a flag (repeatable)\n"
+        "  --valves FILE         a point layer (any OGR format) of valves for --isolate\n"
+        "  --components          the parts of the network that hang together; the picture\n"
+        "                        shows the streets cut off from the largest one\n"
+        "  --by-length           routes and areas by ground length, not the cost\n"
+        "  --json                the summary as one JSON object on stdout (for scripts)\n"
+        "\n"
         "Output\n"
-        "  --svg FILE            the picture (default trace.svg): network grey, traced\n"
-        "                        streets coloured, flags, barriers and split points marked\n"
+        "  --svg FILE            the picture: network grey, traced streets coloured, flags,\n"
+        "                        barriers, split points and a scale bar; without --svg it\n"
+        "                        is written to trace.svg only when no other output is asked\n"
         "  --no-svg              no picture\n"
-        "  --out FILE            the traced features, through OGR: .geojson/.json (GeoJSON),\n"
-        "                        .gpkg (GeoPackage) or .shp (Shapefile), with the source\n"
-        "                        feature id (src_fid) and the fraction of it reached\n"
+        "  --out FILE, -o FILE   the traced features, through OGR: .geojson/.json (GeoJSON),\n"
+        "                        .gpkg (GeoPackage) or .shp (Shapefile); one per feature\n"
+        "                        reached, with its id (src_fid), its attributes, the\n"
+        "                        fraction reached and its reached stretches merged\n"
+        "  -f FORMAT             the OGR driver for --out (e.g. GPKG, FlatGeobuf)\n"
+        "  --overwrite           replace an existing --out file\n"
         "  --list-edges          print the network's edges: number, feature, nodes, length\n"
         "  --timing              print the time of each stage: parse, build, map flags,\n"
         "                        trace, draw\n"
         "  --quiet               no progress line while a large file loads\n"
+        "  --version             the program's version\n"
         "  -h, --help            this text\n"
         "\n"
-        "The summary on stdout gives the elements visited, the demand and length\n"
-        "reached, and the barriers the trace met as the library recorded them.\n";
+        "--opt=value works as --opt value. Every output path is checked before the\n"
+        "input is read. The summary on stdout gives each flag's node and snap distance,\n"
+        "the elements visited, the demand and length reached, and the barriers the trace\n"
+        "met (barrier nodes and closed streets; one-way streets are not barriers).\n"
+        "\n"
+        "Exit status: 0 done; 1 the input, an output, a flag or barrier that cannot be\n"
+        "placed, or no flag to trace from (a run that only draws or lists needs none);\n"
+        "2 a bad command line.\n";
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Analyses.h"
 #include "Flags.h"
 #include "Input.h"
 #include "Trace.h"
@@ -18,20 +19,40 @@ struct NOptions {
   bool bCsv = false;             // read the input as a CSV edge list
   bool bLonLat = false;          // CSV or unreferenced input in longitude/latitude
   double dSnap = -1.0;           // noding and flag snapping tolerance; negative: chosen per input
+  double dMaxSnap = -1.0;        // farthest a flag may lie from every street; negative: kDefaultMaxSnap
   std::vector<NFlagRequest> flags;  // flags and barriers, in the order given
   NTraceDir eDir = NTraceDir::Downstream;
-  std::string strSvg = "trace.svg";  // empty: no picture
+  NDemoMode eMode = NDemoMode::Trace;  // --route, --within, --isolate or --components instead of the trace
+  double dWithin = 0.0;          // --within: the cost limit
+  bool bByLength = false;        // routes and areas by ground length instead of the cost
+  std::string strValves;         // --valves: a point layer of valves for --isolate
+  bool bJson = false;            // the summary as one JSON object on stdout
+  std::string strSvg;            // the picture; empty: none (see bSvgAsked)
+  bool bSvgAsked = false;        // --svg given: the user wants the picture, traced or not
   std::string strOut;            // traced features; empty: none
+  std::string strFormat;         // -f: the output driver; empty: from the --out extension
+  bool bOverwrite = false;       // an existing --out file may be replaced
   bool bTiming = false;
   bool bQuiet = false;           // no progress line
   bool bListEdges = false;
   bool bHelp = false;
+  bool bVersion = false;
 };
+
+constexpr double kDefaultMaxSnap = 100.0;  // metres for lon/lat input, map units otherwise
+constexpr const char* kDefaultSvg = "trace.svg";
+
+// True when the run asks only to look at the network (a picture named with
+// --svg, or the edge list), so that a run without flags has nothing to refuse.
+bool LooksOnly(const NOptions& opt);
+// True when a flag that starts the run was given (not a barrier, route point or valve).
+bool HasStartFlag(const NOptions& opt);
 
 // Reads argv into opt. Returns false with strError set for a command line it
 // cannot use. With no input and no flags, the default town's flag and barriers.
 bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError);
 
 void PrintHelp(std::ostream& os);
+void PrintVersion(std::ostream& os);
 
 #endif  // KELVANE_TRACE_OPTIONS_H

@@ -56,17 +56,60 @@ void Polyline(std::ostream& os, const NView& v, const std::vector<NPoint>& pts, 
   os << "<polyline class=\"" << pszClass << "\" points=\"" << Points(v, pts) << "\"/>\n";
 }
 
-// A small arrowhead at the middle of a one-way edge, pointing the way of travel.
-void Arrow(std::ostream& os, const NView& v, const NDemoNet& demo, const NDemoEdge& e, bool bAlong) {
+// A small arrowhead at the middle of a one-way edge, pointing the way of travel;
+// k scales it (1: the size drawn on a small town).
+void Arrow(std::ostream& os, const NView& v, const NDemoNet& demo, const NDemoEdge& e, bool bAlong, double k) {
   const NPoint a = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.45 : 0.55));
   const NPoint b = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.55 : 0.45));
   const double len = std::hypot(b.dX - a.dX, b.dY - a.dY);
   if (len <= 0.0) return;
   const double ux = (b.dX - a.dX) / len, uy = (b.dY - a.dY) / len;
   const double mx = (a.dX + b.dX) / 2, my = (a.dY + b.dY) / 2;
-  os << "<polygon class=\"oneway\" points=\"" << Num(mx + 8 * ux) << "," << Num(my + 8 * uy) << " "
-     << Num(mx - 6 * ux + 6 * uy) << "," << Num(my - 6 * uy - 6 * ux) << " " << Num(mx - 6 * ux - 6 * uy) << ","
-     << Num(my - 6 * uy + 6 * ux) << "\"/>\n";
+  const double tip = 8 * k, back = 6 * k;
+  os << "<polygon class=\"oneway\" points=\"" << Num(mx + tip * ux) << "," << Num(my + tip * uy) << " "
+     << Num(mx - back * ux + back * uy) << "," << Num(my - back * uy - back * ux) << " " << Num(mx - back * ux - back * uy)
+     << "," << Num(my - back * uy + back * ux) << "\"/>\n";
+}
+
+// Breaks a header line at blanks to at most nMax characters a line; a word
+// longer than that (a long path) keeps its start and end around an ellipsis.
+std::vector<std::string> Wrap(const std::string& line, std::size_t nMax) {
+  std::vector<std::string> out;
+  std::string cur;
+  std::size_t b = 0;
+  while (b < line.size()) {
+    std::size_t e = line.find(' ', b);
+    if (e == std::string::npos) e = line.size();
+    std::string word = line.substr(b, e - b);
+    if (word.size() > nMax) word = word.substr(0, nMax / 3) + "..." + word.substr(word.size() - (nMax - nMax / 3 - 3));
+    if (!cur.empty() && cur.size() + 1 + word.size() > nMax) {
+      out.push_back(cur);
+      cur = "    " + word;  // continuation lines are indented
+    } else {
+      cur += (cur.empty() ? "" : " ") + word;
+    }
+    b = e + 1;
+  }
+  if (!cur.empty()) out.push_back(cur);
+  return out;
+}
+
+// A round length near dTarget: 1, 2 or 5 times a power of ten.
+double NiceLength(double dTarget) {
+  const double p = std::pow(10.0, std::floor(std::log10(dTarget)));
+  for (double m : {5.0, 2.0, 1.0})
+    if (m * p <= dTarget) return m * p;
+  return p;
+}
+
+std::string LengthLabel(double d, const std::string& strUnit) {
+  char buf[48];
+  if (strUnit == "m" && d >= 1000.0) {
+    std::snprintf(buf, sizeof buf, "%g km", d / 1000.0);
+  } else {
+    std::snprintf(buf, sizeof buf, "%g %s", d, strUnit.c_str());
+  }
+  return buf;
 }
 
 }  // namespace
@@ -77,6 +120,7 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
   v.proj = demo.proj;
   double dMinX = std::numeric_limits<double>::infinity(), dMinY = dMinX;
   double dMaxX = -dMinX, dMaxY = -dMinX;
+  double dPlanarTotal = 0.0;
   for (const NDemoEdge& e : demo.edges) {
     for (const NPoint& p : e.pts) {
       const NPoint q = demo.proj.Apply(p);
@@ -85,19 +129,46 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
       dMinY = std::min(dMinY, q.dY);
       dMaxY = std::max(dMaxY, q.dY);
     }
+    dPlanarTotal += PlanarLength(e.pts, demo.proj);
   }
+  if (demo.edges.empty()) dMinX = dMinY = dMaxX = dMaxY = 0.0;
   const double dSpan = std::max(std::max(dMaxX - dMinX, dMaxY - dMinY), 1e-9);
-  const double kDraw = 760.0;  // pixels for the longer side of the network
+  // The drawing grows with the network, up to a size a viewer still opens at once.
+  const double nEdges = static_cast<double>(demo.edges.size());
+  const double kDraw = std::min(2400.0, std::max(760.0, 760.0 * std::sqrt(nEdges / 400.0)));
   const double kMargin = 30.0;
-  const double kHeader = 22.0 * static_cast<double>(run.summary.size() + 2);
   v.dMinX = dMinX;
   v.dMaxY = dMaxY;
   v.dScale = kDraw / dSpan;
+  const double dDrawW = (dMaxX - dMinX) * v.dScale, dDrawH = (dMaxY - dMinY) * v.dScale;
+  const double dWidth = std::max(2 * kMargin + dDrawW, 820.0);
+
+  // Density: the mean gap in pixels between streets if they were spread evenly.
+  // Line widths and markers follow it, so that a city is not one grey blot and
+  // a small town keeps its bold lines.
+  const double dStreetPx = std::max(dPlanarTotal * v.dScale, 1.0);
+  const double dGap = std::max(dDrawW, 1.0) * std::max(dDrawH, 1.0) / dStreetPx;
+  const bool bDense = dGap < 40.0;
+  const double wStreet = std::min(4.0, std::max(0.7, dGap / 20.0));
+  const double wTraced = std::min(6.0, std::max(1.6, wStreet * 1.5));
+  const double kMarker = std::min(1.0, std::max(0.45, dGap / 60.0));  // arrowheads
+  const double dMeanEdgePx = nEdges > 0 ? dStreetPx / nEdges : 0.0;
+  const bool bNodes = dMeanEdgePx >= 20.0;         // dots only where nodes stand apart
+  const double dArrowMinPx = 30.0 * kMarker + 6.0;  // an arrow only on an edge it fits on
+
+  // The header: summary lines wrapped to the picture's width.
+  const std::size_t nChars = static_cast<std::size_t>(std::max(40.0, (dWidth - 2 * kMargin) / 7.6));
+  std::vector<std::string> header;
+  for (const std::string& line : run.summaryLines)
+    for (const std::string& part : Wrap(line, nChars)) header.push_back(part);
+  const double kHeader = 22.0 * static_cast<double>(header.size() + 2);
   v.dLeft = kMargin;
   v.dTop = kMargin + kHeader;
-  const double dWidth = std::max(2 * kMargin + (dMaxX - dMinX) * v.dScale, 820.0);
-  const double dHeight = v.dTop + (dMaxY - dMinY) * v.dScale + kMargin;
+  const double kScaleBar = 36.0;
+  const double dHeight = v.dTop + dDrawH + kScaleBar + kMargin;
 
+  const char* pszStreet = bDense ? "#c4c4c4" : "#b8b8b8";
+  const char* pszTraced = bDense ? "#0b57d0" : "#1f77b4";
   std::ostringstream os;
   os << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(dWidth) << "\" height=\"" << Num(dHeight)
@@ -105,42 +176,46 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
      << "<title>kelvane-trace</title>\n"
      << "<style>\n"
         "polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }\n"
-        ".street { stroke: #b8b8b8; stroke-width: 4; }\n"
-        ".closed { stroke: #d62728; stroke-width: 2; stroke-dasharray: 6 4; }\n"
-        ".traced { stroke: #1f77b4; stroke-width: 6; }\n"
-        ".oneway { fill: #fff; stroke: #333; stroke-width: 1.2; }\n"
+     << ".street { stroke: " << pszStreet << "; stroke-width: " << Num(wStreet) << "; }\n"
+     << ".closed { stroke: #d62728; stroke-width: " << Num(std::max(1.0, wStreet / 2)) << "; stroke-dasharray: "
+     << Num(std::max(2.0, 1.5 * wStreet)) << " " << Num(std::max(1.5, wStreet)) << "; }\n"
+     << ".traced { stroke: " << pszTraced << "; stroke-width: " << Num(wTraced) << "; }\n"
+     << ".oneway { fill: #fff; stroke: #333; stroke-width: " << Num(1.2 * kMarker) << "; }\n"
         ".node { fill: #888; }\n"
         ".split { stroke: #222; stroke-width: 3; }\n"
         ".flag { fill: #2ca02c; stroke: #fff; stroke-width: 2; }\n"
         ".barrier { stroke: #d62728; stroke-width: 4; stroke-linecap: round; }\n"
+        ".scale { stroke: #222; stroke-width: 2; fill: none; }\n"
         "text { font-family: sans-serif; font-size: 14px; fill: #222; }\n"
         "</style>\n"
      << "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
 
-  // Summary and legend.
+  // Summary and legend; the legend's lines keep the town's widths so they read.
   double y = kMargin;
-  for (const std::string& line : run.summary) {
+  for (const std::string& line : header) {
     os << "<text x=\"" << Num(kMargin) << "\" y=\"" << Num(y) << "\">" << Escape(line) << "</text>\n";
     y += 22.0;
   }
   y += 6.0;
   const double lx = kMargin;
   os << "<g class=\"legend\">\n"
-     << "<polyline class=\"street\" points=\"" << Num(lx) << "," << Num(y) << " " << Num(lx + 30) << "," << Num(y)
-     << "\"/><text x=\"" << Num(lx + 36) << "\" y=\"" << Num(y + 5) << "\">street</text>\n"
-     << "<polyline class=\"traced\" points=\"" << Num(lx + 100) << "," << Num(y) << " " << Num(lx + 130) << ","
-     << Num(y) << "\"/><text x=\"" << Num(lx + 136) << "\" y=\"" << Num(y + 5) << "\">traced</text>\n"
-     << "<polyline class=\"closed\" points=\"" << Num(lx + 200) << "," << Num(y) << " " << Num(lx + 230) << ","
-     << Num(y) << "\"/><text x=\"" << Num(lx + 236) << "\" y=\"" << Num(y + 5) << "\">closed</text>\n"
+     << "<polyline class=\"street\" style=\"stroke-width:4\" points=\"" << Num(lx) << "," << Num(y) << " " << Num(lx + 30)
+     << "," << Num(y) << "\"/><text x=\"" << Num(lx + 36) << "\" y=\"" << Num(y + 5) << "\">street</text>\n"
+     << "<polyline class=\"traced\" style=\"stroke-width:6\" points=\"" << Num(lx + 100) << "," << Num(y) << " "
+     << Num(lx + 130) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 136) << "\" y=\"" << Num(y + 5)
+     << "\">" << Escape(OutcomeName(run.summary)) << "</text>\n"
+     << "<polyline class=\"closed\" style=\"stroke-width:2;stroke-dasharray:6 4\" points=\"" << Num(lx + 200) << ","
+     << Num(y) << " " << Num(lx + 230) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 236) << "\" y=\"" << Num(y + 5)
+     << "\">closed</text>\n"
      << "<circle class=\"flag\" cx=\"" << Num(lx + 310) << "\" cy=\"" << Num(y) << "\" r=\"7\"/><text x=\""
      << Num(lx + 322) << "\" y=\"" << Num(y + 5) << "\">flag</text>\n"
      << "<path class=\"barrier\" d=\"M" << Num(lx + 375) << " " << Num(y - 6) << " l12 12 m0 -12 l-12 12\"/><text x=\""
      << Num(lx + 394) << "\" y=\"" << Num(y + 5) << "\">barrier</text>\n"
      << "<path class=\"split\" d=\"M" << Num(lx + 470) << " " << Num(y - 8) << " l0 16\"/><text x=\""
      << Num(lx + 480) << "\" y=\"" << Num(y + 5) << "\">split point</text>\n"
-     << "<polygon class=\"oneway\" points=\"" << Num(lx + 580) << "," << Num(y) << " " << Num(lx + 569) << ","
-     << Num(y - 4) << " " << Num(lx + 569) << "," << Num(y + 4) << "\"/><text x=\"" << Num(lx + 588) << "\" y=\""
-     << Num(y + 5) << "\">one-way</text>\n"
+     << "<polygon class=\"oneway\" style=\"stroke-width:1.2\" points=\"" << Num(lx + 580) << "," << Num(y) << " "
+     << Num(lx + 569) << "," << Num(y - 4) << " " << Num(lx + 569) << "," << Num(y + 4) << "\"/><text x=\""
+     << Num(lx + 588) << "\" y=\"" << Num(y + 5) << "\">one-way</text>\n"
      << "</g>\n";
 
   os << "<g id=\"network\">\n";
@@ -155,14 +230,16 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
     const NInputLine& line = run.input.lines[static_cast<std::size_t>(e.lLine)];
     if (line.bBlocked) {
       Polyline(os, v, e.pts, "closed");
-    } else if (line.cOneWay != 0) {
-      Arrow(os, v, demo, e, line.cOneWay > 0);
+    } else if (line.cOneWay != 0 && PlanarLength(e.pts, demo.proj) * v.dScale >= dArrowMinPx) {
+      Arrow(os, v, demo, e, line.cOneWay > 0, kMarker);
     }
   }
   os << "</g>\n<g id=\"nodes\">\n";
-  for (const NPoint& p : demo.nods) {
-    const NPoint q = v.Map(p);
-    os << "<circle class=\"node\" cx=\"" << Num(q.dX) << "\" cy=\"" << Num(q.dY) << "\" r=\"2.5\"/>\n";
+  if (bNodes) {
+    for (const NPoint& p : demo.nods) {
+      const NPoint q = v.Map(p);
+      os << "<circle class=\"node\" cx=\"" << Num(q.dX) << "\" cy=\"" << Num(q.dY) << "\" r=\"2.5\"/>\n";
+    }
   }
   // Where a piece of a split edge starts inside its edge, there is a new node.
   os << "</g>\n<g id=\"splits\">\n";
@@ -199,7 +276,18 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
          << Escape(f.req.strLabel) << "</title></circle>\n";
     }
   }
-  os << "</g>\n</svg>\n";
+  os << "</g>\n";
+
+  // Scale bar under the drawing: about a fifth of its width, in round ground units.
+  if (dDrawW > 0.0) {
+    const double dLen = NiceLength(dSpan / 5.0);
+    const double x0 = kMargin, y0 = v.dTop + dDrawH + 22.0, x1 = x0 + dLen * v.dScale;
+    os << "<g id=\"scale\"><path class=\"scale\" d=\"M" << Num(x0) << " " << Num(y0 - 6) << " L" << Num(x0) << " "
+       << Num(y0) << " L" << Num(x1) << " " << Num(y0) << " L" << Num(x1) << " " << Num(y0 - 6) << "\"/><text x=\""
+       << Num(x1 + 8) << "\" y=\"" << Num(y0 + 4) << "\">" << Escape(LengthLabel(dLen, run.summary.strUnit))
+       << "</text></g>\n";
+  }
+  os << "</svg>\n";
 
   std::ofstream file(strPath, std::ios::binary);
   file << os.str();

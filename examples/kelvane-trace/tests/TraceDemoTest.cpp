@@ -169,10 +169,10 @@ TEST(TraceDemoTest, WhereFilterAndLayerPickTheFeatures) {
   ASSERT_EQ(o.iStatus, 0) << o.strErr;
   EXPECT_EQ(run.input.llFeatures, 6);
   EXPECT_EQ(o.lEdges, 6);
-  const NOutcome bad = RunArgs({kVillage, "--layer", "nowhere", "--no-svg"});
+  const NOutcome bad = RunArgs({kVillage, "--layer", "nowhere", "--list-edges"});
   EXPECT_EQ(bad.iStatus, 1);
   EXPECT_NE(bad.strErr.find("no layer named 'nowhere'"), std::string::npos) << bad.strErr;
-  const NOutcome badField = RunArgs({kVillage, "--cost-field", "toll", "--no-svg"});
+  const NOutcome badField = RunArgs({kVillage, "--cost-field", "toll", "--list-edges"});
   EXPECT_EQ(badField.iStatus, 1);
   EXPECT_NE(badField.strErr.find("no attribute field named 'toll'"), std::string::npos) << badField.strErr;
 }
@@ -280,4 +280,74 @@ TEST(TraceDemoTest, TimingNamesEveryStage) {
   const NOutcome o = RunArgs({"--no-svg", "--timing"});
   for (const char* pszStage : {"parse", "build", "map flags", "trace", "draw"})
     EXPECT_NE(o.strOut.find(std::string("time ") + pszStage + ":"), std::string::npos) << pszStage;
+}
+
+// --- The analysis modes on the default town (metres; the flag sits on High
+// Street at 150,200 after snapping; barriers cut off the south-east corner). ---
+
+TEST(AnalysisModeTest, RouteFollowsHighStreetThenEastStreet) {
+  NDemoRun run;
+  const NOutcome o = RunArgs({"--route", "400,400", "--no-svg"}, &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  const NAnalysisOutcome& a = run.analysis;
+  ASSERT_TRUE(a.bRouteFound);
+  EXPECT_DOUBLE_EQ(a.dRouteCost, 450.0);  // 250 m east, 200 m north
+  ASSERT_FALSE(a.route.empty());
+  EXPECT_DOUBLE_EQ(a.routeCosts.back(), a.dRouteCost);
+  for (std::size_t i = 1; i < a.routeCosts.size(); ++i) EXPECT_LT(a.routeCosts[i - 1], a.routeCosts[i]);
+  EXPECT_NE(o.strOut.find("route: cost 450.0"), std::string::npos) << o.strOut;
+}
+
+TEST(AnalysisModeTest, AreaReachesTheRoutesEndExactlyAtItsCost) {
+  NDemoRun atCost, short1;
+  ASSERT_EQ(RunArgs({"--within", "450", "--no-svg"}, &atCost).iStatus, 0);
+  ASSERT_EQ(RunArgs({"--within", "449", "--no-svg"}, &short1).iStatus, 0);
+  EXPECT_GT(atCost.analysis.lNodsReached, short1.analysis.lNodsReached);
+  // Streets reached in part are drawn to where the limit falls.
+  bool bPartial = false;
+  for (const NEdgeStretch& s : short1.traced) bPartial = bPartial || (s.dTo - s.dFrom > 0.0 && s.dTo - s.dFrom < 0.99);
+  EXPECT_TRUE(bPartial);
+}
+
+TEST(AnalysisModeTest, IsolationClosesTheTwoValvesOfTheBurstStreet) {
+  NDemoRun run;
+  const NOutcome o = RunArgs({"--isolate", "--flag", "250,300", "--flag", "0,0", "--valve", "200,300", "--valve",
+                              "300,300", "--valve", "250,400", "--no-svg"},
+                             &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  EXPECT_EQ(run.analysis.closeValves.size(), 2U);  // the third valve stands on another street
+  EXPECT_EQ(run.analysis.lNodsReached, 1);         // the burst's own node between the two
+  EXPECT_EQ(run.analysis.lEdgesReached, 2);
+}
+
+TEST(AnalysisModeTest, ComponentsSeeTheCornerTheBarriersCutOff) {
+  NDemoRun run;
+  const NOutcome o = RunArgs({"--components", "--no-svg"}, &run);
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  EXPECT_EQ(run.analysis.comps.lCount, 2);
+  EXPECT_NE(o.strOut.find("components: 2"), std::string::npos) << o.strOut;
+}
+
+TEST(AnalysisModeTest, JsonIsTheOnlyThingOnStdout) {
+  const NOutcome o = RunArgs({"--route", "400,400", "--json", "--svg", Temp("json.svg")});
+  ASSERT_EQ(o.iStatus, 0) << o.strErr;
+  ASSERT_FALSE(o.strOut.empty());
+  EXPECT_EQ(o.strOut.front(), '{');
+  EXPECT_EQ(o.strOut.find('\n'), o.strOut.size() - 1);
+  for (const char* key : {"\"nodes_reached\":", "\"edges_reached\":", "\"route_cost\":450", "\"route_edges\":[{\"id\":",
+                          "\"components\":", "\"timing_ms\":{"}) {
+    EXPECT_NE(o.strOut.find(key), std::string::npos) << key << " in " << o.strOut;
+  }
+  EXPECT_NE(o.strErr.find("picture: "), std::string::npos);
+  std::remove(Temp("json.svg").c_str());
+}
+
+TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--within", "-1"}, {"--within", "nan"}, {"--route", "1,2", "--route", "3,4"},
+           {"--route", "1,2", "--within", "5"}, {"--isolate"}, {"--valve", "1,2"}}) {
+    const NOutcome o = RunArgs(args);
+    EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
+    EXPECT_FALSE(o.strErr.empty());
+  }
 }

@@ -1,0 +1,64 @@
+// Analyses.h - the toolkit's analyses run on the demo's network: a route to a
+// point, the area within a cost, the streets a burst cuts off, and the parts
+// that hang together. Each gives its outcome as stretches of the demo's own
+// edges, so that the picture and the output file draw them like a trace.
+#ifndef KELVANE_TRACE_ANALYSES_H
+#define KELVANE_TRACE_ANALYSES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/Components.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/SplitIndex.h"
+
+// A stretch of a demo edge, as fractions of its planar length from the start
+// of its geometry.
+struct NEdgeStretch {
+  std::int32_t lEdge = 0;  // demo edge number
+  double dFrom = 0.0;
+  double dTo = 1.0;
+};
+
+enum class NDemoMode : char {
+  Trace = 0,       // the plain trace from the flags
+  Route = 1,       // --route X,Y: least-cost path from the first flag to the point
+  Within = 2,      // --within COST: everything within COST of the flags
+  Isolate = 3,     // --isolate: the valves to close around the first flag; the other flags are sources
+  Components = 4,  // --components: the parts that hang together
+};
+
+struct NAnalysisInput {
+  NDemoMode eMode = NDemoMode::Trace;
+  std::vector<std::int32_t> starts;  // nodes of the flags, in the order given
+  std::int32_t lTarget = 0;          // Route: the node of the point
+  std::vector<std::int32_t> valves;  // Isolate: nodes of the valves
+  double dLimit = 0.0;               // Within
+  std::int32_t lCostFld = 0;         // weight column the route and the area go by
+};
+
+struct NAnalysisOutcome {
+  std::vector<NEdgeStretch> stretches;    // what the picture draws: route, area or isolated part
+  std::int32_t lNodsReached = 0;          // area: nodes within the limit; isolate: nodes cut off
+  std::int32_t lEdgesReached = 0;         // network edges (pieces) in the outcome
+  bool bRouteFound = false;
+  double dRouteCost = 0.0;
+  std::vector<NEdgeStretch> route;        // demo edges in travel order, dFrom > dTo when travelled back
+  std::vector<double> routeCosts;         // cost from the start to the end of each route stretch
+  std::vector<std::int32_t> closeValves;  // valve nodes to close
+  bool bSourceInside = false;             // isolate: a source lies in the burst's own part
+  NComponents_stru comps;                 // components, of the network pieces
+  std::vector<std::int32_t> edgeComp;     // per demo edge (entry e - 1): component of its first piece
+  std::vector<std::int32_t> compEdges;    // per component (entry c - 1): demo edges in it
+  std::int32_t lLargest = 0;              // the component with the most demo edges
+};
+
+// Builds the view of net (pieces costed by their share through split) and
+// runs in.eMode. Returns false with strError set when the toolkit refuses,
+// naming what it refused.
+bool RunAnalysis(const CLocalNetwork& net, const CSplitIndex& split, std::int32_t lDemoEdges, const NAnalysisInput& in,
+                 NAnalysisOutcome& out, std::string& strError);
+
+#endif  // KELVANE_TRACE_ANALYSES_H
