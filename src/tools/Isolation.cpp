@@ -48,10 +48,7 @@ std::vector<std::int32_t> Feeders(const CNetworkView& view, std::int32_t lNod, c
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
   auto barrier = [&](std::int32_t e) {
-    for (std::int32_t b : barEdges) {
-      if (b == e || b == -e) return true;
-    }
-    return false;
+    return std::any_of(barEdges.begin(), barEdges.end(), [e](std::int32_t b) { return b == e || b == -e; });
   };
   for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
     for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
@@ -62,6 +59,29 @@ std::vector<std::int32_t> Feeders(const CNetworkView& view, std::int32_t lNod, c
     }
   }
   return out;
+}
+
+// Where the start's part is traced from: the start node, or the ends of the
+// start edge. A closed start has no steps of its own but is fed over its
+// neighbours' steps into it: its part goes on from them.
+std::vector<std::int32_t> PartStarts(const CNetworkView& view, const NIsolationQuery_stru& q) {
+  if (q.eStartKind != NElemKind::Node) return EdgeEnds(view, q.lStart);
+  std::vector<std::int32_t> starts{q.lStart};
+  if (view.NodClosed()[q.lStart] != 0) {
+    const std::vector<std::int32_t> next = Feeders(view, q.lStart, q.barriers.edges);
+    starts.insert(starts.end(), next.begin(), next.end());
+  }
+  return starts;
+}
+
+// The devices of `bounds` that are open: a closed node is never passed, so
+// closing it changes nothing.
+std::vector<std::int32_t> OpenOnes(const CNetworkView& view, const std::vector<std::int32_t>& bounds) {
+  std::vector<std::int32_t> open;
+  for (std::int32_t d : bounds) {
+    if (view.NodClosed()[d] == 0) open.push_back(d);
+  }
+  return open;
 }
 
 std::vector<std::int32_t> Minus(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
@@ -93,13 +113,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   // device. The start itself is passed even when it is one.
   NTraceQuery_stru part;
   part.barriers = q.barriers;
-  part.starts = q.eStartKind == NElemKind::Node ? std::vector<std::int32_t>{q.lStart} : EdgeEnds(view, q.lStart);
-  if (q.eStartKind == NElemKind::Node && view.NodClosed()[q.lStart] != 0) {
-    // A closed start has no steps of its own but is fed over its neighbours'
-    // steps into it: its part goes on from them.
-    const std::vector<std::int32_t> next = Feeders(view, q.lStart, q.barriers.edges);
-    part.starts.insert(part.starts.end(), next.begin(), next.end());
-  }
+  part.starts = PartStarts(view, q);
   for (std::int32_t d : q.devices) {
     if (!(q.eStartKind == NElemKind::Node && d == q.lStart)) part.stops.nods.push_back(d);
   }
@@ -147,11 +161,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   outside.barriers.edges.insert(outside.barriers.edges.end(), inPart.edges.begin(), inPart.edges.end());
   NTraceResult_stru fed;
   if (TraceNetwork(view, outside, fed, pError) == 0) return 0;
-  // A device whose node is closed already is never passed: it needs no closing.
-  std::vector<std::int32_t> open;
-  for (std::int32_t d : bounds) {
-    if (view.NodClosed()[d] == 0) open.push_back(d);
-  }
+  const std::vector<std::int32_t> open = OpenOnes(view, bounds);
   std::set_intersection(open.begin(), open.end(), fed.nods.begin(), fed.nods.end(), std::back_inserter(out.devices));
 
   // 3. What the sources lose once those devices are closed; a closed device
