@@ -42,6 +42,48 @@ std::vector<std::int32_t> EdgeEnds(const CNetworkView& view, std::int32_t lEdge)
   return ends;
 }
 
+// The nodes that list a step into lNod over an edge that is not a barrier.
+std::vector<std::int32_t> Feeders(const CNetworkView& view, std::int32_t lNod, const std::vector<std::int32_t>& barEdges) {
+  std::vector<std::int32_t> out;
+  const std::int32_t* far = view.StepFar();
+  const std::int32_t* edge = view.StepEdge();
+  auto barrier = [&](std::int32_t e) {
+    return std::any_of(barEdges.begin(), barEdges.end(), [e](std::int32_t b) { return b == e || b == -e; });
+  };
+  for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
+    for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
+      if (far[j] == lNod && n != lNod && !barrier(edge[j])) {
+        out.push_back(n);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+// Where the start's part is traced from: the start node, or the ends of the
+// start edge. A closed start has no steps of its own but is fed over its
+// neighbours' steps into it: its part goes on from them.
+std::vector<std::int32_t> PartStarts(const CNetworkView& view, const NIsolationQuery_stru& q) {
+  if (q.eStartKind != NElemKind::Node) return EdgeEnds(view, q.lStart);
+  std::vector<std::int32_t> starts{q.lStart};
+  if (view.NodClosed()[q.lStart] != 0) {
+    const std::vector<std::int32_t> next = Feeders(view, q.lStart, q.barriers.edges);
+    starts.insert(starts.end(), next.begin(), next.end());
+  }
+  return starts;
+}
+
+// The devices of `bounds` that are open: a closed node is never passed, so
+// closing it changes nothing.
+std::vector<std::int32_t> OpenOnes(const CNetworkView& view, const std::vector<std::int32_t>& bounds) {
+  std::vector<std::int32_t> open;
+  for (std::int32_t d : bounds) {
+    if (view.NodClosed()[d] == 0) open.push_back(d);
+  }
+  return open;
+}
+
 std::vector<std::int32_t> Minus(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
   std::vector<std::int32_t> out;
   std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
@@ -71,7 +113,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   // device. The start itself is passed even when it is one.
   NTraceQuery_stru part;
   part.barriers = q.barriers;
-  part.starts = q.eStartKind == NElemKind::Node ? std::vector<std::int32_t>{q.lStart} : EdgeEnds(view, q.lStart);
+  part.starts = PartStarts(view, q);
   for (std::int32_t d : q.devices) {
     if (!(q.eStartKind == NElemKind::Node && d == q.lStart)) part.stops.nods.push_back(d);
   }
@@ -87,6 +129,18 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
     const bool bStartDevice = q.eStartKind == NElemKind::Node && n == q.lStart;
     (devices.Test(n) && !bStartDevice ? bounds : inner).push_back(n);
   }
+  // What the sources reach as things are. A start they do not reach needs
+  // nothing closed and loses nothing.
+  NTraceQuery_stru before;
+  before.starts = q.sources;
+  before.barriers = q.barriers;
+  NTraceResult_stru had;
+  if (TraceNetwork(view, before, had, pError) == 0) return 0;
+  const std::vector<std::int32_t>& hadStart = q.eStartKind == NElemKind::Node ? had.nods : had.edges;
+  if (!std::binary_search(hadStart.begin(), hadStart.end(), q.lStart)) {
+    result = NIsolationResult_stru();
+    return 1;
+  }
   NIsolationResult_stru out;
   for (std::int32_t n : inner) {
     if (sources.Test(n)) {
@@ -96,24 +150,22 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
     }
   }
 
-  // 2. The devices a source reaches without running through the part.
+  // 2. The devices a source reaches without running through the part. The
+  // devices around the part are closed for it: one fed only through another
+  // of them needs no closing once that one is closed.
   NTraceQuery_stru outside;
   outside.starts = q.sources;
   outside.barriers = q.barriers;
+  outside.stops.nods = bounds;
   outside.barriers.nods.insert(outside.barriers.nods.end(), inner.begin(), inner.end());
   outside.barriers.edges.insert(outside.barriers.edges.end(), inPart.edges.begin(), inPart.edges.end());
   NTraceResult_stru fed;
   if (TraceNetwork(view, outside, fed, pError) == 0) return 0;
-  std::set_intersection(bounds.begin(), bounds.end(), fed.nods.begin(), fed.nods.end(),
-                        std::back_inserter(out.devices));
+  const std::vector<std::int32_t> open = OpenOnes(view, bounds);
+  std::set_intersection(open.begin(), open.end(), fed.nods.begin(), fed.nods.end(), std::back_inserter(out.devices));
 
   // 3. What the sources lose once those devices are closed; a closed device
   // stays reached from its source side.
-  NTraceQuery_stru before;
-  before.starts = q.sources;
-  before.barriers = q.barriers;
-  NTraceResult_stru had;
-  if (TraceNetwork(view, before, had, pError) == 0) return 0;
   NTraceQuery_stru after = before;
   after.stops.nods = out.devices;
   NTraceResult_stru kept;

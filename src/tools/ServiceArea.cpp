@@ -26,15 +26,29 @@ using kelvane::tools::Refuse;
 namespace {
 
 // The edges of the area, ascending, each with its shares.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, double dLimit,
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected, double dLimit,
                std::vector<NAreaEdge_stru>& areaEdges) {
   // Each step out of a node of the area reaches its edge as far as the cost
-  // left allows: the share from the end it leaves by. Barriers stop a step
+  // left allows: the share from the end it leaves by. A loop is left both
+  // ways round, so both its ends get their share. Barriers stop a step
   // before it starts, so a barrier edge or an edge into a barrier gets none.
   const std::int32_t* edge = view.StepEdge();
   const std::int32_t* far = view.StepFar();
-  auto share = [&](std::int32_t u, std::int64_t j, bool& bAlong) {
-    const double c = search.StepCost(j, bAlong);
+  const unsigned char* ways = view.StepWays();
+  const double* costAlong = view.CostAlong();
+  const double* costAgainst = view.CostAgainst();
+  auto share = [&](std::int32_t u, std::int64_t j, bool bAlong) {
+    const unsigned char w = ways[j];
+    double c = kNoRoute;
+    if (bDirected) {
+      if ((w & (bAlong ? CNetworkView::kLeaveAlong : CNetworkView::kLeaveAgainst)) != 0) {
+        c = (bAlong ? costAlong : costAgainst)[edge[j]];
+      }
+    } else {
+      const unsigned char end = bAlong ? (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)
+                                       : (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong);
+      if ((w & end) != 0) c = std::min(costAlong[edge[j]], costAgainst[edge[j]]);
+    }
     if (c == kNoRoute) return -1.0;
     if (barriers.bAny && (barriers.edges.Test(edge[j]) || barriers.nods.Test(far[j]))) return -1.0;
     if (c == 0.0) return 1.0;
@@ -46,8 +60,7 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
   for (std::int32_t u : search.m_settled) {
     if (barriers.bAny && barriers.nods.Test(u)) continue;
     for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      bool bAlong = false;
-      if (share(u, j, bAlong) > 0.0) edgeBits.Set(edge[j]);
+      if (share(u, j, true) > 0.0 || share(u, j, false) > 0.0) edgeBits.Set(edge[j]);
     }
   }
   std::vector<std::int32_t> edges;
@@ -61,12 +74,13 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
   for (std::int32_t u : search.m_settled) {
     if (barriers.bAny && barriers.nods.Test(u)) continue;
     for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      bool bAlong = false;
-      const double f = share(u, j, bAlong);
-      if (f <= 0.0) continue;
-      NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
-      double& side = bAlong ? ae.dFromFrac : ae.dToFrac;
-      side = std::max(side, f);
+      for (const bool bAlong : {true, false}) {
+        const double f = share(u, j, bAlong);
+        if (f <= 0.0) continue;
+        NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
+        double& side = bAlong ? ae.dFromFrac : ae.dToFrac;
+        side = std::max(side, f);
+      }
     }
   }
 }
@@ -96,7 +110,7 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
   out.costs.reserve(out.nods.size());
   for (std::int32_t u : out.nods) out.costs.push_back(search.m_dist[static_cast<std::size_t>(u - 1)]);
 
-  AreaEdges(view, search, barriers, dLimit, out.edges);
+  AreaEdges(view, search, barriers, opt.bDirected, dLimit, out.edges);
   area = std::move(out);
   return 1;
 }

@@ -23,8 +23,9 @@ struct NIsolationQuery_stru {
 struct NIsolationResult_stru {
   // The devices to close, ascending: those that bound the start's part of the
   // network (reached from it without passing another device; the start itself
-  // is passed even when it is a device) and have a way to a source that does
-  // not run through that part. Closing exactly these cuts the start off.
+  // is passed even when it is a device) and have a way to a source that runs
+  // neither through that part nor through another of those devices. Closing
+  // exactly these cuts the start off; opening any one of them reconnects it.
   std::vector<std::int32_t> devices;
   // Every element that a source reached before and reaches no longer once
   // those devices are closed (a closed device stays reached from its source

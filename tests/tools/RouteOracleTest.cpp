@@ -1,0 +1,306 @@
+// Routes and service areas on the view against Boost Graph's Dijkstra, and
+// turn-cost routes against an edge-based search, over the ways and costs the
+// connectivity and weight queries answer, on random networks.
+#include <gtest/gtest.h>
+
+#include <boost/graph/dijkstra_shortest_paths.hpp>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <queue>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ServiceArea.h"
+#include "kelvane/tools/ShortestPath.h"
+#include "tools/RandomNetwork.h"
+
+namespace {
+
+using oracle::Arc;
+using oracle::kInf;
+
+struct CostArc {
+  Arc a;
+  double cost;
+};
+
+// The ways a route may take with their costs: directed, at the cost of the
+// way taken; undirected, either way at the lower cost that is a way. Closed
+// nodes and barriers are not passed, barriers not entered.
+std::vector<CostArc> RouteWays(CLocalNetwork& net, bool directed, const std::vector<char>& closed,
+                               const NElemSet_stru& barriers) {
+  const std::vector<char> barNod = oracle::Bits(net.m_lNodNum, barriers.nods);
+  const std::vector<char> barEdge = oracle::Bits(net.m_lEdgeNum, barriers.edges);
+  std::vector<CostArc> out;
+  for (const Arc& a : directed ? oracle::Ways(net) : oracle::AnyWays(net)) {
+    if (closed[a.from] != 0 || barNod[a.from] != 0 || barNod[a.to] != 0 || barEdge[a.edge] != 0) continue;
+    double c = oracle::WayCost(net, a.edge, a.along);
+    if (!directed) c = std::min(c, oracle::WayCost(net, a.edge, !a.along));
+    if (std::isinf(c)) continue;
+    out.push_back(CostArc{a, c});
+    // Either way round a loop: its list entries name it from one end only.
+    if (!directed && a.from == a.to) out.push_back(CostArc{Arc{a.from, a.to, a.edge, !a.along}, c});
+  }
+  return out;
+}
+
+// Least costs from the starts by Boost's Dijkstra (node 0 feeds every start).
+std::vector<double> Dijkstra(std::int32_t nods, const std::vector<CostArc>& arcs, const std::vector<std::int32_t>& starts) {
+  typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
+                                boost::property<boost::edge_weight_t, double>>
+      Graph;
+  Graph g(static_cast<std::size_t>(nods) + 1);
+  for (const CostArc& c : arcs) boost::add_edge(c.a.from, c.a.to, c.cost, g);
+  for (std::int32_t s : starts) boost::add_edge(0, s, 0.0, g);
+  std::vector<double> d(boost::num_vertices(g), kInf);
+  boost::dijkstra_shortest_paths(g, 0, boost::distance_map(&d[0]));
+  for (double& x : d) {
+    if (x == std::numeric_limits<double>::max()) x = kInf;
+  }
+  return d;
+}
+
+// Least costs from s with turn costs: a search over the ways (the edge
+// arrived by is part of the state), the turn weight added at every node
+// passed, a negative one forbidding the turn.
+std::vector<double> EdgeBasedSearch(CLocalNetwork& net, const std::vector<CostArc>& arcs, std::int32_t s) {
+  std::vector<std::vector<std::size_t>> out(static_cast<std::size_t>(net.m_lNodNum) + 1);
+  for (std::size_t i = 0; i < arcs.size(); ++i) out[arcs[i].a.from].push_back(i);
+  std::vector<double> arcDist(arcs.size(), kInf);
+  std::vector<double> nodDist(static_cast<std::size_t>(net.m_lNodNum) + 1, kInf);
+  nodDist[s] = 0.0;
+  typedef std::pair<double, std::size_t> Item;
+  std::priority_queue<Item, std::vector<Item>, std::greater<Item>> pq;
+  for (std::size_t i : out[s]) {
+    arcDist[i] = arcs[i].cost;
+    pq.push(Item(arcDist[i], i));
+  }
+  while (!pq.empty()) {
+    const Item top = pq.top();
+    pq.pop();
+    if (top.first > arcDist[top.second]) continue;
+    const Arc& a = arcs[top.second].a;
+    nodDist[a.to] = std::min(nodDist[a.to], top.first);
+    for (std::size_t j : out[a.to]) {
+      double turn = 0.0;
+      if (net.GetTurnWgtVal(a.to, a.edge, arcs[j].a.edge, turn) != 1) turn = 0.0;
+      if (turn < 0.0) continue;
+      const double d = top.first + turn + arcs[j].cost;
+      if (d < arcDist[j]) {
+        arcDist[j] = d;
+        pq.push(Item(d, j));
+      }
+    }
+  }
+  return nodDist;
+}
+
+// A path is a walk over the ways from lFrom to lTo whose cumulative costs add
+// up (turns included when asked).
+void ExpectWalk(CLocalNetwork& net, const std::vector<CostArc>& arcs, const NPath_stru& p, bool turns) {
+  std::int32_t at = p.lFrom;
+  double cost = 0.0;
+  std::int32_t lastEdge = 0;
+  for (const NPathStep_stru& st : p.steps) {
+    double best = kInf;
+    for (const CostArc& c : arcs) {
+      if (c.a.from == at && c.a.to == st.lNod && c.a.edge == st.lEdge &&
+          (c.a.along == st.bAlong || c.a.from == c.a.to)) {
+        best = std::min(best, c.cost);
+      }
+    }
+    ASSERT_FALSE(std::isinf(best)) << "no way from " << at << " over edge " << st.lEdge << " to " << st.lNod;
+    double turn = 0.0;
+    if (turns && lastEdge != 0 && net.GetTurnWgtVal(at, lastEdge, st.lEdge, turn) != 1) turn = 0.0;
+    ASSERT_GE(turn, 0.0) << "forbidden turn at " << at;
+    cost += turn + best;
+    EXPECT_NEAR(st.dCost, cost, 1e-9) << "edge " << st.lEdge;
+    at = st.lNod;
+    lastEdge = st.lEdge;
+  }
+  EXPECT_EQ(at, p.lTo);
+  EXPECT_NEAR(p.dCost, cost, 1e-9);
+}
+
+NElemSet_stru Barriers(std::mt19937& rng, const oracle::RandomNet& r, int round, const std::vector<std::int32_t>& keep) {
+  NElemSet_stru b;
+  for (std::int32_t v : oracle::Pick(rng, r.nods, round % 3)) {
+    if (std::find(keep.begin(), keep.end(), v) == keep.end()) b.nods.push_back(v);
+  }
+  b.edges = oracle::Pick(rng, r.edges, round % 4);
+  return b;
+}
+
+void ExpectCosts(const std::vector<double>& got, const std::vector<double>& want, std::int32_t nods) {
+  ASSERT_EQ(got.size(), static_cast<std::size_t>(nods));
+  for (std::int32_t v = 1; v <= nods; ++v) {
+    if (std::isinf(want[v])) {
+      EXPECT_TRUE(std::isinf(got[v - 1])) << "node " << v << ": " << got[v - 1];
+    } else {
+      EXPECT_NEAR(got[v - 1], want[v], 1e-9) << "node " << v;
+    }
+  }
+}
+
+}  // namespace
+
+TEST(RouteOracleTest, CostsPathsAndMatricesAreDijkstrasDirectedAndUndirected) {
+  std::mt19937 rng(13);
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    const bool directed = round % 2 == 0;
+    const std::int32_t s = r.flagNods.empty() ? 1 : r.flagNods[0];
+    const std::vector<std::int32_t> targets = oracle::Pick(rng, r.nods, 4);
+    NRouteOptions_stru opt;
+    opt.bDirected = directed;
+    opt.bTurns = false;
+    opt.barriers = Barriers(rng, r, round, r.flagNods);
+    const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
+    r.Close();
+    CNetworkView view;
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
+    SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected"));
+    const std::vector<double> want = Dijkstra(r.nods, arcs, {s});
+    std::vector<double> got;
+    NFinding_stru err;
+    ASSERT_EQ(FindCostsFrom(view, s, opt, got, &err), 1) << err.strText;
+    ExpectCosts(got, want, r.nods);
+    for (std::int32_t t : targets) {
+      NPath_stru p;
+      ASSERT_EQ(FindShortestPath(view, s, t, opt, p, &err), 1) << err.strText;
+      ASSERT_EQ(p.bFound, !std::isinf(want[t])) << "to " << t;
+      if (!p.bFound) continue;
+      EXPECT_NEAR(p.dCost, want[t], 1e-9);
+      ExpectWalk(r.net, arcs, p, false);
+    }
+    std::vector<std::int32_t> sources = r.flagNods;
+    sources.push_back(std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng));
+    std::vector<double> matrix;
+    ASSERT_EQ(FindCostMatrix(view, sources, targets, opt, matrix, &err), 1) << err.strText;
+    ASSERT_EQ(matrix.size(), sources.size() * targets.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      const bool barrier = oracle::Bits(r.nods, opt.barriers.nods)[sources[i]] != 0;
+      if (barrier) continue;  // a barrier source is not entered: left to the refusal test
+      const std::vector<double> d = Dijkstra(r.nods, arcs, {sources[i]});
+      for (std::size_t j = 0; j < targets.size(); ++j) {
+        const double m = matrix[i * targets.size() + j];
+        if (std::isinf(d[targets[j]])) {
+          EXPECT_TRUE(std::isinf(m)) << sources[i] << " to " << targets[j];
+        } else {
+          EXPECT_NEAR(m, d[targets[j]], 1e-9) << sources[i] << " to " << targets[j];
+        }
+      }
+    }
+  }
+}
+
+TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    oracle::Shape shape;
+    shape.turns = true;
+    r.Make(rng, shape);
+    if (HasFatalFailure()) return;
+    const std::int32_t s = r.flagNods.empty() ? 1 : r.flagNods[0];
+    NRouteOptions_stru opt;
+    opt.bDirected = true;
+    opt.bTurns = true;
+    opt.barriers = Barriers(rng, r, round, r.flagNods);
+    const std::vector<CostArc> arcs = RouteWays(r.net, true, r.closed, opt.barriers);
+    r.Close();
+    CNetworkView view;
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
+    ASSERT_TRUE(view.HasTurns());
+    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s);
+    const std::vector<double> want = EdgeBasedSearch(r.net, arcs, s);
+    std::vector<double> got;
+    NFinding_stru err;
+    ASSERT_EQ(FindCostsFrom(view, s, opt, got, &err), 1) << err.strText;
+    ExpectCosts(got, want, r.nods);
+    for (std::int32_t t : oracle::Pick(rng, r.nods, 4)) {
+      NPath_stru p;
+      ASSERT_EQ(FindShortestPath(view, s, t, opt, p, &err), 1) << err.strText;
+      ASSERT_EQ(p.bFound, !std::isinf(want[t])) << "to " << t;
+      if (!p.bFound) continue;
+      EXPECT_NEAR(p.dCost, want[t], 1e-9) << "to " << t;
+      ExpectWalk(r.net, arcs, p, true);
+    }
+  }
+}
+
+TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
+  std::mt19937 rng(19);
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    const bool directed = round % 2 == 0;
+    std::vector<std::int32_t> starts = r.flagNods;
+    starts.push_back(std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng));
+    NRouteOptions_stru opt;
+    opt.bDirected = directed;
+    opt.bTurns = false;
+    opt.barriers = Barriers(rng, r, round, starts);
+    const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
+    r.Close();
+    CNetworkView view;
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
+    const double limit = std::uniform_int_distribution<int>(0, 60)(rng) * 0.5;
+    SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected") << ", limit "
+                                    << limit);
+    const std::vector<double> d = Dijkstra(r.nods, arcs, starts);
+    NServiceArea_stru area;
+    NFinding_stru err;
+    ASSERT_EQ(FindServiceArea(view, starts, limit, opt, area, &err), 1) << err.strText;
+    std::vector<std::int32_t> nods;
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      if (d[v] <= limit) nods.push_back(v);
+    }
+    ASSERT_EQ(area.nods, nods);
+    ASSERT_EQ(area.costs.size(), nods.size());
+    for (std::size_t i = 0; i < nods.size(); ++i) EXPECT_NEAR(area.costs[i], d[nods[i]], 1e-9) << "node " << nods[i];
+    // Each edge: the share reached going along it from its from node and
+    // against it from its to node.
+    std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
+    std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
+    for (const CostArc& c : arcs) {
+      const double left = limit - d[c.a.from];
+      if (left < 0.0) continue;
+      const double part = c.cost == 0.0 ? 1.0 : std::min(1.0, left / c.cost);
+      double& side = c.a.along ? share[c.a.edge].first : share[c.a.edge].second;
+      side = std::max(side, part);
+      if (part > 0.0 || c.cost == 0.0) inArea[c.a.edge] = 1;
+    }
+    std::vector<std::int32_t> wantEdges;
+    for (std::int32_t e = 1; e <= r.edges; ++e) {
+      if (inArea[e] != 0) wantEdges.push_back(e);
+    }
+    std::vector<std::int32_t> gotEdges;
+    for (const NAreaEdge_stru& ae : area.edges) {
+      gotEdges.push_back(ae.lEdge);
+      const NEdgeNod_stru ends = r.net.m_pEdgeNod[ae.lEdge - 1];
+      EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9)
+          << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
+      EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9)
+          << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
+    }
+    EXPECT_EQ(gotEdges, wantEdges);
+  }
+}
