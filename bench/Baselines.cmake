@@ -10,7 +10,7 @@ set(KELVANE_BENCH_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(kelvane_bench_baselines)
   # The peers' headers are third-party code: keep our warning flags off them.
-  foreach(name TraversalBench TraversalBenchGen1)
+  foreach(name TraversalBench TraversalBenchGen1 RouteBench)
     if(NOT TARGET ${name} AND name STREQUAL "TraversalBenchGen1")
       add_executable(${name} ${KELVANE_BENCH_DIR}/TraversalBench.cpp)
       target_link_libraries(${name} PRIVATE kelvane_gen1 benchmark::benchmark_main)

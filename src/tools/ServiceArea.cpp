@@ -1,1 +1,172 @@
-// ServiceArea.cpp - filled in by the next commits.
+// ServiceArea.cpp - the area within a cost of the starts, and its edges
+// folded onto the edges as they were before flag mapping.
+#include "kelvane/tools/ServiceArea.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "tools/AnalysisInt.h"
+#include "tools/RouteSearch.h"
+#include "tools/ToolsInt.h"
+
+using kelvane::tools::CElemBits;
+using kelvane::tools::CheckCurrent;
+using kelvane::tools::CRouteSearch;
+using kelvane::tools::Format;
+using kelvane::tools::kNoRoute;
+using kelvane::tools::MakeFinding;
+using kelvane::tools::MarkBarriers;
+using kelvane::tools::MarkNods;
+using kelvane::tools::NBarrierBits;
+using kelvane::tools::Refuse;
+
+std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError) {
+  if (CheckCurrent(view, pError) == 0) return 0;
+  if (std::isnan(dLimit) || dLimit < 0.0) {
+    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+                                      Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
+  }
+  CElemBits startBits(view.GetNodNum());
+  NBarrierBits barriers;
+  if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
+      MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
+    return 0;
+  }
+  CRouteSearch search(view, opt.bDirected, barriers);
+  search.RunNodes(starts, 0, dLimit, false);
+
+  NServiceArea_stru out;
+  CElemBits nodBits(view.GetNodNum());
+  for (std::int32_t u : search.m_settled) nodBits.Set(u);
+  nodBits.AppendSet(out.nods);
+  out.costs.reserve(out.nods.size());
+  for (std::int32_t u : out.nods) out.costs.push_back(search.m_dist[static_cast<std::size_t>(u - 1)]);
+
+  // Each step out of a node of the area reaches its edge as far as the cost
+  // left allows: the share from the end it leaves by. Barriers stop a step
+  // before it starts, so a barrier edge or an edge into a barrier gets none.
+  const std::int32_t* edge = view.StepEdge();
+  const std::int32_t* far = view.StepFar();
+  auto share = [&](std::int32_t u, std::int64_t j, bool& bAlong) {
+    const double c = search.StepCost(j, bAlong);
+    if (c == kNoRoute) return -1.0;
+    if (barriers.bAny && (barriers.edges.Test(edge[j]) || barriers.nods.Test(far[j]))) return -1.0;
+    if (c == 0.0) return 1.0;
+    const double left = dLimit - search.m_dist[static_cast<std::size_t>(u - 1)];
+    const double f = left / c;
+    return f > 0.0 ? std::min(f, 1.0) : -1.0;
+  };
+  CElemBits edgeBits(view.GetEdgeNum());
+  for (std::int32_t u : search.m_settled) {
+    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
+      bool bAlong = false;
+      if (share(u, j, bAlong) > 0.0) edgeBits.Set(edge[j]);
+    }
+  }
+  std::vector<std::int32_t> edges;
+  edgeBits.AppendSet(edges);
+  std::vector<std::int32_t> slot(static_cast<std::size_t>(view.GetEdgeNum()) + 1, 0);
+  out.edges.reserve(edges.size());
+  for (std::int32_t e : edges) {
+    slot[static_cast<std::size_t>(e)] = static_cast<std::int32_t>(out.edges.size());
+    out.edges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
+  }
+  for (std::int32_t u : search.m_settled) {
+    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
+      bool bAlong = false;
+      const double f = share(u, j, bAlong);
+      if (f <= 0.0) continue;
+      NAreaEdge_stru& ae = out.edges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
+      double& side = bAlong ? ae.dFromFrac : ae.dToFrac;
+      side = std::max(side, f);
+    }
+  }
+  area = std::move(out);
+  return 1;
+}
+
+namespace {
+
+struct NPieceShare {
+  std::int32_t lOrig;
+  std::int32_t lEdge;
+  double dFromFrac;
+  double dToFrac;
+};
+
+// The share of a piece reached from one end, given both ends' shares: whole
+// when the two meet.
+inline bool Whole(double a, double b) { return a >= 1.0 || a + b >= 1.0; }
+
+}  // namespace
+
+std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
+                             std::vector<NAreaEdge_stru>& edges) {
+  std::vector<NPieceShare> shares;
+  shares.reserve(area.edges.size());
+  for (const NAreaEdge_stru& ae : area.edges) {
+    const std::int32_t orig = split.GetOriginal(ae.lEdge);
+    if (orig == 0) return 0;
+    // A split edge stands for its pieces: its own record is not looked at.
+    if (orig == ae.lEdge && split.IsSplit(ae.lEdge)) continue;
+    shares.push_back(NPieceShare{orig, ae.lEdge, ae.dFromFrac, ae.dToFrac});
+  }
+  std::stable_sort(shares.begin(), shares.end(),
+                   [](const NPieceShare& a, const NPieceShare& b) { return a.lOrig < b.lOrig; });
+  std::vector<NAreaEdge_stru> out;
+  CSmartArray<NEdgePiece_stru> pieces;
+  for (std::size_t k = 0; k < shares.size();) {
+    std::size_t kEnd = k;
+    while (kEnd < shares.size() && shares[kEnd].lOrig == shares[k].lOrig) ++kEnd;
+    const std::int32_t orig = shares[k].lOrig;
+    if (!split.IsSplit(orig)) {
+      out.push_back(NAreaEdge_stru{orig, shares[k].dFromFrac, shares[k].dToFrac});
+      k = kEnd;
+      continue;
+    }
+    if (split.GetPieceS(orig, pieces) != 1) return 0;
+    // Per piece from the from node: its two shares (0 when not reached).
+    std::vector<NPieceShare> run;
+    for (std::int32_t i = 0; i < pieces.GetSize(); ++i) {
+      const NEdgePiece_stru p = pieces.GetAt(i);
+      NPieceShare s{orig, p.lEdge, 0.0, 0.0};
+      for (std::size_t q = k; q < kEnd; ++q) {
+        if (shares[q].lEdge == p.lEdge) s = shares[q];
+      }
+      run.push_back(s);
+    }
+    // From the from node, pieces reached whole join on until one is not.
+    double dFrom = 0.0;
+    for (std::int32_t i = 0; i < pieces.GetSize(); ++i) {
+      const NEdgePiece_stru p = pieces.GetAt(i);
+      const NPieceShare& s = run[static_cast<std::size_t>(i)];
+      if (Whole(s.dFromFrac, s.dToFrac)) {
+        dFrom = p.dTo;
+        continue;
+      }
+      dFrom += s.dFromFrac * (p.dTo - p.dFrom);
+      break;
+    }
+    double dTo = 0.0;
+    for (std::int32_t i = pieces.GetSize() - 1; i >= 0; --i) {
+      const NEdgePiece_stru p = pieces.GetAt(i);
+      const NPieceShare& s = run[static_cast<std::size_t>(i)];
+      if (Whole(s.dToFrac, s.dFromFrac)) {
+        dTo = 1.0 - p.dFrom;
+        continue;
+      }
+      dTo += s.dToFrac * (p.dTo - p.dFrom);
+      break;
+    }
+    out.push_back(NAreaEdge_stru{orig, std::min(dFrom, 1.0), std::min(dTo, 1.0)});
+    k = kEnd;
+  }
+  edges.swap(out);
+  return 1;
+}

@@ -1,0 +1,315 @@
+// RouteBench.cpp - least-cost searches on the network view beside the same
+// searches in the peers a host would otherwise pick: Boost Graph's
+// dijkstra_shortest_paths on its compressed_sparse_row_graph and LEMON's
+// Dijkstra on StaticDigraph, over the same street grid with the same cost per
+// edge in both directions.
+//
+// Arguments: grid side (1000 or 100) and numbering (0 row-major, 1 permuted).
+// One to all: every form must give the library's costs (checked on the first
+// run). Turns: every crossing has a matrix (no U-turns, a small cost for the
+// others), measured against the same search on the same view without them.
+// Service area: everything within the cost that reaches a quarter of the
+// nodes, with the share of every edge reached, against Boost stopped at the
+// same limit.
+#include <benchmark/benchmark.h>
+
+#include <boost/graph/compressed_sparse_row_graph.hpp>
+#include <boost/graph/dijkstra_shortest_paths.hpp>
+#include <boost/range/iterator_range.hpp>
+#include <lemon/dijkstra.h>
+#include <lemon/static_graph.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ServiceArea.h"
+#include "kelvane/tools/ShortestPath.h"
+#include "support/GridNetwork.h"
+
+namespace {
+
+using kelvane_bench::Abort;
+
+struct Arc {
+  double dCost;
+  std::int32_t lEdge;
+  bool bAlong;
+};
+using BglCsr = boost::compressed_sparse_row_graph<boost::directedS, boost::no_property, Arc>;
+using LemonLengths = lemon::StaticDigraph::ArcMap<double>;
+
+// A cost per edge from its number alone, so every numbering draws the same
+// kind of costs: 1 to 10 in steps of 0.01.
+double CostOf(std::int32_t e) {
+  const std::uint64_t h = static_cast<std::uint64_t>(e) * 0x9E3779B97F4A7C15ULL;
+  return 1.0 + static_cast<double>((h >> 40) % 901) / 100.0;
+}
+
+struct StopSearch {};
+
+// Stops Boost's search at the first vertex beyond the limit, keeping those
+// within it in the order examined.
+struct LimitVisitor : boost::default_dijkstra_visitor {
+  LimitVisitor(const std::vector<double>* dist, double limit, std::vector<std::size_t>* seen)
+      : dist_(dist), limit_(limit), seen_(seen) {}
+  template <class Vertex, class Graph>
+  void examine_vertex(Vertex u, const Graph&) const {
+    if ((*dist_)[u] > limit_) throw StopSearch();
+    seen_->push_back(u);
+  }
+  const std::vector<double>* dist_;
+  double limit_;
+  std::vector<std::size_t>* seen_;
+};
+
+class Networks {
+ public:
+  Networks(std::int32_t side, bool permuted)
+      : graph_(kelvane_bench::MakeStreetGrid(side, 0.05, permuted)), lists_(kelvane_bench::MakeConnLists(graph_)) {
+    Fill(net_, false);
+    Fill(turnNet_, true);
+    NViewOptions_stru opt;
+    opt.lAlongFld = 0;
+    NFinding_stru err;
+    if (view_.Build(net_, opt, &err) != 1 || turnView_.Build(turnNet_, opt, &err) != 1) Abort(err.strText.c_str());
+    if (!turnView_.HasTurns()) Abort("no turns in the view");
+    // Boost and LEMON: both directions of every edge, in node order.
+    std::vector<std::pair<std::size_t, std::size_t>> arcs;
+    std::vector<Arc> props;
+    for (std::int32_t n = 1; n <= graph_.nodes; ++n) {
+      for (std::uint32_t i = lists_.first[static_cast<std::size_t>(n - 1)]; i < lists_.first[static_cast<std::size_t>(n)]; ++i) {
+        const std::int32_t entry = lists_.entry[i];
+        const std::int32_t e = entry < 0 ? -entry : entry;
+        const NEdgeNod_stru& ends = graph_.ends[static_cast<std::size_t>(e - 1)];
+        const std::int32_t far = entry < 0 ? ends.lToNod : ends.lFromNod;
+        arcs.emplace_back(static_cast<std::size_t>(n - 1), static_cast<std::size_t>(far - 1));
+        props.push_back(Arc{CostOf(e), e, entry < 0});
+      }
+    }
+    bgl_.reset(new BglCsr(boost::edges_are_sorted, arcs.begin(), arcs.end(), props.begin(),
+                          static_cast<std::size_t>(graph_.nodes)));
+    std::vector<std::pair<int, int>> larcs;
+    for (const auto& a : arcs) larcs.emplace_back(static_cast<int>(a.first), static_cast<int>(a.second));
+    lemon_.reset(new lemon::StaticDigraph);
+    lemon_->build(graph_.nodes, larcs.begin(), larcs.end());
+    lengths_.reset(new LemonLengths(*lemon_));
+    for (std::size_t i = 0; i < props.size(); ++i) (*lengths_)[lemon_->arc(static_cast<int>(i))] = props[i].dCost;
+    lemonDijkstra_.reset(new lemon::Dijkstra<lemon::StaticDigraph, LemonLengths>(*lemon_, *lengths_));
+    dist_.resize(static_cast<std::size_t>(graph_.nodes));
+    pred_.resize(static_cast<std::size_t>(graph_.nodes));
+    // The limit that reaches a quarter of the nodes.
+    LibraryCosts(false);
+    std::vector<double> finite;
+    for (double c : costs_) {
+      if (c < 1e300) finite.push_back(c);
+    }
+    std::sort(finite.begin(), finite.end());
+    limit_ = finite[finite.size() / 4];
+  }
+
+  static Networks& Get(const benchmark::State& state) {
+    static std::map<std::pair<std::int64_t, std::int64_t>, std::unique_ptr<Networks>> cache;
+    std::unique_ptr<Networks>& slot = cache[{state.range(0), state.range(1)}];
+    if (!slot) slot.reset(new Networks(static_cast<std::int32_t>(state.range(0)), state.range(1) != 0));
+    return *slot;
+  }
+
+  // --- The library ---
+  double LibraryCosts(bool bTurns) {
+    NRouteOptions_stru opt;
+    opt.bTurns = bTurns;
+    if (FindCostsFrom(bTurns ? turnView_ : view_, graph_.source, opt, costs_) != 1) Abort("FindCostsFrom");
+    return Sum(costs_);
+  }
+  double LibraryTurnViewPlain() {
+    NRouteOptions_stru opt;
+    opt.bTurns = false;
+    if (FindCostsFrom(turnView_, graph_.source, opt, costs_) != 1) Abort("FindCostsFrom");
+    return Sum(costs_);
+  }
+  double LibraryArea() {
+    if (FindServiceArea(view_, {graph_.source}, limit_, NRouteOptions_stru(), area_) != 1) Abort("FindServiceArea");
+    return static_cast<double>(area_.nods.size() + area_.edges.size());
+  }
+
+  // --- Boost ---
+  double BoostCosts() {
+    const BglCsr& g = *bgl_;
+    boost::dijkstra_shortest_paths(
+        g, boost::vertex(static_cast<std::size_t>(graph_.source - 1), g),
+        boost::weight_map(boost::get(&Arc::dCost, g))
+            .distance_map(boost::make_iterator_property_map(dist_.begin(), boost::get(boost::vertex_index, g)))
+            .predecessor_map(boost::make_iterator_property_map(pred_.begin(), boost::get(boost::vertex_index, g))));
+    return Sum(dist_);
+  }
+  // The same area: the vertices within the limit, ascending, and for each
+  // arc out of them the share reached, gathered per edge.
+  double BoostArea() {
+    const BglCsr& g = *bgl_;
+    seen_.clear();
+    try {
+      boost::dijkstra_shortest_paths(
+          g, boost::vertex(static_cast<std::size_t>(graph_.source - 1), g),
+          boost::weight_map(boost::get(&Arc::dCost, g))
+              .distance_map(boost::make_iterator_property_map(dist_.begin(), boost::get(boost::vertex_index, g)))
+              .predecessor_map(boost::make_iterator_property_map(pred_.begin(), boost::get(boost::vertex_index, g)))
+              .visitor(LimitVisitor(&dist_, limit_, &seen_)));
+    } catch (const StopSearch&) {
+    }
+    std::vector<std::size_t> nods(seen_);
+    std::sort(nods.begin(), nods.end());
+    edgeShares_.clear();
+    for (std::size_t u : seen_) {
+      for (auto a : boost::make_iterator_range(boost::out_edges(u, g))) {
+        const Arc& p = g[a];
+        const double f = std::min(1.0, (limit_ - dist_[u]) / p.dCost);
+        if (f > 0.0) edgeShares_.emplace_back(p.lEdge, p.bAlong ? f : -f);
+      }
+    }
+    std::sort(edgeShares_.begin(), edgeShares_.end());
+    std::size_t edges = 0;
+    for (std::size_t i = 0; i < edgeShares_.size(); ++i) {
+      if (i == 0 || edgeShares_[i].first != edgeShares_[i - 1].first) ++edges;
+    }
+    return static_cast<double>(nods.size() + edges);
+  }
+
+  // --- LEMON ---
+  double LemonCosts() {
+    lemonDijkstra_->run(lemon_->node(graph_.source - 1));
+    for (int n = 0; n < graph_.nodes; ++n) {
+      const lemon::StaticDigraph::Node v = lemon_->node(n);
+      dist_[static_cast<std::size_t>(n)] = lemonDijkstra_->reached(v) ? lemonDijkstra_->dist(v) : 1e308 * 10;
+    }
+    return Sum(dist_);
+  }
+
+  void Check(double got, double want, const char* form) const {
+    if (std::fabs(got - want) > 1e-9 * std::fabs(want)) {
+      std::fprintf(stderr, "%s: %.17g, the library %.17g\n", form, got, want);
+      Abort("the forms disagree");
+    }
+  }
+  std::int32_t Nodes() const { return graph_.nodes; }
+
+ private:
+  static double Sum(const std::vector<double>& v) {
+    double s = 0.0;
+    for (double c : v) {
+      if (c < 1e300) s += c;
+    }
+    return s;
+  }
+
+  // As a host fills one: a double weight per edge, and with turns a matrix at
+  // every crossing, no U-turns, each other turn 0 to 2.
+  void Fill(CLocalNetwork& net, bool bTurns) {
+    net.m_lNodNum = graph_.nodes;
+    net.m_lEdgeNum = graph_.Edges();
+    net.m_lNodWgtFld = -1;
+    net.m_lEdgeWgtFld1 = 0;
+    net.m_lEdgeWgtFld2 = -1;
+    net.m_cDmdFld = -1;
+    net.m_lTurnWgtFlag = bTurns ? 1 : 0;
+    net.m_cEdgeDirectMode = 0;
+    if (net.ReallocMemory() != 1) Abort("ReallocMemory");
+    for (std::int32_t e = 1; e <= graph_.Edges(); ++e) {
+      net.m_pEdgeNod[e - 1] = graph_.ends[static_cast<std::size_t>(e - 1)];
+      net.m_pEdgeWgt1[e - 1].cType = 4;
+      net.m_pEdgeWgt1[e - 1].dVal = CostOf(e);
+    }
+    for (std::int32_t n = 1; n <= graph_.nodes; ++n) {
+      const std::int32_t count = lists_.Count(n);
+      if (net.ReallocNodConnEdgeMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodConnEdgeMemory");
+      const std::int32_t* in = &lists_.entry[lists_.first[static_cast<std::size_t>(n - 1)]];
+      for (std::int32_t i = 0; i < count; ++i) net.m_pNodConn[n - 1].pConnEdge[i] = in[i];
+      if (!bTurns || count == 0) continue;
+      if (net.ReallocNodTurnWgtMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodTurnWgtMemory");
+      double* m = net.m_ppTurnWgt[n - 1];
+      for (std::int32_t p = 0; p < count; ++p) {
+        for (std::int32_t q = 0; q < count; ++q) {
+          m[p * count + q] = p == q ? -1.0 : static_cast<double>((n * 7 + p * 3 + q) % 5) * 0.5;
+        }
+      }
+    }
+  }
+
+  kelvane_bench::RoadGraph graph_;
+  kelvane_bench::ConnLists lists_;
+  CLocalNetwork net_;
+  CLocalNetwork turnNet_;
+  CNetworkView view_;
+  CNetworkView turnView_;
+  std::vector<double> costs_;
+  NServiceArea_stru area_;
+  double limit_ = 0.0;
+  std::unique_ptr<BglCsr> bgl_;
+  std::vector<double> dist_;
+  std::vector<std::size_t> pred_;
+  std::vector<std::size_t> seen_;
+  std::vector<std::pair<std::int32_t, double>> edgeShares_;
+  std::unique_ptr<lemon::StaticDigraph> lemon_;
+  std::unique_ptr<LemonLengths> lengths_;
+  std::unique_ptr<lemon::Dijkstra<lemon::StaticDigraph, LemonLengths>> lemonDijkstra_;
+};
+
+template <class Search>
+void Run(benchmark::State& state, const char* form, Search search, bool check) {
+  Networks& nets = Networks::Get(state);
+  const double got = search(nets);
+  if (check) nets.Check(got, nets.LibraryCosts(false), form);
+  double r = 0.0;
+  for (auto _ : state) {
+    r = search(nets);
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["nodes"] = nets.Nodes();
+}
+
+void BM_RouteLibrary(benchmark::State& s) { Run(s, "library", [](Networks& n) { return n.LibraryCosts(false); }, false); }
+void BM_RouteBoostCsrGraph(benchmark::State& s) { Run(s, "Boost", [](Networks& n) { return n.BoostCosts(); }, true); }
+void BM_RouteLemonStaticDigraph(benchmark::State& s) { Run(s, "LEMON", [](Networks& n) { return n.LemonCosts(); }, true); }
+void BM_RouteLibraryTurnViewNoTurns(benchmark::State& s) {
+  Run(s, "library, turn view", [](Networks& n) { return n.LibraryTurnViewPlain(); }, true);
+}
+void BM_RouteLibraryTurns(benchmark::State& s) { Run(s, "library, turns", [](Networks& n) { return n.LibraryCosts(true); }, false); }
+void BM_AreaLibrary(benchmark::State& s) { Run(s, "library area", [](Networks& n) { return n.LibraryArea(); }, false); }
+void BM_AreaBoostCsrGraph(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  if (nets.BoostArea() != nets.LibraryArea()) Abort("the areas disagree");
+  Run(s, "Boost area", [](Networks& n) { return n.BoostArea(); }, false);
+}
+
+void RegisterAll() {
+  const std::int64_t sides[] = {1000, 100};
+  for (std::int64_t side : sides) {
+    for (std::int64_t permuted = 0; permuted <= 1; ++permuted) {
+      const std::vector<std::int64_t> args = {side, permuted};
+      const benchmark::TimeUnit unit = side >= 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+      const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
+          {"BM_RouteLibrary", BM_RouteLibrary},
+          {"BM_RouteBoostCsrGraph", BM_RouteBoostCsrGraph},
+          {"BM_RouteLemonStaticDigraph", BM_RouteLemonStaticDigraph},
+          {"BM_RouteLibraryTurnViewNoTurns", BM_RouteLibraryTurnViewNoTurns},
+          {"BM_RouteLibraryTurns", BM_RouteLibraryTurns},
+          {"BM_AreaLibrary", BM_AreaLibrary},
+          {"BM_AreaBoostCsrGraph", BM_AreaBoostCsrGraph},
+      };
+      for (const auto& b : all) {
+        benchmark::RegisterBenchmark(b.first, b.second)->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
+      }
+    }
+  }
+}
+
+[[maybe_unused]] const int registered = (RegisterAll(), 0);
+
+}  // namespace
