@@ -241,7 +241,10 @@ bool FillNetwork(CLocalNetwork& net, FuzzedDataProvider& in) {
 }
 
 // Maps a few flags and indexes the mapping; false when nothing was indexed.
-bool MapFlags(CLocalNetwork& net, FuzzedDataProvider& in, CSplitIndex& split, std::vector<std::int32_t>& flagNods) {
+// bOutside: a flag was placed outside its edge (position below 0 or above 1),
+// which mapping accepts and which gives pieces shares outside 0 to 1.
+bool MapFlags(CLocalNetwork& net, FuzzedDataProvider& in, CSplitIndex& split, std::vector<std::int32_t>& flagNods,
+              bool& bOutside) {
   CSmartArray<NET_FLGstruct> flags;
   const int n = in.ConsumeIntegralInRange<int>(0, 6);
   for (int i = 0; i < n; ++i) {
@@ -249,6 +252,7 @@ bool MapFlags(CLocalNetwork& net, FuzzedDataProvider& in, CSplitIndex& split, st
     f.cFlgType = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? 1 : 2;
     f.lElemID = PickGoodElem(in, f.cFlgType == 1 ? net.m_lNodNum : net.m_lEdgeNum);
     f.dPos = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? PickDouble(in) : in.ConsumeFloatingPointInRange<double>(0.0, 1.0);
+    if (f.cFlgType == 2 && !(f.dPos >= 0.0 && f.dPos <= 1.0)) bOutside = true;
     flags.Add(f);
   }
   CSmartArray<NET_FLGstruct> out;
@@ -288,6 +292,7 @@ struct Ctx {
   const CSplitIndex* pSplit;         // the mapping's index, when there is one
   std::vector<std::int32_t> flagNods;
   bool consistent;                   // lists and end nodes agree
+  bool bOutside;                     // a flag was mapped outside its edge
 };
 
 // A refused call leaves its output as it was: every output starts as this
@@ -383,7 +388,7 @@ void CheckPath(Ctx& c, const NPath_stru& p, const NRouteOptions_stru& opt, const
   double cost = 0.0;
   for (const NPathStep_stru& s : p.steps) {
     Check(InRange(s.lEdge, nEdge) && InRange(s.lNod, nNod), "a path step out of range", s.lEdge, s.lNod);
-    Check(s.dCost >= cost && s.dCost < kInf, "a path's costs fall", s.lEdge, static_cast<long>(s.dCost));
+    Check(s.dCost >= cost && s.dCost < kInf, "a path's costs fall", s.lEdge, at);
     Check(!SetHas(opt.barriers.edges, s.lEdge) && !SetHas(opt.barriers.nods, s.lNod), "a path through a barrier",
           s.lEdge, s.lNod);
     const NEdgeNod_stru& en = c.net.m_pEdgeNod[s.lEdge - 1];
@@ -392,7 +397,7 @@ void CheckPath(Ctx& c, const NPath_stru& p, const NRouteOptions_stru& opt, const
                                   : (en.lToNod == at && en.lFromNod == s.lNod);
       Check(joins, "a path step does not join on", s.lEdge, at);
       const double edgeCost = c.view.GetEdgeCost(s.lEdge, s.bAlong);
-      if (opt.bDirected) Check(s.dCost - cost >= edgeCost * (1 - 1e-12), "a step cheaper than its edge", s.lEdge);
+      if (opt.bDirected) Check(s.dCost - cost >= edgeCost - 1e-9 * (1.0 + s.dCost), "a step cheaper than its edge", s.lEdge);
     }
     Check(at == p.lFrom || c.view.NodClosed()[at] == 0, "a path passes a closed node", at);
     at = s.lNod;
@@ -427,8 +432,9 @@ void RunRoutes(Ctx& c, FuzzedDataProvider& in) {
         if (FoldPath(*c.pSplit, p, folded) == 1) {
           double last = 0.0;
           for (const NFoldedStep_stru& f : folded) {
-            Check(f.lEdge >= 1 && f.dFrom >= 0.0 && f.dFrom <= 1.0 && f.dTo >= 0.0 && f.dTo <= 1.0,
-                  "a folded stretch out of range", f.lEdge);
+            Check(f.lEdge >= 1, "a folded stretch names no edge", f.lEdge);
+            Check(c.bOutside || (f.dFrom >= 0.0 && f.dFrom <= 1.0 && f.dTo >= 0.0 && f.dTo <= 1.0),
+                  "a folded stretch outside its edge", f.lEdge);
             Check(f.dCost >= last, "folded costs fall", f.lEdge);
             last = f.dCost;
           }
@@ -500,6 +506,7 @@ void RunServiceArea(Ctx& c, FuzzedDataProvider& in) {
       for (std::size_t i = 0; i < folded.size(); ++i) {
         const NAreaEdge_stru& e = folded[i];
         Check(e.lEdge >= 1 && (i == 0 || folded[i - 1].lEdge < e.lEdge), "folded area edges not ascending", e.lEdge);
+        if (c.bOutside) continue;
         Check(e.dFromFrac >= 0.0 && e.dFromFrac <= 1.0 + 1e-9 && e.dToFrac >= 0.0 && e.dToFrac <= 1.0 + 1e-9,
               "a folded share outside 0 to 1", e.lEdge);
       }
@@ -607,7 +614,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool consistent = FillNetwork(net, in);
   CSplitIndex split;
   std::vector<std::int32_t> flagNods;
-  const bool mapped = in.ConsumeBool() && MapFlags(net, in, split, flagNods);
+  bool bOutside = false;
+  const bool mapped = in.ConsumeBool() && MapFlags(net, in, split, flagNods, bOutside);
 
   NViewOptions_stru opt;
   opt.lAlongFld = in.ConsumeBool() ? 0 : PickFld(in);
@@ -621,6 +629,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(view.IsCurrent() == (built == 1), "a view's state is not what Build returned");
   if (built == 1) {
     Check(view.GetNodNum() <= net.m_lNodNum && view.GetEdgeNum() <= net.m_lEdgeNum, "a view beyond the counts");
+    // Costs are a way (0 or more) or no way (+infinity), never below 0 or NaN.
+    for (std::int32_t e = 1; e <= view.GetEdgeNum(); ++e) {
+      Check(view.CostAlong()[e] >= 0.0 && view.CostAgainst()[e] >= 0.0, "a cost below 0 or not a number", e,
+            opt.pSplit != nullptr ? 1 : 0);
+    }
     // Every step names an edge and a node in range.
     for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
       Check(view.StepBegin(n) <= view.StepEnd(n), "step entries run backwards", n);
@@ -631,7 +644,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  Ctx c{net, view, mapped ? &split : nullptr, flagNods, consistent};
+  Ctx c{net, view, mapped ? &split : nullptr, flagNods, consistent, bOutside};
   for (int op = 0; op < kMaxOps && in.remaining_bytes() > 0; ++op) {
     switch (in.ConsumeIntegralInRange<int>(0, 9)) {
       case 0:
