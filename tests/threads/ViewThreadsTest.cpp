@@ -73,8 +73,14 @@ void FillGrid(CLocalNetwork& net) {
 struct NOutcome {
   std::vector<std::int32_t> ints;
   std::vector<double> reals;
+  bool bAllDone = true;  // every call returned 1
   bool operator==(const NOutcome& o) const { return ints == o.ints && reals == o.reals; }
 };
+
+void Status(NOutcome& out, std::int32_t lStatus) {
+  out.ints.push_back(lStatus);
+  out.bAllDone = out.bAllDone && lStatus == 1;
+}
 
 void Put(NOutcome& out, const std::vector<std::int32_t>& v) {
   out.ints.push_back(static_cast<std::int32_t>(v.size()));
@@ -94,7 +100,7 @@ NOutcome RunAll(const CNetworkView& view) {
     q.barriers = barriers;
     q.stops.nods = {kSide + 3};
     NTraceResult_stru r;
-    out.ints.push_back(TraceNetwork(view, q, r));
+    Status(out, TraceNetwork(view, q, r));
     Put(out, r.nods);
     Put(out, r.edges);
   }
@@ -103,13 +109,13 @@ NOutcome RunAll(const CNetworkView& view) {
   for (std::int32_t n = 4; n <= nNod; n += 9) iq.devices.push_back(n);
   iq.sources = {1};
   NIsolationResult_stru ir;
-  out.ints.push_back(IsolateElement(view, iq, ir));
+  Status(out, IsolateElement(view, iq, ir));
   Put(out, ir.devices);
   Put(out, ir.isolated.nods);
   Put(out, ir.isolated.edges);
   for (NComponentKind kind : {NComponentKind::Weak, NComponentKind::Strong}) {
     NComponents_stru c;
-    out.ints.push_back(FindComponents(view, kind, barriers, c));
+    Status(out, FindComponents(view, kind, barriers, c));
     out.ints.push_back(c.lCount);
     Put(out, c.nodComp);
     Put(out, c.edgeComp);
@@ -120,19 +126,20 @@ NOutcome RunAll(const CNetworkView& view) {
     opt.bTurns = bDirected;
     opt.barriers = barriers;
     NPath_stru p;
-    out.ints.push_back(FindShortestPath(view, 1, nNod, opt, p));
+    Status(out, FindShortestPath(view, 1, nNod, opt, p));
+    out.ints.push_back(p.bFound ? 1 : 0);
     out.reals.push_back(p.dCost);
     for (const NPathStep_stru& s : p.steps) {
       out.ints.push_back(s.lEdge);
       out.reals.push_back(s.dCost);
     }
     std::vector<double> costs;
-    out.ints.push_back(FindCostsFrom(view, kSide, opt, costs));
+    Status(out, FindCostsFrom(view, kSide, opt, costs));
     out.reals.insert(out.reals.end(), costs.begin(), costs.end());
-    out.ints.push_back(FindCostMatrix(view, {1, kSide, nNod}, {2, nNod - 1, nNod / 2}, opt, costs));
+    Status(out, FindCostMatrix(view, {1, kSide, nNod}, {2, nNod - 1, nNod / 2}, opt, costs));
     out.reals.insert(out.reals.end(), costs.begin(), costs.end());
     NServiceArea_stru a;
-    out.ints.push_back(FindServiceArea(view, {nNod / 2 + 1}, 9.5, opt, a));
+    Status(out, FindServiceArea(view, {nNod / 2 + 1}, 9.5, opt, a));
     Put(out, a.nods);
     out.reals.insert(out.reals.end(), a.costs.begin(), a.costs.end());
     for (const NAreaEdge_stru& e : a.edges) {
@@ -153,6 +160,7 @@ TEST(ViewThreadsTest, ThreadsOnOneViewGetWhatOneThreadGets) {
   CNetworkView view;
   ASSERT_EQ(view.Build(net, opt), 1);
   const NOutcome alone = RunAll(view);
+  ASSERT_TRUE(alone.bAllDone);
   ASSERT_GT(alone.ints.size(), 100U);
 
   std::vector<NOutcome> got(kThreads * 2);
