@@ -136,7 +136,9 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
     // A flag placed outside its edge gives a piece a share below 0: no way,
     // as for any negative cost (a negative one would never let a search end).
     const double c = whole[static_cast<std::size_t>(orig)] * (dTo - dFrom);
-    costs[static_cast<std::size_t>(e)] = c >= 0.0 && !std::isinf(c) ? c : kNoWay;
+    double& cost = costs[static_cast<std::size_t>(e)];
+    cost = kNoWay;
+    if (c >= 0.0 && !std::isinf(c)) cost = c;
   }
   return true;
 }
