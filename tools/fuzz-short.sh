@@ -13,7 +13,7 @@ seconds=${2:-60}
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKELVANE_BUILD_FUZZERS=ON -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_BENCHMARKS=OFF > "$build.configure.log" 2>&1 ||
   { cat "$build.configure.log"; exit 2; }
-harnesses=(network_current network_gen1 smartarray)
+harnesses=(network_current network_gen1 analysis_current analysis_gen1 smartarray)
 cmake --build "$build" -j2 --target "${harnesses[@]/#/kelvane_fuzz_}"
 
 status=0

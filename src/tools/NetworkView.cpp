@@ -133,8 +133,12 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
     double dTo = 1.0;
     const std::int32_t orig = pSplit->GetOriginal(e, &dFrom, &dTo);
     if (orig == e || orig < 1 || orig > nEdge) continue;
-    const double c = whole[static_cast<std::size_t>(orig)];
-    costs[static_cast<std::size_t>(e)] = std::isinf(c) ? kNoWay : c * (dTo - dFrom);
+    // A flag placed outside its edge gives a piece a share below 0: no way,
+    // as for any negative cost (a negative one would never let a search end).
+    const double c = whole[static_cast<std::size_t>(orig)] * (dTo - dFrom);
+    double& cost = costs[static_cast<std::size_t>(e)];
+    cost = kNoWay;
+    if (c >= 0.0 && !std::isinf(c)) cost = c;
   }
   return true;
 }

@@ -14,7 +14,7 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/SplitIndex.h"
 #include "support/Flags.h"
-#include "support/NetworkBuilder.h"
+#include "support/ReferenceBuilder.h"
 
 namespace {
 
