@@ -2,6 +2,7 @@
 // it reads anything, the bitsets it keeps, and flags turned into start nodes.
 #include "kelvane/tools/AnalysisInput.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -13,10 +14,7 @@ namespace kelvane {
 namespace tools {
 
 bool CElemBits::Any() const {
-  for (std::uint64_t w : m_words) {
-    if (w != 0) return true;
-  }
-  return false;
+  return std::any_of(m_words.begin(), m_words.end(), [](std::uint64_t w) { return w != 0; });
 }
 
 void CElemBits::AppendSet(std::vector<std::int32_t>& out) const {

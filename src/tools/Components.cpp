@@ -4,6 +4,7 @@
 // stack. Both number their components by their lowest node.
 #include "kelvane/tools/Components.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -95,73 +96,100 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
   }
 }
 
-void Strong(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp) {
-  const std::int32_t nNod = view.GetNodNum();
-  const std::int32_t* far = view.StepFar();
-  const std::int32_t* edge = view.StepEdge();
-  const unsigned char* ways = view.StepWays();
-  std::vector<std::int32_t> index(static_cast<std::size_t>(nNod) + 1, 0);  // 0: not visited
-  std::vector<std::int32_t> low(static_cast<std::size_t>(nNod) + 1, 0);
-  std::vector<std::int32_t> stack;     // Tarjan's stack of nodes
-  std::vector<unsigned char> onStack(static_cast<std::size_t>(nNod) + 1, 0);
+// Tarjan's bookkeeping for one strong-component search.
+class CTarjan {
+ public:
+  CTarjan(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp)
+      : m_view(view), m_bar(bar), m_comp(comp), m_index(Size(view), 0), m_low(Size(view), 0),
+        m_onStack(Size(view), 0) {}
+
+  void Run() {
+    for (std::int32_t s = 1; s <= m_view.GetNodNum(); ++s) {
+      if (m_index[static_cast<std::size_t>(s)] == 0 && Joins(m_view, m_bar, s)) From(s);
+    }
+  }
+
+ private:
   struct NFrame {
     std::int32_t lNod;
     std::int64_t j;  // next step entry to look at
   };
-  std::vector<NFrame> calls;
-  std::int32_t counter = 0;
-  std::int32_t next = 0;
-  for (std::int32_t s = 1; s <= nNod; ++s) {
-    if (index[static_cast<std::size_t>(s)] != 0 || !Joins(view, bar, s)) continue;
-    index[static_cast<std::size_t>(s)] = low[static_cast<std::size_t>(s)] = ++counter;
-    stack.push_back(s);
-    onStack[static_cast<std::size_t>(s)] = 1;
-    calls.push_back(NFrame{s, view.StepBegin(s)});
-    while (!calls.empty()) {
-      NFrame& f = calls.back();
-      const std::int32_t n = f.lNod;
-      const std::int64_t end = view.StepEnd(n);
-      bool bDescended = false;
-      while (f.j < end) {
-        const std::int64_t j = f.j++;
-        if ((ways[j] & CNetworkView::kLeave) == 0) continue;
-        if (bar.bAny && bar.edges.Test(edge[j])) continue;
-        const std::int32_t m = far[j];
-        if (!Joins(view, bar, m)) continue;
-        if (index[static_cast<std::size_t>(m)] == 0) {
-          index[static_cast<std::size_t>(m)] = low[static_cast<std::size_t>(m)] = ++counter;
-          stack.push_back(m);
-          onStack[static_cast<std::size_t>(m)] = 1;
-          calls.push_back(NFrame{m, view.StepBegin(m)});  // f is not used after this
-          bDescended = true;
-          break;
-        }
-        if (onStack[static_cast<std::size_t>(m)] != 0 && index[static_cast<std::size_t>(m)] < low[n]) {
-          low[static_cast<std::size_t>(n)] = index[static_cast<std::size_t>(m)];
-        }
+
+  static std::size_t Size(const CNetworkView& view) { return static_cast<std::size_t>(view.GetNodNum()) + 1; }
+
+  void Visit(std::int32_t n) {
+    m_index[static_cast<std::size_t>(n)] = m_low[static_cast<std::size_t>(n)] = ++m_counter;
+    m_stack.push_back(n);
+    m_onStack[static_cast<std::size_t>(n)] = 1;
+    m_calls.push_back(NFrame{n, m_view.StepBegin(n)});
+  }
+
+  // The next node to descend into from the top frame, or 0 when its steps
+  // are done; on the way, low links from nodes already on the stack.
+  std::int32_t NextChild() {
+    NFrame& f = m_calls.back();
+    const std::int32_t n = f.lNod;
+    const std::int64_t end = m_view.StepEnd(n);
+    while (f.j < end) {
+      const std::int64_t j = f.j++;
+      if ((m_view.StepWays()[j] & CNetworkView::kLeave) == 0) continue;
+      if (m_bar.bAny && m_bar.edges.Test(m_view.StepEdge()[j])) continue;
+      const std::int32_t m = m_view.StepFar()[j];
+      if (!Joins(m_view, m_bar, m)) continue;
+      if (m_index[static_cast<std::size_t>(m)] == 0) return m;
+      if (m_onStack[static_cast<std::size_t>(m)] != 0) {
+        m_low[static_cast<std::size_t>(n)] = std::min(m_low[static_cast<std::size_t>(n)], m_index[static_cast<std::size_t>(m)]);
       }
-      if (bDescended) continue;
-      // n is done: close its component if it is the root, then hand its low
-      // link to its caller.
-      if (low[static_cast<std::size_t>(n)] == index[static_cast<std::size_t>(n)]) {
-        const std::int32_t c = ++next;
-        std::int32_t m = 0;
-        do {
-          m = stack.back();
-          stack.pop_back();
-          onStack[static_cast<std::size_t>(m)] = 0;
-          comp[static_cast<std::size_t>(m)] = c;
-        } while (m != n);
-      }
-      calls.pop_back();
-      if (!calls.empty()) {
-        const std::int32_t p = calls.back().lNod;
-        if (low[static_cast<std::size_t>(n)] < low[static_cast<std::size_t>(p)]) {
-          low[static_cast<std::size_t>(p)] = low[static_cast<std::size_t>(n)];
-        }
+    }
+    return 0;
+  }
+
+  // n is done: close its component if it is the root, then hand its low link
+  // to its caller.
+  void Leave(std::int32_t n) {
+    if (m_low[static_cast<std::size_t>(n)] == m_index[static_cast<std::size_t>(n)]) {
+      const std::int32_t c = ++m_next;
+      std::int32_t m = 0;
+      do {
+        m = m_stack.back();
+        m_stack.pop_back();
+        m_onStack[static_cast<std::size_t>(m)] = 0;
+        m_comp[static_cast<std::size_t>(m)] = c;
+      } while (m != n);
+    }
+    m_calls.pop_back();
+    if (!m_calls.empty()) {
+      std::int32_t& lowP = m_low[static_cast<std::size_t>(m_calls.back().lNod)];
+      lowP = std::min(lowP, m_low[static_cast<std::size_t>(n)]);
+    }
+  }
+
+  void From(std::int32_t s) {
+    Visit(s);
+    while (!m_calls.empty()) {
+      const std::int32_t m = NextChild();
+      if (m != 0) {
+        Visit(m);
+      } else {
+        Leave(m_calls.back().lNod);
       }
     }
   }
+
+  const CNetworkView& m_view;
+  const NBarrierBits& m_bar;
+  std::vector<std::int32_t>& m_comp;
+  std::vector<std::int32_t> m_index;  // 0: not visited
+  std::vector<std::int32_t> m_low;
+  std::vector<unsigned char> m_onStack;
+  std::vector<std::int32_t> m_stack;  // Tarjan's stack of nodes
+  std::vector<NFrame> m_calls;        // the explicit call stack
+  std::int32_t m_counter = 0;
+  std::int32_t m_next = 0;
+};
+
+void Strong(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp) {
+  CTarjan(view, bar, comp).Run();
 }
 
 std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,

@@ -89,11 +89,9 @@ bool Decode(const NWeightVal_stru& w, double& cost) {
     default:
       return false;
   }
-  if (std::isnan(v)) {
-    cost = v;  // refused by the caller, which names the edge
-  } else {
-    cost = (v < 0.0 || std::isinf(v)) ? kNoWay : v;
-  }
+  // NaN passes through: the caller refuses it, naming the edge.
+  cost = v;
+  if (v < 0.0 || std::isinf(v)) cost = kNoWay;
   return true;
 }
 
@@ -169,123 +167,93 @@ std::int32_t CNetworkView::Build(const CLocalNetwork& net, const NViewOptions_st
   return 1;
 }
 
-std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
-  // Nodes the view knows have a state and a connection record; edges, both
-  // states and their end nodes.
-  const std::int32_t nNod = Cut(Cut(net.m_lNodNum, net.m_pNodState), net.m_pNodConn);
-  const std::int32_t nEdge = Cut(Cut(Cut(net.m_lEdgeNum, net.m_pUpEdgeState), net.m_pDownEdgeState), net.m_pEdgeNod);
+namespace {
+
+// Counts the view cannot work from, or a split index of another network.
+bool CheckCounts(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
   if (net.m_lNodNum < 0 || net.m_lEdgeNum < 0) {
     err = MakeFinding(NElemKind::Network, 0,
                       Format("the counts are negative (%d nodes, %d edges)", net.m_lNodNum, net.m_lEdgeNum));
-    return 0;
+    return false;
   }
   if (opt.pSplit != nullptr && opt.pSplit->GetEdgeNum() != net.m_lEdgeNum) {
     err = MakeFinding(NElemKind::Network, 0,
                       Format("the split index was built for %d edges, the network has %d: index the last mapping",
                              opt.pSplit->GetEdgeNum(), net.m_lEdgeNum));
-    return 0;
+    return false;
   }
-  if (!ReadCosts(net, opt.lAlongFld, nEdge, opt.pSplit, m_costAlong, err)) return 0;
-  m_bOneCost = opt.lAgainstFld < 0 || opt.lAgainstFld == opt.lAlongFld;
-  if (!m_bOneCost && !ReadCosts(net, opt.lAgainstFld, nEdge, opt.pSplit, m_costAgainst, err)) return 0;
+  return true;
+}
 
-  const bool bTurns = opt.bTurns && net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
-  const std::int32_t nTurnNod = bTurns ? Cut(nNod, net.m_ppTurnWgt) : 0;
+// The ways entry `entry` of node n's list may be used, and its far node (0
+// when it has none). The current build tells the ends by the edge's nodes,
+// the first generation by the sign flag mapping writes (-e starts, +e ends).
+unsigned char EntryWays(std::int32_t entry, std::int32_t n, const NEdgeNod_stru& en, bool upOpen, bool downOpen,
+                        std::int32_t& far) {
+  const bool isFrom = kFirstGeneration ? entry < 0 : en.lFromNod == n;
+  const bool isTo = kFirstGeneration ? entry > 0 : en.lToNod == n;
+  unsigned char ways = 0;
+  if (isFrom) {
+    if (downOpen) ways |= CNetworkView::kLeaveAlong;
+    if (upOpen) ways |= CNetworkView::kArriveAgainst;
+  }
+  if (isTo) {
+    if (upOpen) ways |= CNetworkView::kLeaveAgainst;
+    if (downOpen) ways |= CNetworkView::kArriveAlong;
+  }
+  if (isFrom && isTo) {
+    far = n;
+  } else {
+    far = isFrom ? en.lToNod : en.lFromNod;
+  }
+  return ways;
+}
 
-  m_first.assign(static_cast<std::size_t>(nNod) + 2, 0);
-  m_closed.assign(static_cast<std::size_t>(nNod) + 1, 0);
-  const std::size_t guess = static_cast<std::size_t>(nEdge) * 2;
-  m_far.reserve(guess);
-  m_edge.reserve(guess);
-  m_ways.reserve(guess);
-  // With turns: the last position of each edge in the list being read, and
-  // its positions in the lists of its from and to nodes (-1: not there).
+}  // namespace
+
+// What one Build keeps while it reads the nodes. With turns: the last
+// position of each edge in the list being read, and its positions in the
+// lists of its from and to nodes (-1: not there).
+struct CNetworkView::NReadState {
+  std::int32_t nNod = 0;
+  std::int32_t nEdge = 0;
+  bool bTurns = false;
+  std::int32_t nTurnNod = 0;  // nodes with an entry in the matrix table
   std::vector<std::int16_t> lastPos;
   std::vector<std::int16_t> posAtFrom;
   std::vector<std::int16_t> posAtTo;
-  if (bTurns) {
-    lastPos.assign(static_cast<std::size_t>(nEdge) + 1, -1);
-    posAtFrom.assign(static_cast<std::size_t>(nEdge) + 1, -1);
-    posAtTo.assign(static_cast<std::size_t>(nEdge) + 1, -1);
-    m_turnPos.reserve(guess);
-    m_turnFirst.assign(static_cast<std::size_t>(nNod) + 2, 0);
-    m_turnSize.assign(static_cast<std::size_t>(nNod) + 1, 0);
-  }
+};
 
-  const char* up = net.m_pUpEdgeState;
-  const char* down = net.m_pDownEdgeState;
-  const NEdgeNod_stru* ends = net.m_pEdgeNod;
-  for (std::int32_t n = 1; n <= nNod; ++n) {
-    m_first[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_far.size());
-    const NNodConn_stru& conn = net.m_pNodConn[n - 1];
-    const std::int32_t nList = conn.sConnNum > 0 ? Cut(conn.sConnNum, conn.pConnEdge) : 0;
-    if (bTurns && n <= nTurnNod) {
-      const double* matrix = net.m_ppTurnWgt[n - 1];
-      m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
-      if (matrix != nullptr && conn.sConnNum > 0) {
-        const std::int64_t want = static_cast<std::int64_t>(conn.sConnNum) * conn.sConnNum;
-        const std::int64_t have = Entries(matrix);
-        m_turn.insert(m_turn.end(), matrix, matrix + (have < want ? have : want));
-        m_turnSize[static_cast<std::size_t>(n)] = conn.sConnNum;
-      }
-      for (std::int32_t i = 0; i < nList; ++i) {
-        const std::int32_t e = AbsOf(conn.pConnEdge[i]);
-        if (e >= 1 && e <= nEdge) lastPos[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(i);
-      }
-    }
-    if (net.m_pNodState[n - 1] == 1) {
-      m_closed[static_cast<std::size_t>(n)] = 1;
-    }
-    for (std::int32_t i = 0; i < nList; ++i) {
-      const std::int32_t entry = conn.pConnEdge[i];
-      const std::int32_t e = AbsOf(entry);
-      if (e < 1 || e > nEdge) continue;
-      const NEdgeNod_stru& en = ends[e - 1];
-      if (bTurns) {
-        const std::int16_t p = lastPos[static_cast<std::size_t>(e)];
-        if (en.lFromNod == n) posAtFrom[static_cast<std::size_t>(e)] = p;
-        if (en.lToNod == n) posAtTo[static_cast<std::size_t>(e)] = p;
-      }
-      if (m_closed[static_cast<std::size_t>(n)] != 0) continue;  // a closed node has no steps of its own
-      const bool upOpen = up[e - 1] != 1;
-      const bool downOpen = down[e - 1] != 1;
-      // The current build tells the ends by the edge's nodes, the first
-      // generation by the sign flag mapping writes (-e starts, +e ends here).
-      const bool isFrom = kFirstGeneration ? entry < 0 : en.lFromNod == n;
-      const bool isTo = kFirstGeneration ? entry > 0 : en.lToNod == n;
-      unsigned char ways = 0;
-      if (isFrom) ways |= static_cast<unsigned char>((downOpen ? kLeaveAlong : 0) | (upOpen ? kArriveAgainst : 0));
-      if (isTo) ways |= static_cast<unsigned char>((upOpen ? kLeaveAgainst : 0) | (downOpen ? kArriveAlong : 0));
-      const std::int32_t far = isFrom && isTo ? n : (isFrom ? en.lToNod : en.lFromNod);
-      if (ways == 0 || far < 1 || far > nNod) continue;
-      m_far.push_back(far);
-      m_edge.push_back(e);
-      m_ways.push_back(ways);
-      if (bTurns) m_turnPos.push_back(lastPos[static_cast<std::size_t>(e)]);
-    }
-    if (bTurns && n <= nTurnNod) {
-      for (std::int32_t i = 0; i < nList; ++i) {
-        const std::int32_t e = AbsOf(conn.pConnEdge[i]);
-        if (e >= 1 && e <= nEdge) lastPos[static_cast<std::size_t>(e)] = -1;
-      }
-    }
+std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
+  // Nodes the view knows have a state and a connection record; edges, both
+  // states and their end nodes.
+  NReadState st;
+  st.nNod = Cut(Cut(net.m_lNodNum, net.m_pNodState), net.m_pNodConn);
+  st.nEdge = Cut(Cut(Cut(net.m_lEdgeNum, net.m_pUpEdgeState), net.m_pDownEdgeState), net.m_pEdgeNod);
+  if (!CheckCounts(net, opt, err)) return 0;
+  if (!ReadCosts(net, opt.lAlongFld, st.nEdge, opt.pSplit, m_costAlong, err)) return 0;
+  m_bOneCost = opt.lAgainstFld < 0 || opt.lAgainstFld == opt.lAlongFld;
+  if (!m_bOneCost && !ReadCosts(net, opt.lAgainstFld, st.nEdge, opt.pSplit, m_costAgainst, err)) return 0;
+
+  st.bTurns = opt.bTurns && net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
+  st.nTurnNod = st.bTurns ? Cut(st.nNod, net.m_ppTurnWgt) : 0;
+  m_first.assign(static_cast<std::size_t>(st.nNod) + 2, 0);
+  m_closed.assign(static_cast<std::size_t>(st.nNod) + 1, 0);
+  const std::size_t guess = static_cast<std::size_t>(st.nEdge) * 2;
+  m_far.reserve(guess);
+  m_edge.reserve(guess);
+  m_ways.reserve(guess);
+  if (st.bTurns) {
+    st.lastPos.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
+    st.posAtFrom.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
+    st.posAtTo.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
+    m_turnPos.reserve(guess);
+    m_turnFirst.assign(static_cast<std::size_t>(st.nNod) + 2, 0);
+    m_turnSize.assign(static_cast<std::size_t>(st.nNod) + 1, 0);
   }
-  m_first[static_cast<std::size_t>(nNod) + 1] = static_cast<std::int64_t>(m_far.size());
-  if (bTurns) {
-    m_turnFirst[static_cast<std::size_t>(nNod) + 1] = static_cast<std::int64_t>(m_turn.size());
-    for (std::int32_t n = nTurnNod + 1; n <= nNod; ++n) {
-      m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
-    }
-    // Where each step's edge stands in its far node's list: the row of the
-    // matrix a turn there starts from.
-    m_farTurnPos.resize(m_far.size());
-    for (std::size_t j = 0; j < m_far.size(); ++j) {
-      const std::int32_t e = m_edge[j];
-      const NEdgeNod_stru& en = ends[e - 1];
-      m_farTurnPos[j] = m_far[j] == en.lToNod ? posAtTo[static_cast<std::size_t>(e)]
-                                              : posAtFrom[static_cast<std::size_t>(e)];
-    }
-  }
+  for (std::int32_t n = 1; n <= st.nNod; ++n) ReadNod(net, n, st);
+  m_first[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_far.size());
+  if (st.bTurns) FinishTurns(net, st);
   m_far.shrink_to_fit();
   m_edge.shrink_to_fit();
   m_ways.shrink_to_fit();
@@ -294,9 +262,77 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
   m_pNet = &net;
   m_lNetNodNum = net.m_lNodNum;
   m_lNetEdgeNum = net.m_lEdgeNum;
-  m_lNodNum = nNod;
-  m_lEdgeNum = nEdge;
+  m_lNodNum = st.nNod;
+  m_lEdgeNum = st.nEdge;
   return 1;
+}
+
+void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState& st) {
+  m_first[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_far.size());
+  const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+  const std::int32_t nList = conn.sConnNum > 0 ? Cut(conn.sConnNum, conn.pConnEdge) : 0;
+  const bool bTurnsHere = st.bTurns && n <= st.nTurnNod;
+  if (bTurnsHere) CopyTurns(net, n, nList, st);
+  m_closed[static_cast<std::size_t>(n)] = net.m_pNodState[n - 1] == 1 ? 1 : 0;
+  for (std::int32_t i = 0; i < nList; ++i) {
+    const std::int32_t entry = conn.pConnEdge[i];
+    const std::int32_t e = AbsOf(entry);
+    if (e < 1 || e > st.nEdge) continue;
+    const NEdgeNod_stru& en = net.m_pEdgeNod[e - 1];
+    if (st.bTurns) {
+      const std::int16_t p = st.lastPos[static_cast<std::size_t>(e)];
+      if (en.lFromNod == n) st.posAtFrom[static_cast<std::size_t>(e)] = p;
+      if (en.lToNod == n) st.posAtTo[static_cast<std::size_t>(e)] = p;
+    }
+    if (m_closed[static_cast<std::size_t>(n)] != 0) continue;  // a closed node has no steps of its own
+    std::int32_t far = 0;
+    const unsigned char ways =
+        EntryWays(entry, n, en, net.m_pUpEdgeState[e - 1] != 1, net.m_pDownEdgeState[e - 1] != 1, far);
+    if (ways == 0 || far < 1 || far > st.nNod) continue;
+    m_far.push_back(far);
+    m_edge.push_back(e);
+    m_ways.push_back(ways);
+    if (st.bTurns) m_turnPos.push_back(st.lastPos[static_cast<std::size_t>(e)]);
+  }
+  if (bTurnsHere) {
+    for (std::int32_t i = 0; i < nList; ++i) {
+      const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+      if (e >= 1 && e <= st.nEdge) st.lastPos[static_cast<std::size_t>(e)] = -1;
+    }
+  }
+}
+
+void CNetworkView::CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int32_t nList, NReadState& st) {
+  const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+  const double* matrix = net.m_ppTurnWgt[n - 1];
+  m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
+  if (matrix != nullptr && conn.sConnNum > 0) {
+    const std::int64_t want = static_cast<std::int64_t>(conn.sConnNum) * conn.sConnNum;
+    const std::int64_t have = Entries(matrix);
+    m_turn.insert(m_turn.end(), matrix, matrix + (have < want ? have : want));
+    m_turnSize[static_cast<std::size_t>(n)] = conn.sConnNum;
+  }
+  // A repeated edge answers to its last position, as GetTurnWgtVal finds it.
+  for (std::int32_t i = 0; i < nList; ++i) {
+    const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+    if (e >= 1 && e <= st.nEdge) st.lastPos[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(i);
+  }
+}
+
+void CNetworkView::FinishTurns(const CLocalNetwork& net, const NReadState& st) {
+  m_turnFirst[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_turn.size());
+  for (std::int32_t n = st.nTurnNod + 1; n <= st.nNod; ++n) {
+    m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
+  }
+  // Where each step's edge stands in its far node's list: the row of the
+  // matrix a turn there starts from.
+  m_farTurnPos.resize(m_far.size());
+  for (std::size_t j = 0; j < m_far.size(); ++j) {
+    const std::int32_t e = m_edge[j];
+    const NEdgeNod_stru& en = net.m_pEdgeNod[e - 1];
+    m_farTurnPos[j] =
+        m_far[j] == en.lToNod ? st.posAtTo[static_cast<std::size_t>(e)] : st.posAtFrom[static_cast<std::size_t>(e)];
+  }
 }
 
 bool CNetworkView::IsCurrent(NFinding_stru* pError) const {
