@@ -23,7 +23,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -32,6 +31,7 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
+#include "support/GridCases.h"
 #include "support/GridNetwork.h"
 
 namespace {
@@ -115,12 +115,7 @@ class Networks {
     limit_ = finite[finite.size() / 4];
   }
 
-  static Networks& Get(const benchmark::State& state) {
-    static std::map<std::pair<std::int64_t, std::int64_t>, std::unique_ptr<Networks>> cache;
-    std::unique_ptr<Networks>& slot = cache[{state.range(0), state.range(1)}];
-    if (!slot) slot.reset(new Networks(static_cast<std::int32_t>(state.range(0)), state.range(1) != 0));
-    return *slot;
-  }
+  static Networks& Get(const benchmark::State& state) { return kelvane_bench::NetworksFor<Networks>(state); }
 
   // --- The library ---
   double LibraryCosts(bool bTurns) {
@@ -289,25 +284,18 @@ void BM_AreaBoostCsrGraph(benchmark::State& s) {
 }
 
 void RegisterAll() {
-  const std::int64_t sides[] = {1000, 100};
-  for (std::int64_t side : sides) {
-    for (std::int64_t permuted = 0; permuted <= 1; ++permuted) {
-      const std::vector<std::int64_t> args = {side, permuted};
-      const benchmark::TimeUnit unit = side >= 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
-      const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
-          {"BM_RouteLibrary", BM_RouteLibrary},
-          {"BM_RouteBoostCsrGraph", BM_RouteBoostCsrGraph},
-          {"BM_RouteLemonStaticDigraph", BM_RouteLemonStaticDigraph},
-          {"BM_RouteLibraryTurnViewNoTurns", BM_RouteLibraryTurnViewNoTurns},
-          {"BM_RouteLibraryTurns", BM_RouteLibraryTurns},
-          {"BM_AreaLibrary", BM_AreaLibrary},
-          {"BM_AreaBoostCsrGraph", BM_AreaBoostCsrGraph},
-      };
-      for (const auto& b : all) {
-        benchmark::RegisterBenchmark(b.first, b.second)->Args(args)->ArgNames({"side", "permuted"})->Unit(unit);
-      }
-    }
-  }
+  const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
+      {"BM_RouteLibrary", BM_RouteLibrary},
+      {"BM_RouteBoostCsrGraph", BM_RouteBoostCsrGraph},
+      {"BM_RouteLemonStaticDigraph", BM_RouteLemonStaticDigraph},
+      {"BM_RouteLibraryTurnViewNoTurns", BM_RouteLibraryTurnViewNoTurns},
+      {"BM_RouteLibraryTurns", BM_RouteLibraryTurns},
+      {"BM_AreaLibrary", BM_AreaLibrary},
+      {"BM_AreaBoostCsrGraph", BM_AreaBoostCsrGraph},
+  };
+  kelvane_bench::ForEachGrid([&all](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
+    for (const auto& b : all) kelvane_bench::RegisterOnGrid(b.first, b.second, args, unit);
+  });
 }
 
 [[maybe_unused]] const int registered = (RegisterAll(), 0);
