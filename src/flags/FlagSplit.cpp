@@ -209,7 +209,9 @@ void CEdgeSplitter::Reserve(std::int32_t lMaxFlags) {
 void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::int32_t count,
                           CSmartArray<TEMPEDGE_MAP_EDGE>& tempEdges, CSmartArray<std::int32_t>& newNods) {
   CLocalNetwork& net = m_net;
-  assert(lEdge >= 1 && lEdge <= EdgeEndBound(net) && net.m_pUpEdgeState[lEdge - 1] != 2);
+  // A live edge: deletion writes 2 into both states; one 2 alone is an open state.
+  assert(lEdge >= 1 && lEdge <= EdgeEndBound(net) &&
+         !(net.m_pUpEdgeState[lEdge - 1] == 2 && net.m_pDownEdgeState[lEdge - 1] == 2));
   assert(count >= 0 && static_cast<std::size_t>(count) <= m_nods.capacity());
   assert(TableEntries(net.m_pNodState) >= static_cast<std::size_t>(net.m_lNodNum) + static_cast<std::size_t>(count));
   m_lists.clear();
