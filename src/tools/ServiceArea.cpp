@@ -25,62 +25,88 @@ using kelvane::tools::Refuse;
 
 namespace {
 
-// The edges of the area, ascending, each with its shares.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected, double dLimit,
-               std::vector<NAreaEdge_stru>& areaEdges) {
-  // Each step out of a node of the area reaches its edge as far as the cost
-  // left allows: the share from the end it leaves by. A loop is left both
-  // ways round, so both its ends get their share. Barriers stop a step
-  // before it starts, so a barrier edge or an edge into a barrier gets none.
-  const std::int32_t* edge = view.StepEdge();
-  const std::int32_t* far = view.StepFar();
-  const unsigned char* ways = view.StepWays();
-  const double* costAlong = view.CostAlong();
-  const double* costAgainst = view.CostAgainst();
-  auto share = [&](std::int32_t u, std::int64_t j, bool bAlong) {
-    const unsigned char w = ways[j];
-    double c = kNoRoute;
-    if (bDirected) {
-      if ((w & (bAlong ? CNetworkView::kLeaveAlong : CNetworkView::kLeaveAgainst)) != 0) {
-        c = (bAlong ? costAlong : costAgainst)[edge[j]];
-      }
-    } else {
-      const unsigned char end = bAlong ? (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)
-                                       : (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong);
-      if ((w & end) != 0) c = std::min(costAlong[edge[j]], costAgainst[edge[j]]);
-    }
+// Each step out of a node of the area reaches its edge as far as the cost
+// left allows: the share from the end it leaves by. A loop is left both ways
+// round, so both its ends get their share. Barriers stop a step before it
+// starts, so a barrier edge or an edge into a barrier gets none.
+class CAreaShares {
+ public:
+  CAreaShares(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected,
+              double dLimit)
+      : m_view(view), m_search(search), m_barriers(barriers), m_bDirected(bDirected), m_dLimit(dLimit) {}
+
+  // The share of step entry j's edge reached leaving node u along or against
+  // it; -1 for none.
+  double Share(std::int32_t u, std::int64_t j, bool bAlong) const {
+    const double c = StepCost(j, bAlong);
     if (c == kNoRoute) return -1.0;
-    if (barriers.bAny && (barriers.edges.Test(edge[j]) || barriers.nods.Test(far[j]))) return -1.0;
+    const std::int32_t e = m_view.StepEdge()[j];
+    if (m_barriers.bAny && (m_barriers.edges.Test(e) || m_barriers.nods.Test(m_view.StepFar()[j]))) return -1.0;
     if (c == 0.0) return 1.0;
-    const double left = dLimit - search.m_dist[static_cast<std::size_t>(u - 1)];
-    const double f = left / c;
+    const double f = (m_dLimit - m_search.m_dist[static_cast<std::size_t>(u - 1)]) / c;
     return f > 0.0 ? std::min(f, 1.0) : -1.0;
-  };
+  }
+
+  // Whether node u's steps are taken at all.
+  bool Passes(std::int32_t u) const { return !(m_barriers.bAny && m_barriers.nods.Test(u)); }
+
+ private:
+  double StepCost(std::int64_t j, bool bAlong) const {
+    const unsigned char w = m_view.StepWays()[j];
+    const std::int32_t e = m_view.StepEdge()[j];
+    double c = kNoRoute;
+    if (m_bDirected) {
+      const unsigned char way = bAlong ? CNetworkView::kLeaveAlong : CNetworkView::kLeaveAgainst;
+      if ((w & way) != 0) c = (bAlong ? m_view.CostAlong() : m_view.CostAgainst())[e];
+      return c;
+    }
+    const unsigned char end = bAlong ? (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)
+                                     : (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong);
+    if ((w & end) != 0) c = std::min(m_view.CostAlong()[e], m_view.CostAgainst()[e]);
+    return c;
+  }
+
+  const CNetworkView& m_view;
+  const CRouteSearch& m_search;
+  const NBarrierBits& m_barriers;
+  bool m_bDirected;
+  double m_dLimit;
+};
+
+// The edges any step of the area reaches, ascending, with shares 0.
+void ReachedEdges(const CNetworkView& view, const CRouteSearch& search, const CAreaShares& shares,
+                  std::vector<NAreaEdge_stru>& areaEdges) {
   CElemBits edgeBits(view.GetEdgeNum());
   for (std::int32_t u : search.m_settled) {
-    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    if (!shares.Passes(u)) continue;
     for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      if (share(u, j, true) > 0.0 || share(u, j, false) > 0.0) edgeBits.Set(edge[j]);
+      if (shares.Share(u, j, true) > 0.0 || shares.Share(u, j, false) > 0.0) edgeBits.Set(view.StepEdge()[j]);
     }
   }
   std::vector<std::int32_t> edges;
   edgeBits.AppendSet(edges);
-  std::vector<std::int32_t> slot(static_cast<std::size_t>(view.GetEdgeNum()) + 1, 0);
   areaEdges.reserve(edges.size());
-  for (std::int32_t e : edges) {
-    slot[static_cast<std::size_t>(e)] = static_cast<std::int32_t>(areaEdges.size());
-    areaEdges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
+  for (std::int32_t e : edges) areaEdges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
+}
+
+// The edges of the area, ascending, each with its largest share from each end.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected,
+               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+  const CAreaShares shares(view, search, barriers, bDirected, dLimit);
+  ReachedEdges(view, search, shares, areaEdges);
+  std::vector<std::int32_t> slot(static_cast<std::size_t>(view.GetEdgeNum()) + 1, 0);
+  for (std::size_t k = 0; k < areaEdges.size(); ++k) {
+    slot[static_cast<std::size_t>(areaEdges[k].lEdge)] = static_cast<std::int32_t>(k);
   }
   for (std::int32_t u : search.m_settled) {
-    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    if (!shares.Passes(u)) continue;
     for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      for (const bool bAlong : {true, false}) {
-        const double f = share(u, j, bAlong);
-        if (f <= 0.0) continue;
-        NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(edge[j])])];
-        double& side = bAlong ? ae.dFromFrac : ae.dToFrac;
-        side = std::max(side, f);
-      }
+      const double fAlong = shares.Share(u, j, true);
+      const double fAgainst = shares.Share(u, j, false);
+      if (fAlong <= 0.0 && fAgainst <= 0.0) continue;  // only edges with a share have a slot
+      NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(view.StepEdge()[j])])];
+      if (fAlong > 0.0) ae.dFromFrac = std::max(ae.dFromFrac, fAlong);
+      if (fAgainst > 0.0) ae.dToFrac = std::max(ae.dToFrac, fAgainst);
     }
   }
 }
