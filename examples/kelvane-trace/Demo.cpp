@@ -26,14 +26,19 @@ NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
   return s;
 }
 
+// The id of the feature demo edge lEdge was cut from: its own id field, else
+// OGR's feature number.
+std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
+  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
+  return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
+                            : std::to_string(line.llFid);
+}
+
 void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
   for (std::size_t e = 0; e < run.demo.edges.size(); ++e) {
     const NDemoEdge& d = run.demo.edges[e];
-    const NInputLine& line = run.input.lines[static_cast<std::size_t>(d.lLine)];
-    const std::string strId = line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
-                                                 : std::to_string(line.llFid);
-    out << e + 1 << "  " << strId << "  " << d.lFromNod << "  "
+    out << e + 1 << "  " << FeatureId(run, static_cast<std::int32_t>(e) + 1) << "  " << d.lFromNod << "  "
         << d.lToNod << "  " << Fixed(d.dLength, 1) << '\n';
   }
 }
@@ -224,13 +229,7 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   return true;
 }
 
-// The feature a demo edge was cut from, and a fraction of the edge as a
-// fraction of that feature.
-std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
-  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
-  return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
-                            : std::to_string(line.llFid);
-}
+// A fraction of a demo edge as a fraction of the feature it was cut from.
 
 double OnFeature(const NDemoRun& run, std::int32_t lEdge, double dFrac) {
   const NDemoEdge& d = run.demo.edges[static_cast<std::size_t>(lEdge) - 1];
