@@ -1,0 +1,418 @@
+// NetworkBind.cpp - kelvane.Network: built from numpy arrays through
+// CNetworkBuilder, its tables as zero-copy numpy views, the core's queries,
+// and the network check.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ArrayIn.h"
+#include "ArrayOut.h"
+#include "Common.h"
+#include "NetworkInput.h"
+#include "kelvane/tools/NetworkCheck.h"
+
+namespace kelvane_py {
+
+namespace {
+
+NWeightVal_stru Double(double d) {
+  NWeightVal_stru w;
+  w.cType = 4;
+  w.dVal = d;
+  return w;
+}
+
+std::vector<double> EdgeValues(py::handle obj, const char* pszName, std::size_t nEdge, bool bNumbers) {
+  std::vector<double> v = FloatsIn(obj, pszName);
+  CheckLength(v.size(), pszName, nEdge, "from_nodes");
+  if (bNumbers) RefuseNaN(v, pszName, "edge");
+  return v;
+}
+
+std::vector<char> EdgeBytes(py::handle obj, const char* pszName, std::size_t nEdge) {
+  std::vector<char> v = Int8sIn(obj, pszName);
+  CheckLength(v.size(), pszName, nEdge, "from_nodes");
+  return v;
+}
+
+// The four columns of a turn table: a tuple of four (T,) arrays, or anything
+// numpy makes a (T, 4) array of.
+void TurnsIn(py::handle turns, NNetworkInput_stru& in) {
+  in.bTurns = true;
+  if (PyTuple_Check(turns.ptr())) {
+    const py::tuple t = py::reinterpret_borrow<py::tuple>(turns);
+    if (t.size() != 4) RaiseValue(Format("turns must be four arrays (node, from_edge, to_edge, weight), not %zu", t.size()));
+    in.turnNod = Int32sIn(t[0], "turns node");
+    in.turnFrom = Int32sIn(t[1], "turns from_edge");
+    in.turnTo = Int32sIn(t[2], "turns to_edge");
+    in.turnWgt = FloatsIn(t[3], "turns weight");
+    CheckLength(in.turnFrom.size(), "turns from_edge", in.turnNod.size(), "turns node");
+    CheckLength(in.turnTo.size(), "turns to_edge", in.turnNod.size(), "turns node");
+    CheckLength(in.turnWgt.size(), "turns weight", in.turnNod.size(), "turns node");
+  } else {
+    const CMatrixIn table(turns, "turns", 4);
+    in.turnNod = table.IntColumn(0);
+    in.turnFrom = table.IntColumn(1);
+    in.turnTo = table.IntColumn(2);
+    in.turnWgt = table.FloatColumn(3);
+  }
+  for (std::size_t i = 0; i < in.turnWgt.size(); ++i) {
+    if (std::isnan(in.turnWgt[i])) RaiseValue(Format("turn weight %zu is not a number", i));
+  }
+}
+
+PNetwork FromArrays(py::handle fromNodes, py::handle toNodes, py::handle nodeCount, py::handle cost,
+                    py::handle reverseCost, py::handle columns, py::handle nodeWeight, py::handle demand,
+                    py::handle nodeDemand, py::handle upState, py::handle downState, py::handle nodeState,
+                    py::handle direction, py::handle turns) {
+  NNetworkInput_stru in;
+  in.from = Int32sIn(fromNodes, "from_nodes");
+  in.to = Int32sIn(toNodes, "to_nodes");
+  const std::size_t nEdge = in.from.size();
+  CheckLength(in.to.size(), "to_nodes", nEdge, "from_nodes");
+  if (nodeCount.is_none()) {
+    std::int32_t highest = 0;
+    for (std::size_t i = 0; i < nEdge; ++i) highest = std::max(highest, std::max(in.from[i], in.to[i]));
+    in.lNodNum = highest;
+  } else {
+    in.lNodNum = Int32In(nodeCount, "node_count");
+    if (in.lNodNum < 0) RaiseValue(Format("node_count %d is negative", in.lNodNum));
+  }
+  const std::size_t nNod = static_cast<std::size_t>(in.lNodNum);
+  if (!cost.is_none()) in.cost = EdgeValues(cost, "cost", nEdge, true);
+  if (!reverseCost.is_none()) in.reverseCost = EdgeValues(reverseCost, "reverse_cost", nEdge, true);
+  if (!columns.is_none()) {
+    if (!PyDict_Check(columns.ptr())) RaiseValue("columns must be a dict of name to (E,) array");
+    for (auto item : py::reinterpret_borrow<py::dict>(columns)) {
+      if (!PyUnicode_Check(item.first.ptr())) RaiseValue("columns: every name must be a str");
+      const std::string name = item.first.cast<std::string>();
+      if (name == "cost" || name == "reverse_cost") {
+        RaiseValue(Format("columns: the name '%s' belongs to the %s argument", name.c_str(), name.c_str()));
+      }
+      in.extras.emplace_back(name, EdgeValues(item.second, name.c_str(), nEdge, true));
+    }
+  }
+  if (!nodeWeight.is_none()) {
+    in.nodWgt = FloatsIn(nodeWeight, "node_weight");
+    CheckLength(in.nodWgt->size(), "node_weight", nNod, "node_count");
+    RefuseNaN(*in.nodWgt, "node_weight", "node");
+  }
+  if (!demand.is_none()) in.edgeDmd = EdgeValues(demand, "demand", nEdge, false);
+  if (!nodeDemand.is_none()) {
+    in.nodDmd = FloatsIn(nodeDemand, "node_demand");
+    CheckLength(in.nodDmd->size(), "node_demand", nNod, "node_count");
+  }
+  if (!upState.is_none()) in.upState = EdgeBytes(upState, "up_state", nEdge);
+  if (!downState.is_none()) in.downState = EdgeBytes(downState, "down_state", nEdge);
+  if (!nodeState.is_none()) {
+    in.nodState = Int8sIn(nodeState, "node_state");
+    CheckLength(in.nodState->size(), "node_state", nNod, "node_count");
+  }
+  if (!direction.is_none()) in.direct = EdgeBytes(direction, "direction", nEdge);
+  if (!turns.is_none()) TurnsIn(turns, in);
+  return BuildNetwork(in);
+}
+
+// Seconds the builder alone takes for edges given as converted buffers: the
+// yardstick from_arrays is measured against, in one process.
+double BuilderSeconds(py::handle fromNodes, py::handle toNodes, py::handle cost) {
+  NNetworkInput_stru in;
+  in.from = Int32sIn(fromNodes, "from_nodes");
+  in.to = Int32sIn(toNodes, "to_nodes");
+  CheckLength(in.to.size(), "to_nodes", in.from.size(), "from_nodes");
+  in.cost = FloatsIn(cost, "cost");
+  CheckLength(in.cost->size(), "cost", in.from.size(), "from_nodes");
+  for (std::size_t i = 0; i < in.from.size(); ++i) in.lNodNum = std::max(in.lNodNum, std::max(in.from[i], in.to[i]));
+  double seconds = 0.0;
+  std::int32_t status = 0;
+  NFinding_stru err;
+  {
+    py::gil_scoped_release nogil;
+    CLocalNetwork net;
+    const auto start = std::chrono::steady_clock::now();
+    CNetworkBuilder b;
+    FillBuilder(b, in);
+    status = b.Build(net, &err);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  if (status != 1) RaiseBuilder(err);
+  return seconds;
+}
+
+// --- Table views ---
+
+// p's tables, while no flag mapping replaces them; every view reads the
+// tables through this first.
+CLocalNetwork& Tables(const PNetwork& p) {
+  if (p->m_bReplacing) RaiseValue("map_flags is replacing this network's tables; ask again once it has returned");
+  return p->m_net;
+}
+
+// numpy array over ptr whose base is a new lease of p's tables.
+py::array TableView(const PNetwork& p, const py::dtype& dt, std::vector<py::ssize_t> shape,
+                    std::vector<py::ssize_t> strides, void* ptr, bool bWritable) {
+  Tables(p);
+  if (ptr == nullptr) return py::array(dt, shape, strides);  // an empty table has no storage to lease
+  std::unique_ptr<CTableLease> pLease(new CTableLease(p));
+  py::capsule base(pLease.get(), [](void* q) { delete static_cast<CTableLease*>(q); });
+  pLease.release();  // the capsule owns it now
+  py::array view(dt, shape, strides, ptr, base);
+  if (!bWritable) py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+  return view;
+}
+
+template <class T>
+py::object ColumnView(const PNetwork& p, T* table, std::int32_t n, bool bWritable) {
+  return TableView(p, py::dtype::of<T>(), {n}, {static_cast<py::ssize_t>(sizeof(T))}, table, bWritable);
+}
+
+py::object ByteView(const PNetwork& p, char* table, std::int32_t n) {
+  return TableView(p, py::dtype("int8"), {n}, {1}, table, true);
+}
+
+py::object WeightView(const PNetwork& p, NWeightVal_stru* table, std::int32_t n) {
+  return TableView(p, WeightDtype(), {n}, {static_cast<py::ssize_t>(sizeof(NWeightVal_stru))}, table, true);
+}
+
+// The table of edge column lFld, looked up as the core does: fixed column 1,
+// fixed column 2, then the extra columns by position.
+NWeightVal_stru* EdgeColumnTable(CLocalNetwork& net, std::int32_t lFld) {
+  if (lFld < 0) return nullptr;
+  if (net.m_lEdgeWgtFld1 == lFld) return net.m_pEdgeWgt1;
+  if (net.m_lEdgeWgtFld2 == lFld) return net.m_pEdgeWgt2;
+#if !KELVANE_FIRST_GENERATION  // the first generation has no extra columns
+  for (std::int32_t i = 0; i < net.m_ExtEdgeWgtFld.GetSize(); ++i) {
+    if (net.m_ExtEdgeWgtFld.GetAt(i) == lFld) return net.m_ExtEdgeWgt.GetAt(i);
+  }
+#endif
+  return nullptr;
+}
+
+// Holds the network alone (the core's queries write its recorders), with the
+// GIL released first.
+template <class Fn>
+void Exclusive(CPyNetwork& p, Fn&& fn) {
+  py::gil_scoped_release nogil;
+  std::unique_lock<std::shared_mutex> lock(p.m_lock);
+  fn(p.m_net);
+}
+
+using QueryFn = std::int32_t (CLocalNetwork::*)(std::int32_t, CSmartArray<std::int32_t>&);
+
+py::array_t<std::int32_t> EdgesAt(CPyNetwork& p, std::int64_t llNod, QueryFn query) {
+  CSmartArray<std::int32_t> edges;
+  std::string err;
+  Exclusive(p, [&](CLocalNetwork& net) {
+    err = NodRangeError(net, llNod);
+    // A blocked node answers 0 with the list emptied: no edges, not an error.
+    if (err.empty()) (net.*query)(static_cast<std::int32_t>(llNod), edges);
+  });
+  if (!err.empty()) RaiseIndex(err);
+  return SmartOut(edges);
+}
+
+std::string Repr(const CPyNetwork& p) {
+  std::string cols;
+  for (const auto& c : p.m_columns) cols += (cols.empty() ? "" : ", ") + c.first;
+  return Format("<kelvane.Network %d nodes, %d edges, columns %s, turns: %s>", p.m_lNodes, p.m_lEdges,
+                cols.empty() ? "none" : cols.c_str(), p.m_net.m_lTurnWgtFlag == 1 ? "yes" : "no");
+}
+
+}  // namespace
+
+std::int32_t ColumnId(const CPyNetwork& p, py::handle column) {
+  if (PyUnicode_Check(column.ptr())) {
+    const std::string name = column.cast<std::string>();
+    for (const auto& c : p.m_columns) {
+      if (c.first == name) return c.second;
+    }
+    std::string names;
+    for (const auto& c : p.m_columns) names += (names.empty() ? "" : ", ") + c.first;
+    RaiseValue(Format("no weight column named '%s' (the network has %s)", name.c_str(),
+                      names.empty() ? "none" : names.c_str()));
+  }
+  return Int32In(column, "column");
+}
+
+void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
+  if (in.cost) b.SetEdgeWgtFld1(kCostFld);
+  if (in.reverseCost) b.SetEdgeWgtFld2(kReverseCostFld);
+  std::vector<std::int32_t> extraIndex;
+  for (std::size_t i = 0; i < in.extras.size(); ++i) {
+    extraIndex.push_back(b.AddExtEdgeWgtFld(kFirstExtraFld + static_cast<std::int32_t>(i)));
+  }
+  if (in.nodWgt) b.SetNodWgtFld(0);
+  if (in.edgeDmd || in.nodDmd) b.SetDmdFld(0);
+  if (in.direct) b.SetEdgeDirectMode(1);
+  const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
+  b.Reserve(nEdge);
+  b.SetNodNum(in.lNodNum);
+  for (std::int32_t e = 1; e <= nEdge; ++e) b.AddEdge(in.from[e - 1], in.to[e - 1]);
+  // Column by column: each loop appends to one column in order, the builder's
+  // fast path.
+  if (in.cost) {
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt1(e, Double((*in.cost)[e - 1]));
+  }
+  if (in.reverseCost) {
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt2(e, Double((*in.reverseCost)[e - 1]));
+  }
+  for (std::size_t i = 0; i < in.extras.size(); ++i) {
+    if (extraIndex[i] < 0) continue;  // refused (first generation): Build says so
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetExtEdgeWgt(extraIndex[i], e, Double(in.extras[i].second[e - 1]));
+  }
+  if (in.edgeDmd) {
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDmd(e, (*in.edgeDmd)[e - 1]);
+  }
+  if (in.upState || in.downState) {
+    for (std::int32_t e = 1; e <= nEdge; ++e) {
+      b.SetEdgeState(e, in.upState ? (*in.upState)[e - 1] : 0, in.downState ? (*in.downState)[e - 1] : 0);
+    }
+  }
+  if (in.direct) {
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDirect(e, (*in.direct)[e - 1]);
+  }
+  for (std::int32_t n = 1; n <= in.lNodNum; ++n) {
+    if (in.nodWgt) b.SetNodWgt(n, Double((*in.nodWgt)[n - 1]));
+    if (in.nodDmd) b.SetNodDmd(n, (*in.nodDmd)[n - 1]);
+    if (in.nodState) b.SetNodState(n, (*in.nodState)[n - 1]);
+  }
+  if (in.bTurns) b.SetTurnWgtFlag(1);
+  for (std::size_t t = 0; t < in.turnNod.size(); ++t) b.SetTurnWgt(in.turnNod[t], in.turnFrom[t], in.turnTo[t], in.turnWgt[t]);
+}
+
+PNetwork BuildNetwork(const NNetworkInput_stru& in) {
+  PNetwork p = std::make_shared<CPyNetwork>();
+  NFinding_stru err;
+  std::int32_t status = 0;
+  {
+    py::gil_scoped_release nogil;
+    CNetworkBuilder b;
+    FillBuilder(b, in);
+    status = b.Build(p->m_net, &err);
+  }
+  if (status != 1) RaiseBuilder(err);
+  p->m_lNodes = p->m_net.m_lNodNum;
+  p->m_lEdges = p->m_net.m_lEdgeNum;
+  if (in.cost) p->m_columns.emplace_back("cost", kCostFld);
+  if (in.reverseCost) p->m_columns.emplace_back("reverse_cost", kReverseCostFld);
+  for (std::size_t i = 0; i < in.extras.size(); ++i) {
+    p->m_columns.emplace_back(in.extras[i].first, kFirstExtraFld + static_cast<std::int32_t>(i));
+  }
+  return p;
+}
+
+void BindNetwork(py::module_& m) {
+  m.def("_builder_seconds", &BuilderSeconds, py::arg("from_nodes"), py::arg("to_nodes"), py::arg("cost"),
+        "Seconds CNetworkBuilder alone takes (adding the edges and costs, then Build) for these edges");
+
+  py::class_<CPyNetwork, PNetwork>(m, "Network", py::module_local(),
+                                   "One network held in memory: numbered nodes and edges with their tables")
+      .def_static("from_arrays", &FromArrays, py::arg("from_nodes"), py::arg("to_nodes"), py::kw_only(),
+                  py::arg("node_count") = py::none(), py::arg("cost") = py::none(),
+                  py::arg("reverse_cost") = py::none(), py::arg("columns") = py::none(),
+                  py::arg("node_weight") = py::none(), py::arg("demand") = py::none(),
+                  py::arg("node_demand") = py::none(), py::arg("up_state") = py::none(),
+                  py::arg("down_state") = py::none(), py::arg("node_state") = py::none(),
+                  py::arg("direction") = py::none(), py::arg("turns") = py::none(),
+                  "A network from (E,) arrays of 1-based end nodes and optional per-edge and per-node values")
+      .def_property_readonly("node_count", [](const CPyNetwork& p) { return p.m_lNodes; })
+      .def_property_readonly("edge_count", [](const CPyNetwork& p) { return p.m_lEdges; })
+      .def_property_readonly("columns", [](const CPyNetwork& p) {
+        py::dict d;
+        for (const auto& c : p.m_columns) d[py::str(c.first)] = c.second;
+        return d;
+      }, "weight column name -> column id")
+      .def_property_readonly("has_turns", [](const CPyNetwork& p) { return p.m_net.m_lTurnWgtFlag == 1; })
+      .def_property_readonly("BUILD", [](const CPyNetwork&) { return BuildName(); })
+      .def_property_readonly("noding", [](const PNetwork& p) { return NodingObject(p); },
+                             "the Noding of from_lines; None for from_arrays")
+      .def("__repr__", &Repr)
+      // Zero-copy views of the tables; a view keeps the network alive, and
+      // map_flags refuses while one does.
+      .def_property_readonly("edge_nodes", [](const PNetwork& p) {
+        return TableView(p, py::dtype::of<std::int32_t>(), {Tables(p).m_lEdgeNum, 2},
+                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, Tables(p).m_pEdgeNod, false);
+      }, "(E, 2) int32 view: from node, to node (read-only: the connection lists must agree with it)")
+      .def_property_readonly("node_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pNodState, Tables(p).m_lNodNum); },
+                             "(N,) int8 view: 1 blocked")
+      .def_property_readonly("up_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pUpEdgeState, Tables(p).m_lEdgeNum); },
+                             "(E,) int8 view: 1 blocked, 2 deleted")
+      .def_property_readonly("down_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pDownEdgeState, Tables(p).m_lEdgeNum); },
+                             "(E,) int8 view: 1 blocked, 2 deleted")
+      .def_property_readonly("edge_direction", [](const PNetwork& p) -> py::object {
+        if (Tables(p).m_cEdgeDirectMode == 0 || Tables(p).m_pEdgeDirect == nullptr) return py::none();
+        return ByteView(p, Tables(p).m_pEdgeDirect, Tables(p).m_lEdgeNum);
+      }, "(E,) int8 view of the direction bytes, or None")
+      .def_property_readonly("edge_demand", [](const PNetwork& p) -> py::object {
+        if (Tables(p).m_pEdgeDmd == nullptr) return py::none();
+        return ColumnView(p, Tables(p).m_pEdgeDmd, Tables(p).m_lEdgeNum, true);
+      }, "(E,) float64 view, or None")
+      .def_property_readonly("node_demand", [](const PNetwork& p) -> py::object {
+        if (Tables(p).m_pNodDmd == nullptr) return py::none();
+        return ColumnView(p, Tables(p).m_pNodDmd, Tables(p).m_lNodNum, true);
+      }, "(N,) float64 view, or None")
+      .def("weights", [](const PNetwork& p, py::handle column) {
+        const std::int32_t lFld = ColumnId(*p, column);
+        NWeightVal_stru* table = EdgeColumnTable(p->m_net, lFld);
+        if (table == nullptr) RaiseValue(Format("column %d is not a weight column of this network", lFld));
+        return WeightView(p, table, Tables(p).m_lEdgeNum);
+      }, py::arg("column"), "(E,) view of an edge weight column (by name or id), dtype WEIGHT_DTYPE")
+      .def("node_weights", [](const PNetwork& p) -> py::object {
+        if (Tables(p).m_lNodWgtFld < 0 || Tables(p).m_pNodWgt == nullptr) return py::none();
+        return WeightView(p, Tables(p).m_pNodWgt, Tables(p).m_lNodNum);
+      }, "(N,) view of the node weight column, dtype WEIGHT_DTYPE, or None")
+      .def("connections", [](const PNetwork& p, std::int64_t llNod) {
+        const std::string err = NodRangeError(p->m_net, llNod);
+        if (!err.empty()) RaiseIndex(err);
+        NNodConn_stru& conn = Tables(p).m_pNodConn[llNod - 1];
+        const std::int32_t n = conn.pConnEdge == nullptr ? 0 : std::max<std::int32_t>(conn.sConnNum, 0);
+        return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge, false);
+      }, py::arg("node"), "(k,) int32 read-only view of the node's list: +e where e ends here, -e where it starts")
+      // The core's own answers, so that what a host writes through a view is
+      // what it reads back.
+      .def("edges_at", [](CPyNetwork& p, std::int64_t n) { return EdgesAt(p, n, &CLocalNetwork::GetNodConnEdgeS); },
+           py::arg("node"), "usable edges at the node, in stored order")
+      .def("up_edges_at", [](CPyNetwork& p, std::int64_t n) { return EdgesAt(p, n, &CLocalNetwork::GetNodConnUpEdgeS); },
+           py::arg("node"), "edges open upward that end at the node, as stored")
+      .def("down_edges_at", [](CPyNetwork& p, std::int64_t n) { return EdgesAt(p, n, &CLocalNetwork::GetNodConnDownEdgeS); },
+           py::arg("node"), "edges open downward that start at the node, as stored")
+      .def("edge_ends", [](CPyNetwork& p, std::int64_t llEdge) {
+        std::int32_t lFrom = 0;
+        std::int32_t lTo = 0;
+        std::string err;
+        Exclusive(p, [&](CLocalNetwork& net) {
+          err = EdgeRangeError(net, llEdge);
+          // A blocked edge answers 0 and 0.
+          if (err.empty()) net.GetEdgeFromToNod(static_cast<std::int32_t>(llEdge), lFrom, lTo);
+        });
+        if (!err.empty()) RaiseIndex(err);
+        return py::make_tuple(lFrom, lTo);
+      }, py::arg("edge"), "(from node, to node); (0, 0) for an edge blocked both ways")
+      .def("check", [](CPyNetwork& p, std::int32_t lMax) {
+        std::vector<NFinding_stru> findings;
+        {
+          py::gil_scoped_release nogil;
+          std::shared_lock<std::shared_mutex> lock(p.m_lock);
+          findings = CheckNetwork(p.m_net, lMax);
+        }
+        py::list out;
+        for (NFinding_stru& f : findings) out.append(py::cast(std::move(f)));
+        return out;
+      }, py::arg("max_findings") = 0, "every fault in the network's tables, as Findings (at most max_findings above 0)")
+      .def("fetch_trace", [](CPyNetwork& p) {
+        CSmartArray<std::int32_t> nods;
+        CSmartArray<std::int32_t> edges;
+        std::int32_t status = 0;
+        Exclusive(p, [&](CLocalNetwork& net) { status = net.FetchTraceResult(nods, edges); });
+        if (status == -2) RaiseValue("no trace is open on this network: view.write_trace_marks first");
+        return py::make_tuple(SmartOut(nods), SmartOut(edges));
+      }, "(nodes, edges) marked in the network's own trace, ascending");
+}
+
+}  // namespace kelvane_py

@@ -1,0 +1,216 @@
+// ResultsBind.cpp - the result classes: findings, flag checks and what the
+// analyses return, each with a repr that says what it holds, and the folds
+// back onto the edges a host's users know.
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ArrayOut.h"
+#include "Common.h"
+#include "Results.h"
+
+namespace kelvane_py {
+
+namespace {
+
+const char* KindName(NElemKind eKind) {
+  switch (eKind) {
+    case NElemKind::Node:
+      return "node";
+    case NElemKind::Edge:
+      return "edge";
+    case NElemKind::Flag:
+      return "flag";
+    case NElemKind::Network:
+      break;
+  }
+  return "network";
+}
+
+// One column of a list of records, copied out.
+template <class Rec, class Field, class Out = Field>
+py::array_t<Out> Column(const std::vector<Rec>& recs, Field Rec::*pField) {
+  py::array_t<Out> out(static_cast<py::ssize_t>(recs.size()));
+  Out* p = out.mutable_data();
+  for (std::size_t i = 0; i < recs.size(); ++i) p[i] = static_cast<Out>(recs[i].*pField);
+  return out;
+}
+
+std::string CostText(double d) { return std::isinf(d) ? std::string("inf") : Format("%g", d); }
+
+}  // namespace
+
+NFoldRule FoldRuleIn(const std::string& strRule) {
+  if (strRule == "all") return NFoldRule::All;
+  if (strRule == "any") return NFoldRule::Any;
+  RaiseValue(Format("rule must be 'all' or 'any', not '%s'", strRule.c_str()));
+}
+
+py::tuple FoldEdges(const CSplitIndex& split, const std::vector<std::int32_t>& visited, NFoldRule eRule) {
+  CSmartArray<std::int32_t> in;
+  std::int32_t* p = in.ReserveBack(static_cast<std::int32_t>(visited.size()));
+  for (std::size_t i = 0; i < visited.size(); ++i) p[i] = visited[i];
+  in.CommitBack(static_cast<std::int32_t>(visited.size()));
+  CSmartArray<std::int32_t> originals;
+  CSmartArray<double> fractions;
+  if (split.FoldTraceResult(in, eRule, originals, &fractions) != 1) {
+    for (std::int32_t e : visited) {
+      if (e < 1 || e > split.GetEdgeNum()) {
+        RaiseIndex(Format("edge %d is not an edge of the indexed network (1 to %d)", e, split.GetEdgeNum()));
+      }
+    }
+    RaiseValue("the edges cannot be folded with this split index");
+  }
+  return py::make_tuple(SmartOut(originals), SmartOut(fractions));
+}
+
+const char* FlagStatusName(NFlagStatus eStatus) {
+  switch (eStatus) {
+    case NFlagStatus::Fine:
+      return "fine";
+    case NFlagStatus::OtherKind:
+      return "other_kind";
+    case NFlagStatus::NodOutOfRange:
+      return "node_out_of_range";
+    case NFlagStatus::EdgeOutOfRange:
+      return "edge_out_of_range";
+    case NFlagStatus::EdgeSplit:
+      return "edge_split";
+    case NFlagStatus::EdgeEndsBroken:
+      return "edge_ends_broken";
+    case NFlagStatus::PosNaN:
+      return "pos_nan";
+    case NFlagStatus::PosOutOfRange:
+      return "pos_out_of_range";
+    case NFlagStatus::PosRepeated:
+      return "pos_repeated";
+    case NFlagStatus::PosAtEnd:
+      return "pos_at_end";
+  }
+  return "unknown";
+}
+
+void BindResults(py::module_& m) {
+  py::class_<NFinding_stru>(m, "Finding", py::module_local(), "One fault CheckNetwork found, in a sentence")
+      .def_property_readonly("kind", [](const NFinding_stru& f) { return KindName(f.eKind); },
+                             "'network', 'node', 'edge' or 'flag'")
+      .def_property_readonly("element", [](const NFinding_stru& f) { return f.lElem; },
+                             "node or edge number, flag index; 0 for the network")
+      .def_property_readonly("text", [](const NFinding_stru& f) { return f.strText; })
+      .def("__repr__", [](const NFinding_stru& f) { return "<kelvane.Finding " + f.strText + ">"; })
+      .def("__str__", [](const NFinding_stru& f) { return f.strText; });
+
+  py::class_<CPyFlagCheck>(m, "FlagCheck", py::module_local(), "What flag mapping will make of one flag")
+      .def_property_readonly("index", [](const CPyFlagCheck& c) { return c.m_lIndex; })
+      .def_property_readonly("status", [](const CPyFlagCheck& c) { return FlagStatusName(c.m_check.eStatus); })
+      .def_property_readonly("other", [](const CPyFlagCheck& c) { return c.m_check.lOther; },
+                             "pos_repeated: the index of the earlier flag at that position; else -1")
+      .def_property_readonly("text", [](const CPyFlagCheck& c) { return c.m_check.strText; })
+      .def("__repr__", [](const CPyFlagCheck& c) {
+        return Format("<kelvane.FlagCheck %d %s%s%s>", c.m_lIndex, FlagStatusName(c.m_check.eStatus),
+                      c.m_check.strText.empty() ? "" : ": ", c.m_check.strText.c_str());
+      });
+
+  py::class_<CPyTraceResult>(m, "TraceResult", py::module_local(), "The nodes and edges a trace reached")
+      .def_property_readonly("nodes", [](py::handle self) { return VectorView(self.cast<CPyTraceResult&>().m_result.nods, self); },
+                             "int32, ascending")
+      .def_property_readonly("edges", [](py::handle self) { return VectorView(self.cast<CPyTraceResult&>().m_result.edges, self); },
+                             "int32, ascending")
+      .def("fold", [](const CPyTraceResult& r, const CPySplitIndex& split, const std::string& rule) {
+        return FoldEdges(*split.m_pIndex, r.m_result.edges, FoldRuleIn(rule));
+      }, py::arg("split"), py::arg("rule") = "all",
+         "The edges before flag mapping: (original edges int32, the share of each reached float64)")
+      .def("__repr__", [](const CPyTraceResult& r) {
+        return Format("<kelvane.TraceResult %zu nodes, %zu edges>", r.m_result.nods.size(), r.m_result.edges.size());
+      });
+
+  py::class_<CPyPath>(m, "Path", py::module_local(), "A least-cost route, edge after edge")
+      .def_property_readonly("source", [](const CPyPath& p) { return p.m_path.lFrom; })
+      .def_property_readonly("target", [](const CPyPath& p) { return p.m_path.lTo; })
+      .def_property_readonly("found", [](const CPyPath& p) { return p.m_path.bFound; })
+      .def_property_readonly("cost", [](const CPyPath& p) { return p.m_path.dCost; }, "inf when not found")
+      .def_property_readonly("edges", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::lEdge); })
+      .def_property_readonly("nodes", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::lNod); },
+                             "the node each step leads to")
+      .def_property_readonly("along", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::bAlong); },
+                             "each step taken from its edge's from node to its to node")
+      .def_property_readonly("costs", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::dCost); },
+                             "cost from the source to the end of each step")
+      .def("fold", [](const CPyPath& p, const CPySplitIndex& split) {
+        std::vector<NFoldedStep_stru> steps;
+        if (FoldPath(*split.m_pIndex, p.m_path, steps) != 1) {
+          RaiseIndex(Format("an edge of the path is not an edge of the indexed network (1 to %d)",
+                            split.m_pIndex->GetEdgeNum()));
+        }
+        return py::make_tuple(Column(steps, &NFoldedStep_stru::lEdge), Column(steps, &NFoldedStep_stru::dFrom),
+                              Column(steps, &NFoldedStep_stru::dTo), Column(steps, &NFoldedStep_stru::dCost));
+      }, py::arg("split"),
+         "The path on the edges before flag mapping: (edges, from_fraction, to_fraction, cost at the end)")
+      .def("__len__", [](const CPyPath& p) { return p.m_path.steps.size(); })
+      .def("__repr__", [](const CPyPath& p) {
+        if (!p.m_path.bFound) return Format("<kelvane.Path %d -> %d: not found>", p.m_path.lFrom, p.m_path.lTo);
+        return Format("<kelvane.Path %d -> %d: cost %s over %zu edges>", p.m_path.lFrom, p.m_path.lTo,
+                      CostText(p.m_path.dCost).c_str(), p.m_path.steps.size());
+      });
+
+  py::class_<CPyServiceArea>(m, "ServiceArea", py::module_local(), "Everything within a cost of the starts")
+      .def_property_readonly("limit", [](const CPyServiceArea& a) { return a.m_dLimit; })
+      .def_property_readonly("nodes", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.nods, self); },
+                             "int32, ascending")
+      .def_property_readonly("costs", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.costs, self); },
+                             "each node's least cost from the starts")
+      .def_property_readonly("edges", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::lEdge); })
+      .def_property_readonly("from_fraction", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::dFromFrac); },
+                             "the share of each edge reached from its from node")
+      .def_property_readonly("to_fraction", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::dToFrac); },
+                             "the share of each edge reached from its to node")
+      .def("fold", [](const CPyServiceArea& a, const CPySplitIndex& split) {
+        CPyServiceArea folded;
+        folded.m_dLimit = a.m_dLimit;
+        folded.m_area.nods = a.m_area.nods;
+        folded.m_area.costs = a.m_area.costs;
+        if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges) != 1) {
+          RaiseIndex(Format("an edge of the area is not an edge of the indexed network (1 to %d)",
+                            split.m_pIndex->GetEdgeNum()));
+        }
+        return folded;
+      }, py::arg("split"), "The same area with its edges on the edges before flag mapping")
+      .def("__repr__", [](const CPyServiceArea& a) {
+        return Format("<kelvane.ServiceArea %zu nodes, %zu edges within %s>", a.m_area.nods.size(),
+                      a.m_area.edges.size(), CostText(a.m_dLimit).c_str());
+      });
+
+  py::class_<CPyComponents>(m, "Components", py::module_local(), "The parts of a network that hang together")
+      .def_property_readonly("kind", [](const CPyComponents& c) { return c.m_eKind == NComponentKind::Weak ? "weak" : "strong"; })
+      .def_property_readonly("count", [](const CPyComponents& c) { return c.m_comps.lCount; })
+      .def_property_readonly("node_component", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.nodComp, self); },
+                             "entry n - 1: node n's component (1 to count); 0 for a closed node or barrier")
+      .def_property_readonly("edge_component", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.edgeComp, self); },
+                             "entry e - 1: edge e's component; 0 for none")
+      .def_property_readonly("sizes", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.sizes, self); },
+                             "entry c - 1: the nodes in component c")
+      .def("__repr__", [](const CPyComponents& c) {
+        std::int32_t largest = 0;
+        for (std::int32_t s : c.m_comps.sizes) largest = s > largest ? s : largest;
+        return Format("<kelvane.Components %d %s, largest %d nodes>", c.m_comps.lCount,
+                      c.m_eKind == NComponentKind::Weak ? "weak" : "strong", largest);
+      });
+
+  py::class_<CPyIsolation>(m, "Isolation", py::module_local(), "The devices that cut an element off, and what loses supply")
+      .def_property_readonly("devices", [](py::handle self) { return VectorView(self.cast<CPyIsolation&>().m_result.devices, self); },
+                             "the devices to close, ascending")
+      .def_property_readonly("nodes", [](py::handle self) { return VectorView(self.cast<CPyIsolation&>().m_result.isolated.nods, self); },
+                             "nodes cut off from every source")
+      .def_property_readonly("edges", [](py::handle self) { return VectorView(self.cast<CPyIsolation&>().m_result.isolated.edges, self); },
+                             "edges cut off from every source")
+      .def_property_readonly("source_inside", [](const CPyIsolation& i) { return i.m_result.bSourceInside; },
+                             "a source lies in the element's own part: nothing can cut it off")
+      .def("__repr__", [](const CPyIsolation& i) {
+        if (i.m_result.bSourceInside) return std::string("<kelvane.Isolation: a source lies inside, nothing cut off>");
+        return Format("<kelvane.Isolation %zu devices, %zu nodes, %zu edges cut off>", i.m_result.devices.size(),
+                      i.m_result.isolated.nods.size(), i.m_result.isolated.edges.size());
+      });
+}
+
+}  // namespace kelvane_py
