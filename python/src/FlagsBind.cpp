@@ -112,8 +112,12 @@ CPyFlagMapping MapFlags(CPyNetwork& p, py::handle edgeFlags, py::handle nodeFlag
   {
     py::gil_scoped_release nogil;
     std::unique_lock<std::shared_mutex> lock(p.m_lock);
+    // The host may have written end nodes and connection lists through the
+    // views; mapping splits edges by both, so it runs only on tables that agree.
+    const std::vector<NFinding_stru> faults = CheckNetwork(p.m_net, 1);
+    if (!faults.empty()) refusal = "map_flags: the network's tables disagree: " + faults[0].strText;
     std::vector<NFlagCheck_stru> checks;
-    CheckFlags(p.m_net, in, checks);
+    if (refusal.empty()) CheckFlags(p.m_net, in, checks);
     for (const NFlagCheck_stru& c : checks) {
       if (Refused(c.eStatus)) {
         refusal = "map_flags: " + c.strText;

@@ -337,8 +337,8 @@ void BindNetwork(py::module_& m) {
       // map_flags refuses while one does.
       .def_property_readonly("edge_nodes", [](const PNetwork& p) {
         return TableView(p, py::dtype::of<std::int32_t>(), {Tables(p).m_lEdgeNum, 2},
-                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, Tables(p).m_pEdgeNod, false);
-      }, "(E, 2) int32 view: from node, to node (read-only: the connection lists must agree with it)")
+                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, Tables(p).m_pEdgeNod, true);
+      }, "(E, 2) int32 view: from node, to node")
       .def_property_readonly("node_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pNodState, Tables(p).m_lNodNum); },
                              "(N,) int8 view: 1 blocked")
       .def_property_readonly("up_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pUpEdgeState, Tables(p).m_lEdgeNum); },
@@ -372,8 +372,8 @@ void BindNetwork(py::module_& m) {
         if (!err.empty()) RaiseIndex(err);
         NNodConn_stru& conn = Tables(p).m_pNodConn[llNod - 1];
         const std::int32_t n = conn.pConnEdge == nullptr ? 0 : std::max<std::int32_t>(conn.sConnNum, 0);
-        return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge, false);
-      }, py::arg("node"), "(k,) int32 read-only view of the node's list: +e where e ends here, -e where it starts")
+        return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge, true);
+      }, py::arg("node"), "(k,) int32 view of the node's list: +e where e ends here, -e where it starts")
       // The core's own answers, so that what a host writes through a view is
       // what it reads back.
       .def("edges_at", [](CPyNetwork& p, std::int64_t n) { return EdgesAt(p, n, &CLocalNetwork::GetNodConnEdgeS); },
