@@ -1,0 +1,279 @@
+// LineNoding.cpp - snapping vertices together and cutting lines at shared
+// ones. Two passes: the first turns every line into a list of vertex ids and
+// counts how often each vertex is used; the second cuts the lines at the
+// vertices used more than once and numbers the nodes as the edges meet them.
+#include "kelvane/tools/LineNoding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "tools/PlanarFrame.h"
+
+namespace {
+
+constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+
+// One sentence with numbers in it, cut at 255 bytes.
+template <class... A>
+std::string Sentence(const char* pszFormat, A... args) {
+  char buf[256];
+  const int n = std::snprintf(buf, sizeof buf, pszFormat, args...);
+  if (n < 0) return std::string();
+  return std::string(buf, std::min(static_cast<std::size_t>(n), sizeof buf - 1));
+}
+
+// Snaps planar points to representatives: a point within the tolerance of a
+// representative already seen takes that one's id. A hash grid with cells of
+// the tolerance's size, searched in the 3 x 3 cells around a point, finds
+// every representative that close. Representatives are searched in a fixed
+// order, so equal input gives equal ids.
+class CVertexSnap {
+ public:
+  explicit CVertexSnap(double dTol) : m_dTol(dTol > 0.0 ? dTol : 1e-9) {}
+
+  // The id of p (planar) given as original (input coordinates); -1 once
+  // another representative would not fit a 32-bit id.
+  std::int32_t Snap(const NLinePoint_stru& p, const NLinePoint_stru& original) {
+    const std::int64_t cx = Cell(p.dX), cy = Cell(p.dY);
+    for (std::int64_t dx = -1; dx <= 1; ++dx) {
+      for (std::int64_t dy = -1; dy <= 1; ++dy) {
+        const auto range = m_cells.equal_range(Key(cx + dx, cy + dy));
+        for (auto it = range.first; it != range.second; ++it) {
+          const NLinePoint_stru& q = m_planar[static_cast<std::size_t>(it->second)];
+          if (std::hypot(q.dX - p.dX, q.dY - p.dY) <= m_dTol) return it->second;
+        }
+      }
+    }
+    if (static_cast<std::int64_t>(m_planar.size()) >= kMax32) return -1;
+    const std::int32_t id = static_cast<std::int32_t>(m_planar.size());
+    m_planar.push_back(p);
+    m_original.push_back(original);
+    m_cells.emplace(Key(cx, cy), id);
+    return id;
+  }
+  const NLinePoint_stru& Planar(std::int32_t id) const { return m_planar[static_cast<std::size_t>(id)]; }
+  const NLinePoint_stru& Original(std::int32_t id) const { return m_original[static_cast<std::size_t>(id)]; }
+  std::size_t Size() const { return m_planar.size(); }
+
+ private:
+  // Clamped well inside the 64-bit range, so that coordinates far larger than
+  // the tolerance (or a tolerance of infinity) never overflow the conversion
+  // or the neighbour offsets; clamped cells still hold every close pair.
+  std::int64_t Cell(double v) const {
+    const double c = std::floor(v / m_dTol);
+    constexpr double kLimit = 4.0e18;
+    return static_cast<std::int64_t>(std::min(std::max(c, -kLimit), kLimit));
+  }
+  static std::uint64_t Key(std::int64_t cx, std::int64_t cy) {
+    return static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(cy);
+  }
+
+  double m_dTol;                                                  // snapping distance, planar units
+  std::vector<NLinePoint_stru> m_planar;                          // per id: the representative in the frame
+  std::vector<NLinePoint_stru> m_original;                        // per id: the same in input coordinates
+  std::unordered_multimap<std::uint64_t, std::int32_t> m_cells;   // grid cell key to the ids in it
+};
+
+// The frame's view of one input point: identity for planar input.
+NLinePoint_stru ToFrame(const NLinePoint_stru& p, bool bLonLat, double dCosLat) {
+  if (!bLonLat) return p;
+  NLinePoint_stru q;
+  kelvane::tools::LonLatToFrame(p.dX, p.dY, dCosLat, q.dX, q.dY);
+  return q;
+}
+
+// Refuses what the noding cannot use and finds the latitude range; nothing
+// is read beyond the points the starts name.
+bool CheckInput(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std::int64_t llLineNum,
+                const NNodingOptions_stru& opt, double& dRefLat, std::string& strError) {
+  if (std::isnan(opt.dTolerance) || opt.dTolerance < 0.0) {
+    strError = Sentence("the tolerance %g is not a distance: give 0 or more", opt.dTolerance);
+    return false;
+  }
+  if (llLineNum < 0) {
+    strError = Sentence("%lld lines: a line count cannot be negative", static_cast<long long>(llLineNum));
+    return false;
+  }
+  if (llLineNum - 1 > kMax32) {
+    strError = Sentence("%lld lines: more than 32-bit line numbers hold", static_cast<long long>(llLineNum));
+    return false;
+  }
+  if (llLineNum == 0) return true;
+  if (pLineStart == nullptr) {
+    strError = "no line starts given for the lines";
+    return false;
+  }
+  for (std::int64_t l = 0; l <= llLineNum; ++l) {
+    if (pLineStart[l] < 0) {
+      strError = Sentence("line start %lld is %lld, a negative point index", static_cast<long long>(l),
+                          static_cast<long long>(pLineStart[l]));
+      return false;
+    }
+    if (l > 0 && pLineStart[l] < pLineStart[l - 1]) {
+      strError = Sentence("line %lld ends at point %lld before it starts at point %lld: line starts cannot decrease",
+                          static_cast<long long>(l - 1), static_cast<long long>(pLineStart[l]),
+                          static_cast<long long>(pLineStart[l - 1]));
+      return false;
+    }
+  }
+  if (pPts == nullptr && pLineStart[llLineNum] > pLineStart[0]) {
+    strError = "no points given for the lines";
+    return false;
+  }
+  double dMinY = 0.0, dMaxY = 0.0;
+  bool bAny = false;
+  for (std::int64_t l = 0; l < llLineNum; ++l) {
+    for (std::int64_t i = pLineStart[l]; i < pLineStart[l + 1]; ++i) {
+      const NLinePoint_stru& p = pPts[i];
+      const long long line = l, point = i - pLineStart[l];
+      if (!std::isfinite(p.dX) || !std::isfinite(p.dY)) {
+        strError = Sentence("line %lld, point %lld: coordinate %g,%g is not a finite number", line, point, p.dX, p.dY);
+        return false;
+      }
+      if (opt.bLonLat && (std::fabs(p.dX) > 180.0 || std::fabs(p.dY) > 90.0)) {
+        strError = Sentence("line %lld, point %lld: coordinate %g,%g is not a longitude,latitude", line, point,
+                            p.dX, p.dY);
+        return false;
+      }
+      dMinY = bAny ? std::min(dMinY, p.dY) : p.dY;
+      dMaxY = bAny ? std::max(dMaxY, p.dY) : p.dY;
+      bAny = true;
+    }
+  }
+  dRefLat = (dMinY + dMaxY) / 2;
+  return true;
+}
+
+bool Node(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std::int64_t llLineNum,
+          const NNodingOptions_stru& opt, NNodedLines_stru& res, std::string& strError) {
+  double dRefLat = 0.0;
+  if (!CheckInput(pPts, pLineStart, llLineNum, opt, dRefLat, strError)) return false;
+  if (opt.bLonLat) res.dRefLat = dRefLat;
+  const double dCosLat = kelvane::tools::FrameCosLat(dRefLat);
+  const std::size_t nLines = static_cast<std::size_t>(llLineNum);
+
+  // Pass 1: every line as a run of vertex ids, repeated vertices dropped, and
+  // whether each vertex is used twice. A line end counts twice, so it is
+  // always a node; a dropped line's vertices still take part in snapping.
+  CVertexSnap snap(opt.dTolerance);
+  std::vector<std::int32_t> verts;               // the kept lines' vertex ids, line after line
+  std::vector<std::size_t> lineFirst(nLines + 1, 0);  // line l's ids are verts[lineFirst[l] .. lineFirst[l + 1] - 1]
+  std::vector<unsigned char> uses;               // per vertex id: uses so far, counted up to 2
+  if (nLines > 0) verts.reserve(static_cast<std::size_t>(pLineStart[llLineNum] - pLineStart[0]));
+  for (std::size_t l = 0; l < nLines; ++l) {
+    const std::size_t begin = verts.size();
+    for (std::int64_t i = pLineStart[l]; i < pLineStart[l + 1]; ++i) {
+      const std::int32_t id = snap.Snap(ToFrame(pPts[i], opt.bLonLat, dCosLat), pPts[i]);
+      if (id < 0) {
+        strError = "more distinct vertices than 32-bit numbers hold";
+        return false;
+      }
+      if (verts.size() > begin && verts.back() == id) continue;
+      verts.push_back(id);
+    }
+    if (verts.size() - begin < 2) {
+      ++res.llDropped;
+      verts.resize(begin);
+    } else {
+      uses.resize(snap.Size(), 0);
+      for (std::size_t k = begin; k < verts.size(); ++k) {
+        unsigned char& u = uses[static_cast<std::size_t>(verts[k])];
+        if (u < 2) ++u;
+      }
+      uses[static_cast<std::size_t>(verts[begin])] = 2;
+      uses[static_cast<std::size_t>(verts.back())] = 2;
+    }
+    lineFirst[l + 1] = verts.size();
+  }
+
+  std::vector<std::int32_t> nodOf(snap.Size(), 0);  // vertex id to node number, 0: not a node yet
+  auto nodFor = [&](std::int32_t id) {
+    std::int32_t& n = nodOf[static_cast<std::size_t>(id)];
+    if (n == 0) {
+      res.nods.push_back(snap.Original(id));
+      n = static_cast<std::int32_t>(res.nods.size());
+    }
+    return n;
+  };
+
+  // Pass 2: cut each line at its node vertices. An edge that would start and
+  // end at one node (a closed loop) is cut again at its middle vertex, so that
+  // every edge joins two nodes and a flag on it is always well defined.
+  std::vector<double> at;           // planar distance along the line at each vertex
+  std::vector<std::size_t> cuts;    // positions in the line's run where an edge ends
+  for (std::size_t l = 0; l < nLines; ++l) {
+    const std::int32_t* v = verts.data() + lineFirst[l];
+    const std::size_t n = lineFirst[l + 1] - lineFirst[l];
+    if (n == 0) continue;
+    at.assign(n, 0.0);
+    for (std::size_t i = 1; i < n; ++i) {
+      const NLinePoint_stru& a = snap.Planar(v[i - 1]);
+      const NLinePoint_stru& b = snap.Planar(v[i]);
+      at[i] = at[i - 1] + std::hypot(b.dX - a.dX, b.dY - a.dY);
+    }
+    const double total = at.back() > 0.0 ? at.back() : 1.0;
+    cuts.assign(1, 0);
+    for (std::size_t i = 1; i < n; ++i) {
+      if (i + 1 < n && uses[static_cast<std::size_t>(v[i])] < 2) continue;
+      if (v[i] == v[cuts.back()]) cuts.push_back((cuts.back() + i) / 2);
+      cuts.push_back(i);
+    }
+    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
+      const std::size_t ptNum = cuts[c + 1] - cuts[c] + 1;
+      if (static_cast<std::int64_t>(res.edges.size()) >= kMax32 || ptNum > static_cast<std::size_t>(kMax32)) {
+        strError = res.edges.size() >= static_cast<std::size_t>(kMax32)
+                       ? "more edges than 32-bit numbers hold"
+                       : Sentence("line %lld: an edge of more points than 32-bit numbers hold",
+                                  static_cast<long long>(l));
+        return false;
+      }
+      NNodedEdge_stru edge;
+      edge.lLine = static_cast<std::int32_t>(l);
+      edge.lFromNod = nodFor(v[cuts[c]]);
+      edge.lToNod = nodFor(v[cuts[c + 1]]);
+      edge.llFirstPt = static_cast<std::int64_t>(res.pts.size());
+      edge.lPtNum = static_cast<std::int32_t>(ptNum);
+      edge.dFrom = at[cuts[c]] / total;
+      edge.dTo = at[cuts[c + 1]] / total;
+      edge.dLength = 0.0;
+      for (std::size_t i = cuts[c]; i <= cuts[c + 1]; ++i) {
+        const NLinePoint_stru& p = snap.Original(v[i]);
+        if (i > cuts[c]) {
+          const NLinePoint_stru& q = res.pts.back();
+          edge.dLength += kelvane::tools::SegmentGroundLength(q.dX, q.dY, p.dX, p.dY, opt.bLonLat);
+        }
+        res.pts.push_back(p);
+      }
+      res.edges.push_back(edge);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int32_t NodeLines(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std::int64_t llLineNum,
+                       const NNodingOptions_stru& opt, NNodedLines_stru& out, NFinding_stru* pError) {
+  // Built aside and moved in whole, so a refusal or a failed allocation
+  // leaves the caller's result as it was.
+  NNodedLines_stru res;
+  std::string strError;
+  if (!Node(pPts, pLineStart, llLineNum, opt, res, strError)) {
+    if (pError != nullptr) {
+      pError->eKind = NElemKind::Network;
+      pError->lElem = 0;
+      pError->strText = std::move(strError);
+    }
+    return 0;
+  }
+  out = std::move(res);
+  return 1;
+}
