@@ -42,7 +42,8 @@ class CVertexSnap {
   // The id of p (planar) given as original (input coordinates); -1 once
   // another representative would not fit a 32-bit id.
   std::int32_t Snap(const NLinePoint_stru& p, const NLinePoint_stru& original) {
-    const std::int64_t cx = Cell(p.dX), cy = Cell(p.dY);
+    const std::int64_t cx = Cell(p.dX);
+    const std::int64_t cy = Cell(p.dY);
     for (std::int64_t dx = -1; dx <= 1; ++dx) {
       for (std::int64_t dy = -1; dy <= 1; ++dy) {
         const auto range = m_cells.equal_range(Key(cx + dx, cy + dy));
@@ -128,12 +129,14 @@ bool CheckInput(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std
     strError = "no points given for the lines";
     return false;
   }
-  double dMinY = 0.0, dMaxY = 0.0;
+  double dMinY = 0.0;
+  double dMaxY = 0.0;
   bool bAny = false;
   for (std::int64_t l = 0; l < llLineNum; ++l) {
     for (std::int64_t i = pLineStart[l]; i < pLineStart[l + 1]; ++i) {
       const NLinePoint_stru& p = pPts[i];
-      const long long line = l, point = i - pLineStart[l];
+      const long long line = l;
+      const long long point = i - pLineStart[l];
       if (!std::isfinite(p.dX) || !std::isfinite(p.dY)) {
         strError = Sentence("line %lld, point %lld: coordinate %g,%g is not a finite number", line, point, p.dX, p.dY);
         return false;
@@ -152,108 +155,132 @@ bool CheckInput(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std
   return true;
 }
 
+// One noding run: the snapped vertices and the lines as runs of their ids,
+// between the two passes.
+class CLineNoder {
+ public:
+  CLineNoder(const NNodingOptions_stru& opt, NNodedLines_stru& res) : m_opt(opt), m_res(res), m_snap(opt.dTolerance) {}
+
+  // Pass 1: every line as a run of vertex ids, repeated vertices dropped, and
+  // whether each vertex is used twice. A line end counts twice, so it is
+  // always a node; a dropped line's vertices still take part in snapping.
+  bool SnapLines(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std::size_t nLines, double dCosLat,
+                 std::string& strError) {
+    m_lineFirst.assign(nLines + 1, 0);
+    if (nLines > 0) m_verts.reserve(static_cast<std::size_t>(pLineStart[nLines] - pLineStart[0]));
+    for (std::size_t l = 0; l < nLines; ++l) {
+      const std::size_t begin = m_verts.size();
+      for (std::int64_t i = pLineStart[l]; i < pLineStart[l + 1]; ++i) {
+        const std::int32_t id = m_snap.Snap(ToFrame(pPts[i], m_opt.bLonLat, dCosLat), pPts[i]);
+        if (id < 0) {
+          strError = "more distinct vertices than 32-bit numbers hold";
+          return false;
+        }
+        if (m_verts.size() > begin && m_verts.back() == id) continue;
+        m_verts.push_back(id);
+      }
+      if (m_verts.size() - begin < 2) {
+        ++m_res.llDropped;
+        m_verts.resize(begin);
+      } else {
+        m_uses.resize(m_snap.Size(), 0);
+        for (std::size_t k = begin; k < m_verts.size(); ++k) {
+          unsigned char& u = m_uses[static_cast<std::size_t>(m_verts[k])];
+          if (u < 2) ++u;
+        }
+        m_uses[static_cast<std::size_t>(m_verts[begin])] = 2;
+        m_uses[static_cast<std::size_t>(m_verts.back())] = 2;
+      }
+      m_lineFirst[l + 1] = m_verts.size();
+    }
+    m_nodOf.assign(m_snap.Size(), 0);
+    return true;
+  }
+
+  // Pass 2, one line: cut it at its node vertices. An edge that would start
+  // and end at one node (a closed loop) is cut again at its middle vertex, so
+  // that every edge joins two nodes and a flag on it is always well defined.
+  bool CutLine(std::size_t l, std::string& strError) {
+    const std::int32_t* v = m_verts.data() + m_lineFirst[l];
+    const std::size_t n = m_lineFirst[l + 1] - m_lineFirst[l];
+    if (n == 0) return true;
+    m_at.assign(n, 0.0);
+    for (std::size_t i = 1; i < n; ++i) {
+      const NLinePoint_stru& a = m_snap.Planar(v[i - 1]);
+      const NLinePoint_stru& b = m_snap.Planar(v[i]);
+      m_at[i] = m_at[i - 1] + std::hypot(b.dX - a.dX, b.dY - a.dY);
+    }
+    const double total = m_at.back() > 0.0 ? m_at.back() : 1.0;
+    m_cuts.assign(1, 0);
+    for (std::size_t i = 1; i < n; ++i) {
+      if (i + 1 < n && m_uses[static_cast<std::size_t>(v[i])] < 2) continue;
+      if (v[i] == v[m_cuts.back()]) m_cuts.push_back((m_cuts.back() + i) / 2);
+      m_cuts.push_back(i);
+    }
+    for (std::size_t c = 0; c + 1 < m_cuts.size(); ++c) {
+      const std::size_t c0 = m_cuts[c];
+      const std::size_t c1 = m_cuts[c + 1];
+      if (m_res.edges.size() >= static_cast<std::size_t>(kMax32)) {
+        strError = "more edges than 32-bit numbers hold";
+        return false;
+      }
+      if (c1 - c0 + 1 > static_cast<std::size_t>(kMax32)) {
+        strError = Sentence("line %lld: an edge of more points than 32-bit numbers hold", static_cast<long long>(l));
+        return false;
+      }
+      NNodedEdge_stru edge;
+      edge.lLine = static_cast<std::int32_t>(l);
+      edge.lFromNod = NodFor(v[c0]);
+      edge.lToNod = NodFor(v[c1]);
+      edge.llFirstPt = static_cast<std::int64_t>(m_res.pts.size());
+      edge.lPtNum = static_cast<std::int32_t>(c1 - c0 + 1);
+      edge.dFrom = m_at[c0] / total;
+      edge.dTo = m_at[c1] / total;
+      edge.dLength = 0.0;
+      m_res.pts.push_back(m_snap.Original(v[c0]));
+      for (std::size_t i = c0 + 1; i <= c1; ++i) {
+        const NLinePoint_stru q = m_res.pts.back();
+        const NLinePoint_stru& p = m_snap.Original(v[i]);
+        edge.dLength += kelvane::tools::SegmentGroundLength(q.dX, q.dY, p.dX, p.dY, m_opt.bLonLat);
+        m_res.pts.push_back(p);
+      }
+      m_res.edges.push_back(edge);
+    }
+    return true;
+  }
+
+ private:
+  // Nodes are numbered as the edges first meet them.
+  std::int32_t NodFor(std::int32_t id) {
+    std::int32_t& n = m_nodOf[static_cast<std::size_t>(id)];
+    if (n == 0) {
+      m_res.nods.push_back(m_snap.Original(id));
+      n = static_cast<std::int32_t>(m_res.nods.size());
+    }
+    return n;
+  }
+
+  const NNodingOptions_stru& m_opt;        // the caller's options
+  NNodedLines_stru& m_res;                 // the result being built
+  CVertexSnap m_snap;                      // every vertex seen, snapped
+  std::vector<std::int32_t> m_verts;       // the kept lines' vertex ids, line after line
+  std::vector<std::size_t> m_lineFirst;    // line l's ids are m_verts[m_lineFirst[l] .. m_lineFirst[l + 1] - 1]
+  std::vector<unsigned char> m_uses;       // per vertex id: uses by kept lines, counted up to 2
+  std::vector<std::int32_t> m_nodOf;       // per vertex id: its node number, 0: not a node yet
+  std::vector<double> m_at;                // the line being cut: planar distance along it at each vertex
+  std::vector<std::size_t> m_cuts;         // the line being cut: positions in its run where edges end
+};
+
 bool Node(const NLinePoint_stru* pPts, const std::int64_t* pLineStart, std::int64_t llLineNum,
           const NNodingOptions_stru& opt, NNodedLines_stru& res, std::string& strError) {
   double dRefLat = 0.0;
   if (!CheckInput(pPts, pLineStart, llLineNum, opt, dRefLat, strError)) return false;
   if (opt.bLonLat) res.dRefLat = dRefLat;
-  const double dCosLat = kelvane::tools::FrameCosLat(dRefLat);
   const std::size_t nLines = static_cast<std::size_t>(llLineNum);
-
-  // Pass 1: every line as a run of vertex ids, repeated vertices dropped, and
-  // whether each vertex is used twice. A line end counts twice, so it is
-  // always a node; a dropped line's vertices still take part in snapping.
-  CVertexSnap snap(opt.dTolerance);
-  std::vector<std::int32_t> verts;               // the kept lines' vertex ids, line after line
-  std::vector<std::size_t> lineFirst(nLines + 1, 0);  // line l's ids are verts[lineFirst[l] .. lineFirst[l + 1] - 1]
-  std::vector<unsigned char> uses;               // per vertex id: uses so far, counted up to 2
-  if (nLines > 0) verts.reserve(static_cast<std::size_t>(pLineStart[llLineNum] - pLineStart[0]));
+  CLineNoder noder(opt, res);
+  if (!noder.SnapLines(pPts, pLineStart, nLines, kelvane::tools::FrameCosLat(dRefLat), strError)) return false;
   for (std::size_t l = 0; l < nLines; ++l) {
-    const std::size_t begin = verts.size();
-    for (std::int64_t i = pLineStart[l]; i < pLineStart[l + 1]; ++i) {
-      const std::int32_t id = snap.Snap(ToFrame(pPts[i], opt.bLonLat, dCosLat), pPts[i]);
-      if (id < 0) {
-        strError = "more distinct vertices than 32-bit numbers hold";
-        return false;
-      }
-      if (verts.size() > begin && verts.back() == id) continue;
-      verts.push_back(id);
-    }
-    if (verts.size() - begin < 2) {
-      ++res.llDropped;
-      verts.resize(begin);
-    } else {
-      uses.resize(snap.Size(), 0);
-      for (std::size_t k = begin; k < verts.size(); ++k) {
-        unsigned char& u = uses[static_cast<std::size_t>(verts[k])];
-        if (u < 2) ++u;
-      }
-      uses[static_cast<std::size_t>(verts[begin])] = 2;
-      uses[static_cast<std::size_t>(verts.back())] = 2;
-    }
-    lineFirst[l + 1] = verts.size();
-  }
-
-  std::vector<std::int32_t> nodOf(snap.Size(), 0);  // vertex id to node number, 0: not a node yet
-  auto nodFor = [&](std::int32_t id) {
-    std::int32_t& n = nodOf[static_cast<std::size_t>(id)];
-    if (n == 0) {
-      res.nods.push_back(snap.Original(id));
-      n = static_cast<std::int32_t>(res.nods.size());
-    }
-    return n;
-  };
-
-  // Pass 2: cut each line at its node vertices. An edge that would start and
-  // end at one node (a closed loop) is cut again at its middle vertex, so that
-  // every edge joins two nodes and a flag on it is always well defined.
-  std::vector<double> at;           // planar distance along the line at each vertex
-  std::vector<std::size_t> cuts;    // positions in the line's run where an edge ends
-  for (std::size_t l = 0; l < nLines; ++l) {
-    const std::int32_t* v = verts.data() + lineFirst[l];
-    const std::size_t n = lineFirst[l + 1] - lineFirst[l];
-    if (n == 0) continue;
-    at.assign(n, 0.0);
-    for (std::size_t i = 1; i < n; ++i) {
-      const NLinePoint_stru& a = snap.Planar(v[i - 1]);
-      const NLinePoint_stru& b = snap.Planar(v[i]);
-      at[i] = at[i - 1] + std::hypot(b.dX - a.dX, b.dY - a.dY);
-    }
-    const double total = at.back() > 0.0 ? at.back() : 1.0;
-    cuts.assign(1, 0);
-    for (std::size_t i = 1; i < n; ++i) {
-      if (i + 1 < n && uses[static_cast<std::size_t>(v[i])] < 2) continue;
-      if (v[i] == v[cuts.back()]) cuts.push_back((cuts.back() + i) / 2);
-      cuts.push_back(i);
-    }
-    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
-      const std::size_t ptNum = cuts[c + 1] - cuts[c] + 1;
-      if (static_cast<std::int64_t>(res.edges.size()) >= kMax32 || ptNum > static_cast<std::size_t>(kMax32)) {
-        strError = res.edges.size() >= static_cast<std::size_t>(kMax32)
-                       ? "more edges than 32-bit numbers hold"
-                       : Sentence("line %lld: an edge of more points than 32-bit numbers hold",
-                                  static_cast<long long>(l));
-        return false;
-      }
-      NNodedEdge_stru edge;
-      edge.lLine = static_cast<std::int32_t>(l);
-      edge.lFromNod = nodFor(v[cuts[c]]);
-      edge.lToNod = nodFor(v[cuts[c + 1]]);
-      edge.llFirstPt = static_cast<std::int64_t>(res.pts.size());
-      edge.lPtNum = static_cast<std::int32_t>(ptNum);
-      edge.dFrom = at[cuts[c]] / total;
-      edge.dTo = at[cuts[c + 1]] / total;
-      edge.dLength = 0.0;
-      for (std::size_t i = cuts[c]; i <= cuts[c + 1]; ++i) {
-        const NLinePoint_stru& p = snap.Original(v[i]);
-        if (i > cuts[c]) {
-          const NLinePoint_stru& q = res.pts.back();
-          edge.dLength += kelvane::tools::SegmentGroundLength(q.dX, q.dY, p.dX, p.dY, opt.bLonLat);
-        }
-        res.pts.push_back(p);
-      }
-      res.edges.push_back(edge);
-    }
+    if (!noder.CutLine(l, strError)) return false;
   }
   return true;
 }
