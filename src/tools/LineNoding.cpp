@@ -204,12 +204,10 @@ class CLineNoder {
     const std::int32_t* v = m_verts.data() + m_lineFirst[l];
     const std::size_t n = m_lineFirst[l + 1] - m_lineFirst[l];
     if (n == 0) return true;
-    m_at.assign(n, 0.0);
-    for (std::size_t i = 1; i < n; ++i) {
-      const NLinePoint_stru& a = m_snap.Planar(v[i - 1]);
-      const NLinePoint_stru& b = m_snap.Planar(v[i]);
-      m_at[i] = m_at[i - 1] + std::hypot(b.dX - a.dX, b.dY - a.dY);
-    }
+    Measure(v, n, 1.0);
+    // A line longer than a double holds (coordinates near its limit) is
+    // measured again at a power-of-two scale, which leaves its fractions exact.
+    if (!std::isfinite(m_at.back())) Measure(v, n, std::ldexp(1.0, -600));
     const double total = m_at.back() > 0.0 ? m_at.back() : 1.0;
     m_cuts.assign(1, 0);
     for (std::size_t i = 1; i < n; ++i) {
@@ -250,6 +248,17 @@ class CLineNoder {
   }
 
  private:
+  // Planar distance along the run v[0 .. n - 1] at each of its vertices, in
+  // units of 1 / dScale.
+  void Measure(const std::int32_t* v, std::size_t n, double dScale) {
+    m_at.assign(n, 0.0);
+    for (std::size_t i = 1; i < n; ++i) {
+      const NLinePoint_stru& a = m_snap.Planar(v[i - 1]);
+      const NLinePoint_stru& b = m_snap.Planar(v[i]);
+      m_at[i] = m_at[i - 1] + std::hypot(b.dX * dScale - a.dX * dScale, b.dY * dScale - a.dY * dScale);
+    }
+  }
+
   // Nodes are numbered as the edges first meet them.
   std::int32_t NodFor(std::int32_t id) {
     std::int32_t& n = m_nodOf[static_cast<std::size_t>(id)];

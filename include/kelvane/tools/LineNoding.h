@@ -31,7 +31,7 @@ struct NNodedEdge_stru {
   std::int32_t lPtNum;    // at least 2
   double dFrom;           // stretch of its line covered, as fractions of the line's planar length
   double dTo;
-  double dLength;         // ground length (metres for lon/lat)
+  double dLength;         // ground length (metres for lon/lat); infinite for one longer than a double holds
 };
 
 struct NNodedLines_stru {
