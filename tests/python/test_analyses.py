@@ -126,7 +126,7 @@ def test_components_partition_as_networkx_does(kv, random_nets, kind):
 
 def test_isolation_cuts_off_exactly_with_its_devices(kv):
     rng = np.random.default_rng(8)
-    for _ in range(20):
+    for _ in range(60):
         r = RandomNet(rng, 30, 45, blocked=0.0, closed=0.0)
         view = r.network(kv).view(None)
         devices = sorted(set(rng.integers(1, r.n + 1, 10).tolist()))
