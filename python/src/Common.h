@@ -46,7 +46,7 @@ class CPyNetwork {
   std::int32_t m_lNodes = 0;            // the counts as Python last saw them (GIL held), for
   std::int32_t m_lEdges = 0;            // properties read while flag mapping may be running
   std::vector<std::pair<std::string, std::int32_t>> m_columns;  // weight columns by name, with their ids, in order
-  std::shared_ptr<const CNoding> m_pNoding;  // the noding the network was made from; null for from_arrays
+  std::shared_ptr<CNoding> m_pNoding;   // the noding the network was made from; null for from_arrays
 };
 
 using PNetwork = std::shared_ptr<CPyNetwork>;
