@@ -334,43 +334,57 @@ void BindNetwork(py::module_& m) {
                              "the Noding of from_lines; None for from_arrays")
       .def("__repr__", &Repr)
       // Zero-copy views of the tables; a view keeps the network alive, and
-      // map_flags refuses while one does.
+      // map_flags refuses while one does. Each reads the tables through
+      // Tables, which refuses while flag mapping replaces them.
       .def_property_readonly("edge_nodes", [](const PNetwork& p) {
-        return TableView(p, py::dtype::of<std::int32_t>(), {Tables(p).m_lEdgeNum, 2},
-                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, Tables(p).m_pEdgeNod, true);
+        CLocalNetwork& net = Tables(p);
+        return TableView(p, py::dtype::of<std::int32_t>(), {net.m_lEdgeNum, 2},
+                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, net.m_pEdgeNod, true);
       }, "(E, 2) int32 view: from node, to node")
-      .def_property_readonly("node_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pNodState, Tables(p).m_lNodNum); },
-                             "(N,) int8 view: 1 blocked")
-      .def_property_readonly("up_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pUpEdgeState, Tables(p).m_lEdgeNum); },
-                             "(E,) int8 view: 1 blocked, 2 deleted")
-      .def_property_readonly("down_state", [](const PNetwork& p) { return ByteView(p, Tables(p).m_pDownEdgeState, Tables(p).m_lEdgeNum); },
-                             "(E,) int8 view: 1 blocked, 2 deleted")
+      .def_property_readonly("node_state", [](const PNetwork& p) {
+        CLocalNetwork& net = Tables(p);
+        return ByteView(p, net.m_pNodState, net.m_lNodNum);
+      }, "(N,) int8 view: 1 blocked")
+      .def_property_readonly("up_state", [](const PNetwork& p) {
+        CLocalNetwork& net = Tables(p);
+        return ByteView(p, net.m_pUpEdgeState, net.m_lEdgeNum);
+      }, "(E,) int8 view: 1 blocked, 2 deleted")
+      .def_property_readonly("down_state", [](const PNetwork& p) {
+        CLocalNetwork& net = Tables(p);
+        return ByteView(p, net.m_pDownEdgeState, net.m_lEdgeNum);
+      }, "(E,) int8 view: 1 blocked, 2 deleted")
       .def_property_readonly("edge_direction", [](const PNetwork& p) -> py::object {
-        if (Tables(p).m_cEdgeDirectMode == 0 || Tables(p).m_pEdgeDirect == nullptr) return py::none();
-        return ByteView(p, Tables(p).m_pEdgeDirect, Tables(p).m_lEdgeNum);
+        CLocalNetwork& net = Tables(p);
+        if (net.m_cEdgeDirectMode == 0 || net.m_pEdgeDirect == nullptr) return py::none();
+        return ByteView(p, net.m_pEdgeDirect, net.m_lEdgeNum);
       }, "(E,) int8 view of the direction bytes, or None")
       .def_property_readonly("edge_demand", [](const PNetwork& p) -> py::object {
-        if (Tables(p).m_pEdgeDmd == nullptr) return py::none();
-        return ColumnView(p, Tables(p).m_pEdgeDmd, Tables(p).m_lEdgeNum, true);
+        CLocalNetwork& net = Tables(p);
+        if (net.m_pEdgeDmd == nullptr) return py::none();
+        return ColumnView(p, net.m_pEdgeDmd, net.m_lEdgeNum, true);
       }, "(E,) float64 view, or None")
       .def_property_readonly("node_demand", [](const PNetwork& p) -> py::object {
-        if (Tables(p).m_pNodDmd == nullptr) return py::none();
-        return ColumnView(p, Tables(p).m_pNodDmd, Tables(p).m_lNodNum, true);
+        CLocalNetwork& net = Tables(p);
+        if (net.m_pNodDmd == nullptr) return py::none();
+        return ColumnView(p, net.m_pNodDmd, net.m_lNodNum, true);
       }, "(N,) float64 view, or None")
       .def("weights", [](const PNetwork& p, py::handle column) {
+        CLocalNetwork& net = Tables(p);
         const std::int32_t lFld = ColumnId(*p, column);
-        NWeightVal_stru* table = EdgeColumnTable(p->m_net, lFld);
+        NWeightVal_stru* table = EdgeColumnTable(net, lFld);
         if (table == nullptr) RaiseValue(Format("column %d is not a weight column of this network", lFld));
-        return WeightView(p, table, Tables(p).m_lEdgeNum);
+        return WeightView(p, table, net.m_lEdgeNum);
       }, py::arg("column"), "(E,) view of an edge weight column (by name or id), dtype WEIGHT_DTYPE")
       .def("node_weights", [](const PNetwork& p) -> py::object {
-        if (Tables(p).m_lNodWgtFld < 0 || Tables(p).m_pNodWgt == nullptr) return py::none();
-        return WeightView(p, Tables(p).m_pNodWgt, Tables(p).m_lNodNum);
+        CLocalNetwork& net = Tables(p);
+        if (net.m_lNodWgtFld < 0 || net.m_pNodWgt == nullptr) return py::none();
+        return WeightView(p, net.m_pNodWgt, net.m_lNodNum);
       }, "(N,) view of the node weight column, dtype WEIGHT_DTYPE, or None")
       .def("connections", [](const PNetwork& p, std::int64_t llNod) {
-        const std::string err = NodRangeError(p->m_net, llNod);
+        CLocalNetwork& net = Tables(p);
+        const std::string err = NodRangeError(net, llNod);
         if (!err.empty()) RaiseIndex(err);
-        NNodConn_stru& conn = Tables(p).m_pNodConn[llNod - 1];
+        NNodConn_stru& conn = net.m_pNodConn[llNod - 1];
         const std::int32_t n = conn.pConnEdge == nullptr ? 0 : std::max<std::int32_t>(conn.sConnNum, 0);
         return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge, true);
       }, py::arg("node"), "(k,) int32 view of the node's list: +e where e ends here, -e where it starts")
