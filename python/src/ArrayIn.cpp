@@ -50,26 +50,35 @@ T Load(const char* p) {
   return v;
 }
 
+// Calls fn with a value of type T when that is the array's element type.
+template <class T, class Fn>
+bool CallIf(char kind, py::ssize_t size, Fn& fn) {
+  constexpr char kKind = std::is_floating_point<T>::value ? 'f' : (std::is_signed<T>::value ? 'i' : 'u');
+  if (kind != kKind || size != static_cast<py::ssize_t>(sizeof(T))) return false;
+  fn(T());
+  return true;
+}
+
 // Calls fn with a value of the array's element type.
 template <class Fn>
 void Dispatch(const py::array& arr, Fn&& fn) {
   const char kind = arr.dtype().kind();
   const py::ssize_t size = arr.itemsize();
-  if (kind == 'i') {
-    if (size == 1) return fn(std::int8_t());
-    if (size == 2) return fn(std::int16_t());
-    if (size == 4) return fn(std::int32_t());
-    if (size == 8) return fn(std::int64_t());
-  } else if (kind == 'u') {
-    if (size == 1) return fn(std::uint8_t());
-    if (size == 2) return fn(std::uint16_t());
-    if (size == 4) return fn(std::uint32_t());
-    if (size == 8) return fn(std::uint64_t());
-  } else if (kind == 'f') {
-    if (size == 4) return fn(float());
-    if (size == 8) return fn(double());
+  if (CallIf<std::int8_t>(kind, size, fn) || CallIf<std::int16_t>(kind, size, fn) ||
+      CallIf<std::int32_t>(kind, size, fn) || CallIf<std::int64_t>(kind, size, fn) ||
+      CallIf<std::uint8_t>(kind, size, fn) || CallIf<std::uint16_t>(kind, size, fn) ||
+      CallIf<std::uint32_t>(kind, size, fn) || CallIf<std::uint64_t>(kind, size, fn) ||
+      CallIf<float>(kind, size, fn) || CallIf<double>(kind, size, fn)) {
+    return;
   }
   RaiseValue(Format("dtype %s cannot be read", DtypeName(arr.dtype()).c_str()));
+}
+
+// A signed integer of any width as 64 bits. int8 entries are numbers, not
+// characters, whatever the type's name.
+template <class T>
+std::int64_t Widen(T v) {
+  return static_cast<std::int64_t>(v);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
 }
 
 // Whether v lies in lo to hi (hi >= 0), without a comparison the compiler
@@ -79,7 +88,7 @@ bool InRange(T v, std::int64_t lo, std::int64_t hi) {
   if constexpr (std::is_floating_point<T>::value) {
     return v >= static_cast<T>(lo) && v <= static_cast<T>(hi);
   } else if constexpr (std::is_signed<T>::value) {
-    const std::int64_t w = v;
+    const std::int64_t w = Widen(v);
     return w >= lo && w <= hi;
   } else {
     const std::uint64_t w = v;
@@ -144,7 +153,11 @@ std::vector<Out> IntegersIn(py::handle obj, const char* pszName, NShape shape, s
         RaiseValue(Format("%s[%zd] = %s is outside the range %lld to %lld", pszName, i, ValueText(x).c_str(),
                           static_cast<long long>(lo), static_cast<long long>(hi)));
       }
-      out[static_cast<std::size_t>(i)] = static_cast<Out>(x);
+      if constexpr (std::is_signed<T>::value) {
+        out[static_cast<std::size_t>(i)] = static_cast<Out>(Widen(x));
+      } else {
+        out[static_cast<std::size_t>(i)] = static_cast<Out>(x);
+      }
     }
   });
   return out;
@@ -189,7 +202,7 @@ std::vector<char> Int8sIn(py::handle obj, const char* pszName) {
 }
 
 CMatrixIn::CMatrixIn(py::handle obj, const char* pszName, py::ssize_t nCols)
-    : m_arr(AsNumeric(obj, pszName)), m_pszName(pszName), m_lRows(0), m_lCols(nCols) {
+    : m_arr(AsNumeric(obj, pszName)), m_pszName(pszName), m_lRows(0) {
   if (m_arr.ndim() != 2 || m_arr.shape(1) != nCols) {
     RaiseValue(Format("%s must be of shape (n, %zd), not %s", pszName, nCols, ShapeText(m_arr).c_str()));
   }
@@ -211,7 +224,11 @@ std::vector<std::int32_t> CMatrixIn::IntColumn(py::ssize_t col) const {
         RaiseValue(Format("%s[%zd, %zd] = %s is not a whole number in the 32-bit range", m_pszName, i, col,
                           ValueText(x).c_str()));
       }
-      out[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(x);
+      if constexpr (std::is_floating_point<T>::value) {
+        out[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(x);
+      } else {
+        out[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(Widen(x));
+      }
     }
   });
   return out;

@@ -50,8 +50,7 @@ class CMatrixIn {
  private:
   py::array m_arr;        // native byte order, numeric
   const char* m_pszName;  // the argument's name, for messages
-  py::ssize_t m_lRows;
-  py::ssize_t m_lCols;
+  py::ssize_t m_lRows;    // rows; the column count was checked on construction
 };
 
 // "cost has 9 entries, from_nodes 10" unless the lengths agree.

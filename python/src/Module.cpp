@@ -13,7 +13,9 @@
 
 namespace kelvane_py {
 
-std::string Format(const char* pszFormat, ...) {
+// printf-style, so that the compiler checks every format against its
+// arguments.
+std::string Format(const char* pszFormat, ...) {  // NOLINT(cert-dcl50-cpp)
   char buf[512];
   va_list args;
   va_start(args, pszFormat);
@@ -23,7 +25,7 @@ std::string Format(const char* pszFormat, ...) {
   if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
   std::string s(static_cast<std::size_t>(n) + 1, '\0');  // a long sentence: format again into room for it
   va_start(args, pszFormat);
-  std::vsnprintf(&s[0], s.size(), pszFormat, args);
+  (void)std::vsnprintf(s.data(), s.size(), pszFormat, args);
   va_end(args);
   s.resize(static_cast<std::size_t>(n));
   return s;

@@ -155,9 +155,9 @@ CLocalNetwork& Tables(const PNetwork& p) {
 }
 
 // numpy array over ptr whose base is a new lease of p's tables.
-py::array TableView(const PNetwork& p, const py::dtype& dt, std::vector<py::ssize_t> shape,
-                    std::vector<py::ssize_t> strides, void* ptr, bool bWritable) {
-  Tables(p);
+py::array TableView(const PNetwork& p, const py::dtype& dt, const std::vector<py::ssize_t>& shape,
+                    const std::vector<py::ssize_t>& strides, void* ptr, bool bWritable) {
+  (void)Tables(p);
   if (ptr == nullptr) return py::array(dt, shape, strides);  // an empty table has no storage to lease
   std::unique_ptr<CTableLease> pLease(new CTableLease(p));
   py::capsule base(pLease.get(), [](void* q) { delete static_cast<CTableLease*>(q); });
@@ -240,7 +240,10 @@ std::int32_t ColumnId(const CPyNetwork& p, py::handle column) {
   return Int32In(column, "column");
 }
 
-void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
+namespace {
+
+// The settings the input's columns call for; the index each extra column got.
+std::vector<std::int32_t> FillSettings(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   if (in.cost) b.SetEdgeWgtFld1(kCostFld);
   if (in.reverseCost) b.SetEdgeWgtFld2(kReverseCostFld);
   std::vector<std::int32_t> extraIndex;
@@ -250,12 +253,14 @@ void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   if (in.nodWgt) b.SetNodWgtFld(0);
   if (in.edgeDmd || in.nodDmd) b.SetDmdFld(0);
   if (in.direct) b.SetEdgeDirectMode(1);
+  if (in.bTurns) b.SetTurnWgtFlag(1);
+  return extraIndex;
+}
+
+// Column by column: each loop appends to one column in order, the builder's
+// fast path.
+void FillEdgeValues(CNetworkBuilder& b, const NNetworkInput_stru& in, const std::vector<std::int32_t>& extraIndex) {
   const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
-  b.Reserve(nEdge);
-  b.SetNodNum(in.lNodNum);
-  for (std::int32_t e = 1; e <= nEdge; ++e) b.AddEdge(in.from[e - 1], in.to[e - 1]);
-  // Column by column: each loop appends to one column in order, the builder's
-  // fast path.
   if (in.cost) {
     for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt1(e, Double((*in.cost)[e - 1]));
   }
@@ -269,21 +274,39 @@ void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   if (in.edgeDmd) {
     for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDmd(e, (*in.edgeDmd)[e - 1]);
   }
-  if (in.upState || in.downState) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) {
-      b.SetEdgeState(e, in.upState ? (*in.upState)[e - 1] : 0, in.downState ? (*in.downState)[e - 1] : 0);
-    }
-  }
   if (in.direct) {
     for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDirect(e, (*in.direct)[e - 1]);
   }
+}
+
+void FillStates(CNetworkBuilder& b, const NNetworkInput_stru& in) {
+  if (!in.upState && !in.downState) return;
+  const std::vector<char> open(in.from.size(), 0);  // the state not given
+  const std::vector<char>& up = in.upState ? *in.upState : open;
+  const std::vector<char>& down = in.downState ? *in.downState : open;
+  for (std::size_t e = 1; e <= in.from.size(); ++e) b.SetEdgeState(static_cast<std::int32_t>(e), up[e - 1], down[e - 1]);
+}
+
+void FillNodValues(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   for (std::int32_t n = 1; n <= in.lNodNum; ++n) {
     if (in.nodWgt) b.SetNodWgt(n, Double((*in.nodWgt)[n - 1]));
     if (in.nodDmd) b.SetNodDmd(n, (*in.nodDmd)[n - 1]);
     if (in.nodState) b.SetNodState(n, (*in.nodState)[n - 1]);
   }
-  if (in.bTurns) b.SetTurnWgtFlag(1);
   for (std::size_t t = 0; t < in.turnNod.size(); ++t) b.SetTurnWgt(in.turnNod[t], in.turnFrom[t], in.turnTo[t], in.turnWgt[t]);
+}
+
+}  // namespace
+
+void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
+  const std::vector<std::int32_t> extraIndex = FillSettings(b, in);
+  const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
+  b.Reserve(nEdge);
+  b.SetNodNum(in.lNodNum);
+  for (std::int32_t e = 1; e <= nEdge; ++e) b.AddEdge(in.from[e - 1], in.to[e - 1]);
+  FillEdgeValues(b, in, extraIndex);
+  FillStates(b, in);
+  FillNodValues(b, in);
 }
 
 PNetwork BuildNetwork(const NNetworkInput_stru& in) {

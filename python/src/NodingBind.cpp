@@ -62,7 +62,7 @@ NLinesIn_stru LinesIn(py::handle lines, py::handle offsets) {
     }
     return in;
   }
-  if (PyUnicode_Check(lines.ptr()) || !PySequence_Check(lines.ptr())) {
+  if (PyUnicode_Check(lines.ptr()) || PySequence_Check(lines.ptr()) == 0) {
     RaiseValue("lines must be a sequence of (k, 2) arrays, or a (P, 2) array with offsets");
   }
   const py::sequence seq = py::reinterpret_borrow<py::sequence>(lines);
