@@ -112,7 +112,7 @@ bool ReadStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   }
   if (!bRead) return Fail(err, strError);
   ScreenCoordinates(run.input);
-  NodeLines(run.input, opt.dSnap >= 0.0 ? opt.dSnap : 0.01, run.demo);
+  if (!NodeLines(run.input, opt.dSnap >= 0.0 ? opt.dSnap : 0.01, run.demo, &strError)) return Fail(err, strError);
   std::vector<char> lineHasEdge(run.input.lines.size(), 0);
   for (const NDemoEdge& e : run.demo.edges) lineHasEdge[static_cast<std::size_t>(e.lLine)] = 1;
   SkipZeroLength(run.input, lineHasEdge);

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+// The frame and the ground lengths are the toolkit's, so that the demo
+// measures exactly as its lines were noded.
+#include "tools/PlanarFrame.h"
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kEarthRadius = 6371008.8;          // mean radius, metres
-constexpr double kMetresPerDegree = kEarthRadius * kPi / 180.0;
+namespace {
 
 NPoint Lerp(const NPoint& a, const NPoint& b, double t) {
   return NPoint{a.dX + (b.dX - a.dX) * t, a.dY + (b.dY - a.dY) * t};
@@ -38,25 +38,20 @@ void Locate(const std::vector<NPoint>& pts, const NProjection& proj, double f, s
 
 NPoint NProjection::Apply(const NPoint& p) const {
   if (!bLonLat) return p;
-  return NPoint{p.dX * kMetresPerDegree * dCosLat, p.dY * kMetresPerDegree};
+  NPoint q;
+  kelvane::tools::LonLatToFrame(p.dX, p.dY, dCosLat, q.dX, q.dY);
+  return q;
 }
 
 NProjection MakeProjection(bool bLonLat, double dRefLat) {
   NProjection proj;
   proj.bLonLat = bLonLat;
-  if (bLonLat) proj.dCosLat = std::max(std::cos(dRefLat * kPi / 180.0), 1e-6);
+  if (bLonLat) proj.dCosLat = kelvane::tools::FrameCosLat(dRefLat);
   return proj;
 }
 
 double GroundLength(const NPoint& a, const NPoint& b, bool bLonLat) {
-  if (!bLonLat) return Dist(a, b);
-  const double lat1 = a.dY * kPi / 180.0;
-  const double lat2 = b.dY * kPi / 180.0;
-  const double dLat = lat2 - lat1;
-  const double dLon = (b.dX - a.dX) * kPi / 180.0;
-  const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                   std::cos(lat1) * std::cos(lat2) * std::sin(dLon / 2) * std::sin(dLon / 2);
-  return 2.0 * kEarthRadius * std::asin(std::min(1.0, std::sqrt(h)));
+  return kelvane::tools::SegmentGroundLength(a.dX, a.dY, b.dX, b.dY, bLonLat);
 }
 
 double GroundLength(const std::vector<NPoint>& pts, bool bLonLat) {

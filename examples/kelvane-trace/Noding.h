@@ -1,4 +1,5 @@
-// Noding.h - turns street lines into a node-edge network. Nodes stand at line
+// Noding.h - turns street lines into a node-edge network through the
+// toolkit's line noding (kelvane/tools/LineNoding.h). Nodes stand at line
 // ends and at every vertex that two lines (or one line twice) share, after
 // snapping coordinates to a tolerance; each line is cut into edges there.
 // Lines that cross without a shared vertex (a bridge) stay apart.
@@ -6,6 +7,7 @@
 #define KELVANE_TRACE_NODING_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Geometry.h"
@@ -29,7 +31,9 @@ struct NDemoNet {
 };
 
 // Nodes the lines of input. dTolerance is in planar units (metres for lon/lat
-// input): vertices closer than it become one.
-void NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net);
+// input): vertices closer than it become one. Returns true; false with net
+// empty and, when pError is given, why: input the screening let through that
+// the noding refuses, or more nodes or edges than 32-bit numbers hold.
+bool NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std::string* pError = nullptr);
 
 #endif  // KELVANE_TRACE_NODING_H
