@@ -1,18 +1,23 @@
 include(CMakePackageConfigHelpers)
 
+# Components, one per Debian package (cmake/KelvanePackaging.cmake): runtime
+# holds the shared libraries and their soname links, development everything a
+# host compiles and links against, the unversioned .so links included.
+
 set(KELVANE_INSTALL_TARGETS kelvane kelvane_gen1)
 if(TARGET kelvane_tools)
   list(APPEND KELVANE_INSTALL_TARGETS kelvane_tools kelvane_tools_gen1)
 endif()
 install(TARGETS ${KELVANE_INSTALL_TARGETS} EXPORT KelvaneTargets
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY include/kelvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY include/kelvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
+        FILES_MATCHING PATTERN "*.h")
 
 set(KELVANE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kelvane)
-install(EXPORT KelvaneTargets NAMESPACE Kelvane:: DESTINATION ${KELVANE_CMAKE_DIR})
+install(EXPORT KelvaneTargets NAMESPACE Kelvane:: DESTINATION ${KELVANE_CMAKE_DIR} COMPONENT development)
 export(EXPORT KelvaneTargets NAMESPACE Kelvane:: FILE ${PROJECT_BINARY_DIR}/KelvaneTargets.cmake)
 
 configure_package_config_file(cmake/KelvaneConfig.cmake.in ${PROJECT_BINARY_DIR}/KelvaneConfig.cmake
@@ -20,7 +25,7 @@ configure_package_config_file(cmake/KelvaneConfig.cmake.in ${PROJECT_BINARY_DIR}
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/KelvaneConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/KelvaneConfig.cmake ${PROJECT_BINARY_DIR}/KelvaneConfigVersion.cmake
-        DESTINATION ${KELVANE_CMAKE_DIR})
+        DESTINATION ${KELVANE_CMAKE_DIR} COMPONENT development)
 
 # The .pc files find the prefix from where they stand, so the install can move.
 file(RELATIVE_PATH KELVANE_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
@@ -34,5 +39,5 @@ foreach(pc kelvane kelvane_gen1)
   endif()
   set(KELVANE_PC_NAME ${pc})
   configure_file(cmake/kelvane.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 endforeach()
