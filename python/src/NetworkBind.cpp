@@ -156,28 +156,26 @@ CLocalNetwork& Tables(const PNetwork& p) {
 
 // numpy array over ptr whose base is a new lease of p's tables.
 py::array TableView(const PNetwork& p, const py::dtype& dt, const std::vector<py::ssize_t>& shape,
-                    const std::vector<py::ssize_t>& strides, void* ptr, bool bWritable) {
+                    const std::vector<py::ssize_t>& strides, void* ptr) {
   (void)Tables(p);
   if (ptr == nullptr) return py::array(dt, shape, strides);  // an empty table has no storage to lease
   std::unique_ptr<CTableLease> pLease(new CTableLease(p));
   py::capsule base(pLease.get(), [](void* q) { delete static_cast<CTableLease*>(q); });
-  pLease.release();  // the capsule owns it now
-  py::array view(dt, shape, strides, ptr, base);
-  if (!bWritable) py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
-  return view;
+  (void)pLease.release();  // the capsule owns it now
+  return py::array(dt, shape, strides, ptr, base);
 }
 
 template <class T>
-py::object ColumnView(const PNetwork& p, T* table, std::int32_t n, bool bWritable) {
-  return TableView(p, py::dtype::of<T>(), {n}, {static_cast<py::ssize_t>(sizeof(T))}, table, bWritable);
+py::object ColumnView(const PNetwork& p, T* table, std::int32_t n) {
+  return TableView(p, py::dtype::of<T>(), {n}, {static_cast<py::ssize_t>(sizeof(T))}, table);
 }
 
 py::object ByteView(const PNetwork& p, char* table, std::int32_t n) {
-  return TableView(p, py::dtype("int8"), {n}, {1}, table, true);
+  return TableView(p, py::dtype("int8"), {n}, {1}, table);
 }
 
 py::object WeightView(const PNetwork& p, NWeightVal_stru* table, std::int32_t n) {
-  return TableView(p, WeightDtype(), {n}, {static_cast<py::ssize_t>(sizeof(NWeightVal_stru))}, table, true);
+  return TableView(p, WeightDtype(), {n}, {static_cast<py::ssize_t>(sizeof(NWeightVal_stru))}, table);
 }
 
 // The table of edge column lFld, looked up as the core does: fixed column 1,
@@ -362,7 +360,7 @@ void BindNetwork(py::module_& m) {
       .def_property_readonly("edge_nodes", [](const PNetwork& p) {
         CLocalNetwork& net = Tables(p);
         return TableView(p, py::dtype::of<std::int32_t>(), {net.m_lEdgeNum, 2},
-                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, net.m_pEdgeNod, true);
+                         {static_cast<py::ssize_t>(sizeof(NEdgeNod_stru)), 4}, net.m_pEdgeNod);
       }, "(E, 2) int32 view: from node, to node")
       .def_property_readonly("node_state", [](const PNetwork& p) {
         CLocalNetwork& net = Tables(p);
@@ -384,12 +382,12 @@ void BindNetwork(py::module_& m) {
       .def_property_readonly("edge_demand", [](const PNetwork& p) -> py::object {
         CLocalNetwork& net = Tables(p);
         if (net.m_pEdgeDmd == nullptr) return py::none();
-        return ColumnView(p, net.m_pEdgeDmd, net.m_lEdgeNum, true);
+        return ColumnView(p, net.m_pEdgeDmd, net.m_lEdgeNum);
       }, "(E,) float64 view, or None")
       .def_property_readonly("node_demand", [](const PNetwork& p) -> py::object {
         CLocalNetwork& net = Tables(p);
         if (net.m_pNodDmd == nullptr) return py::none();
-        return ColumnView(p, net.m_pNodDmd, net.m_lNodNum, true);
+        return ColumnView(p, net.m_pNodDmd, net.m_lNodNum);
       }, "(N,) float64 view, or None")
       .def("weights", [](const PNetwork& p, py::handle column) {
         CLocalNetwork& net = Tables(p);
@@ -409,7 +407,7 @@ void BindNetwork(py::module_& m) {
         if (!err.empty()) RaiseIndex(err);
         NNodConn_stru& conn = net.m_pNodConn[llNod - 1];
         const std::int32_t n = conn.pConnEdge == nullptr ? 0 : std::max<std::int32_t>(conn.sConnNum, 0);
-        return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge, true);
+        return TableView(p, py::dtype::of<std::int32_t>(), {n}, {4}, n == 0 ? nullptr : conn.pConnEdge);
       }, py::arg("node"), "(k,) int32 view of the node's list: +e where e ends here, -e where it starts")
       // The core's own answers, so that what a host writes through a view is
       // what it reads back.
