@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Writes a made-up city's streets to a GeoPackage, in lon/lat: a jittered grid
-of blocks with a river winding across it that only a few bridges cross, some
-one-way streets and one closed bridge. Layers "streets" (name, oneway,
-blocked) and "river".
+of blocks with a river winding across it that only a few bridges cross, all
+of them one-way northwards and the westernmost closed, and some one-way
+streets. Layers "streets" (name, oneway, blocked) and "river".
 
     /usr/bin/python3 examples/python/make_city.py /tmp/city.gpkg --side 100
 """
@@ -48,8 +48,9 @@ def main():
                 a, b = (gx[r, c], gy[r, c]), (gx[r2, c2], gy[r2, c2])
                 bend = rng.normal(0, STEP * 0.05, 2)
                 mid = ((a[0] + b[0]) / 2 + bend[0], (a[1] + b[1]) / 2 + bend[1])
-                oneway = int(rng.choice([0, 1, -1], p=[0.9, 0.05, 0.05]))
-                blocked = int(dr and r < y_river <= r2 and c == min(bridges))
+                bridge = bool(dr and r < y_river <= r2)
+                oneway = 1 if bridge else int(rng.choice([0, 1, -1], p=[0.9, 0.05, 0.05]))
+                blocked = int(bridge and c == min(bridges))
                 streets.append(((a, mid, b), oneway, blocked))
 
     drv = ogr.GetDriverByName("GPKG")

@@ -4,6 +4,8 @@ it and routes from it to a second point, and draws the outcome to a PNG.
 
     PYTHONPATH=build/python/python /usr/bin/python3 examples/python/trace_and_route.py \\
         examples/kelvane-trace/tests/data/village.geojson --out /tmp/village.png
+    /usr/bin/python3 examples/python/make_city.py /tmp/city.gpkg     # 19,613 streets
+    PYTHONPATH=... trace_and_route.py /tmp/city.gpkg --layer-name streets --out /tmp/city.png
 
 Coordinates are the layer's own (lon,lat for a geographic layer). A field
 "oneway" (1 / yes along the line, -1 against it) makes one-way streets; a
@@ -58,9 +60,9 @@ def read_lines(path, layer_name):
     return lines, np.array(oneway), np.array(blocked, bool), bool(srs is not None and srs.IsGeographic())
 
 
-def snap(edge_xy, xy, xscale):
-    """The edge nearest xy and the fraction along it (by planar length, x
-    scaled by xscale so that lon/lat degrees count alike): every segment of
+def snap(edge_xy, xy, xscale, usable):
+    """The usable edge nearest xy and the fraction along it (by planar length,
+    x scaled by xscale so that lon/lat degrees count alike): every segment of
     every edge at once."""
     pts = [p * (xscale, 1.0) for p in edge_xy]
     a = np.vstack([p[:-1] for p in pts])
@@ -73,7 +75,9 @@ def snap(edge_xy, xy, xscale):
     total = np.bincount(edge, seg)[edge]
     q = np.asarray(xy) * (xscale, 1.0)
     t = np.clip(np.einsum("ij,ij->i", q - a, d) / np.maximum(seg**2, 1e-300), 0.0, 1.0)
-    i = int(np.argmin(np.hypot(*(a + t[:, None] * d - q).T)))
+    dist = np.hypot(*(a + t[:, None] * d - q).T)
+    dist[~usable[edge - 1]] = np.inf  # a flag on a closed street would reach nothing
+    i = int(np.argmin(dist))
     frac = (before[i] + t[i] * seg[i]) / max(total[i], 1e-300)
     return int(edge[i]), min(max(frac, 1e-6), 1 - 1e-6)
 
@@ -93,7 +97,8 @@ def main():
     ap.add_argument("layer", nargs="?", default=VILLAGE, help="any GDAL line layer (default: the demo's village)")
     ap.add_argument("--layer-name", help="layer to read (default: the first)")
     ap.add_argument("--flag", type=point, help="X,Y of the flag (default: the middle of the layer)")
-    ap.add_argument("--to", type=point, help="X,Y the route goes to (default: towards the north-east corner)")
+    ap.add_argument("--to", type=point, help="X,Y the route goes to (default: the node the trace reaches "
+                    "farthest from the flag)")
     ap.add_argument("--kind", choices=("downstream", "connected", "upstream"), default="downstream")
     ap.add_argument("--tolerance", type=float, default=0.0, help="vertex snapping for noding (metres for lon/lat)")
     ap.add_argument("--out", default="trace_and_route.png", help="PNG to write")
@@ -111,15 +116,25 @@ def main():
     allxy = np.vstack(lines)
     lo, hi = allxy.min(axis=0), allxy.max(axis=0)
     flag = args.flag or tuple(lo + (hi - lo) * 0.5)
-    dest = args.to or tuple(lo + (hi - lo) * 0.85)
     xscale = math.cos(math.radians((lo[1] + hi[1]) / 2)) if lonlat else 1.0
-    snapped = [snap(edge_xy, p, xscale) for p in (flag, dest)]
+    usable = ~blocked[noding.edge_line]
+    snapped = [snap(edge_xy, p, xscale, usable) for p in ([flag, args.to] if args.to else [flag])]
     mapping = net.map_flags(edge_flags=([e for e, _ in snapped], [f for _, f in snapped]))
     split = mapping.split
-    start, goal = (int(n) for n in mapping.nodes)
+    start = int(mapping.nodes[0])
 
     view = net.view("cost", split=split)
-    traced, _ = view.trace(start, kind=args.kind).fold(split)
+    trace = view.trace(start, kind=args.kind)
+    # Each traced piece drawn as the stretch of its street it covers, so that
+    # the flag's own street shows only the part the trace took.
+    traced = [cut(edge_xy[o - 1], f0, f1) for o, f0, f1 in map(split.original, trace.edges)]
+    fxy = [cut(edge_xy[e - 1], f, f)[0] for e, f in snapped]
+    if args.to:
+        goal = int(mapping.nodes[1])
+    else:  # the layer's own nodes the trace reached; flag nodes are numbered after them
+        ends = trace.nodes[trace.nodes <= len(noding.node_xy)]
+        goal = int(ends[np.argmax(np.hypot(*((noding.node_xy[ends - 1] - fxy[0]) * (xscale, 1.0)).T))])
+        fxy.append(noding.node_xy[goal - 1])
     path = view.shortest_path(start, goal)
     steps = path.fold(split) if path.found else ()
     if isinstance(steps, np.ndarray) and steps.dtype.names:
@@ -129,11 +144,10 @@ def main():
     thin = 0.3 if len(edge_xy) > 3000 else 1.2
     fig, ax = plt.subplots(figsize=(10, 10) if len(edge_xy) > 3000 else (7, 6))
     ax.add_collection(LineCollection(edge_xy, colors="0.8", linewidths=thin, zorder=1))
-    ax.add_collection(LineCollection([edge_xy[e - 1] for e in traced], colors="tab:blue",
+    ax.add_collection(LineCollection(traced, colors="tab:blue",
                                      linewidths=thin * 1.5, zorder=2))
     if route:
         ax.add_collection(LineCollection(route, colors="red", linewidths=3.0, zorder=3, capstyle="round"))
-    fxy = [cut(edge_xy[e - 1], f, f)[0] for e, f in snapped]
     ax.plot(*fxy[0], marker="*", color="black", markersize=16, zorder=4, linestyle="none")
     ax.plot(*fxy[1], marker="s", color="red", markeredgecolor="black", markersize=9, zorder=4, linestyle="none")
     ax.set_xlim(lo[0] - (hi - lo)[0] * 0.03, hi[0] + (hi - lo)[0] * 0.03)
@@ -143,15 +157,15 @@ def main():
     ax.set_ylabel("latitude" if lonlat else "y")
     unit = " m" if lonlat else ""
     what = f"route cost {path.cost:,.0f}{unit} over {len(route)} streets" if path.found else "no route"
-    ax.set_title(f"{os.path.basename(args.layer)}: {args.kind} trace from the flag reaches "
-                 f"{len(traced):,} of {len(edge_xy):,} street edges; {what}", fontsize=10)
-    ax.legend(handles=[Line2D([], [], color="0.8", label="streets"),
+    ax.set_title(f"{os.path.basename(args.layer)}: {args.kind} trace from the flag takes "
+                 f"{len(traced):,} street edges of {len(edge_xy):,}\n{what} to the square", fontsize=10)
+    fig.legend(handles=[Line2D([], [], color="0.8", label="streets"),
                        Line2D([], [], color="tab:blue", label=f"{args.kind} from the flag"),
                        Line2D([], [], color="red", linewidth=3, label="least-cost route"),
                        Line2D([], [], marker="*", color="black", linestyle="none", markersize=12, label="flag"),
                        Line2D([], [], marker="s", color="red", markeredgecolor="black", linestyle="none",
-                              label="route's end")], loc="upper left", fontsize=8, framealpha=0.9)
-    fig.tight_layout()
+                              label="route's end")], loc="lower center", ncol=5, fontsize=8, frameon=False)
+    fig.tight_layout(rect=(0, 0.04, 1, 1))
     fig.savefig(args.out, dpi=150)
     print(f"{args.out}: {net!r}; flag on edge {snapped[0][0]} at {snapped[0][1]:.3f}, {len(traced)} edges traced, "
           f"{what}")
