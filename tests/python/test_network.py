@@ -127,25 +127,30 @@ def _mapped_view(kv):
 
 def _map_with_live_view(kv):
     net = kv.Network.from_arrays([1, 2, 3], [2, 3, 4], cost=[1.0, 1.0, 1.0])
-    states, conn = net.up_state, net.connections(2)  # noqa: F841 (held on purpose)
+    held = [net.up_state, net.connections(2)]
+    assert len(held) == 2
     net.map_flags(edge_flags=([2], [0.5]))
 
 
 ten = dict(from_nodes=np.arange(1, 10), to_nodes=np.arange(2, 11))
 ERRORS = [
-    ("float node numbers", lambda kv: kv.Network.from_arrays([1.5, 2.0], [2, 3]), ValueError, "from_nodes"),
-    ("2-d node numbers", lambda kv: kv.Network.from_arrays(np.ones((2, 2), int), [2, 3]), ValueError, "from_nodes"),
+    ("float node numbers", lambda kv: kv.Network.from_arrays([1.5, 2.0], [2, 3]), ValueError,
+     "from_nodes must hold integers"),
+    ("2-d node numbers", lambda kv: kv.Network.from_arrays(np.ones((2, 2), int), [2, 3]), ValueError,
+     r"from_nodes must be one-dimensional, not of shape \(2, 2\)"),
     ("NaN cost", lambda kv: kv.Network.from_arrays(**ten, cost=[1.0] * 4 + [math.nan] + [1.0] * 4),
      ValueError, "cost of edge 5 is not a number"),
     ("lengths differ", lambda kv: kv.Network.from_arrays(**ten, cost=np.ones(8)), ValueError,
      "cost has 8 entries, from_nodes 9"),
-    ("edge to node 0", lambda kv: kv.Network.from_arrays([1, 2], [2, 0], node_count=2), ValueError, "to node 0"),
+    ("edge to node 0", lambda kv: kv.Network.from_arrays([1, 2], [2, 0], node_count=2), ValueError,
+     "edge 2: to node 0 is not a node"),
     ("node out of range", lambda kv: kv.Network.from_arrays(**ten).edges_at(12), IndexError,
      r"node 12 is not a node \(1 to 10\)"),
-    ("trace from no node", lambda kv: kv.Network.from_arrays(**ten).view(None).trace(11), IndexError, "11"),
+    ("trace from no node", lambda kv: kv.Network.from_arrays(**ten).view(None).trace(11), IndexError,
+     r"start node 11 is not a node \(1 to 10\)"),
     ("unknown trace kind", lambda kv: kv.Network.from_arrays(**ten).view(None).trace(1, kind="sideways"),
      ValueError, "sideways"),
-    ("view after map_flags", lambda kv: _mapped_view(kv).trace(1), ValueError, ""),
+    ("view after map_flags", lambda kv: _mapped_view(kv).trace(1), ValueError, "build the view again"),
     ("map_flags while a table view lives", _map_with_live_view, ValueError,
      "map_flags: 2 arrays viewing this network's tables are still in use; del them first"),
 ]
