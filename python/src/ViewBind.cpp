@@ -46,6 +46,8 @@ std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::hand
   opt.bTurns = bTurns;
   std::shared_ptr<const CSplitIndex> pSplit;  // held through Build
   if (!split.is_none()) {
+    // A split index of the other build is another type: refused here too.
+    if (!py::isinstance<CPySplitIndex>(split)) RaiseValue("split must be the SplitIndex of this build's map_flags");
     pSplit = split.cast<const CPySplitIndex&>().m_pIndex;
     opt.pSplit = pSplit.get();
   }
