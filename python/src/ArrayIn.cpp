@@ -110,10 +110,10 @@ enum class NShape { List, ScalarOrList, Scalar };
 // A 1-D array (or, as allowed, a 0-d one standing for one entry): its data,
 // length and stride.
 struct NVector_stru {
-  py::array arr;
-  const char* pData = nullptr;
-  py::ssize_t lNum = 0;
-  py::ssize_t lStride = 0;
+  py::array arr;                // holds the data while it is read
+  const char* pData = nullptr;  // the first entry
+  py::ssize_t lNum = 0;         // entries
+  py::ssize_t lStride = 0;      // bytes from one entry to the next; 0 for a scalar
 };
 
 NVector_stru VectorIn(py::handle obj, const char* pszName, NShape shape) {

@@ -89,7 +89,7 @@ class CReplacing {
   CReplacing& operator=(const CReplacing&) = delete;
 
  private:
-  CPyNetwork& m_p;
+  CPyNetwork& m_p;  // the network being mapped
 };
 
 CPyFlagMapping MapFlags(CPyNetwork& p, py::handle edgeFlags, py::handle nodeFlags) {

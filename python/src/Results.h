@@ -49,7 +49,7 @@ struct CPyIsolation {
 // A split index, shared by every object that folds with it; it never changes
 // once built, so it needs no lock.
 struct CPySplitIndex {
-  std::shared_ptr<const CSplitIndex> m_pIndex;
+  std::shared_ptr<const CSplitIndex> m_pIndex;  // the index itself, shared by every fold
 };
 
 // What map_flags returns: arrays made once, and the split index.
