@@ -7,7 +7,8 @@
 # Jobs: build (any build of the libraries), tests (the default test workflow),
 # demo (the trace demo), python (the Python module and its tests), package (the
 # Debian packages and their checks), ci-extra (what else CI runs: sanitizers,
-# valgrind, static checks, fuzzers, benchmarks, the demo's picture check).
+# valgrind, static checks, fuzzers, benchmarks, the demo's picture check, the
+# Python example's picture).
 # POSIX sh, for run-demo.sh; no `local` there, so the functions' own variables
 # start with _kd_ to leave the caller's alone.
 
@@ -17,10 +18,10 @@ kelvane_deps() {
       build)    echo cmake make g++ pkg-config ;;
       tests)    echo libgtest-dev libgmock-dev libboost-graph-dev ;;
       demo)     echo libgdal-dev ;;
-      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest ;;
+      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx ;;
       package)  echo dpkg-dev file binutils lintian ;;
       ci-extra) echo libbenchmark-dev liblemon-dev clang clang-tidy cppcheck valgrind \
-                     libclang-rt-14-dev librsvg2-bin ;;
+                     libclang-rt-14-dev librsvg2-bin python3-gdal python3-matplotlib ;;
       *) echo "deps.sh: no job '$_kd_job'" >&2; return 1 ;;
     esac
   done
