@@ -158,7 +158,7 @@ def main():
     unit = " m" if lonlat else ""
     what = f"route cost {path.cost:,.0f}{unit} over {len(route)} streets" if path.found else "no route"
     ax.set_title(f"{os.path.basename(args.layer)}: {args.kind} trace from the flag takes "
-                 f"{len(traced):,} street edges of {len(edge_xy):,}\n{what} to the square", fontsize=10)
+                 f"{len(traced):,} street edges of {len(edge_xy):,}\n{what} to the red square", fontsize=10)
     fig.legend(handles=[Line2D([], [], color="0.8", label="streets"),
                        Line2D([], [], color="tab:blue", label=f"{args.kind} from the flag"),
                        Line2D([], [], color="red", linewidth=3, label="least-cost route"),

@@ -155,15 +155,22 @@ double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
 template <bool kDirected, bool kBarriers>
 void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
   double* dist = m_dist.data();
+  const std::int64_t* first = m_view.StepFirst();
   while (!m_nodeHeap.Empty()) {
     const CNodeHeap::Item it = m_nodeHeap.Pop();
     const std::int32_t u = it.lNod;
     if (it.dKey > dLimit) break;
+    if (!m_nodeHeap.Empty()) {  // as in NodesAll: the next node's steps
+      const std::int64_t jNext = first[m_nodeHeap.TopNod()];
+      Prefetch(m_pFar + jNext);
+      Prefetch(m_pEdge + jNext);
+      Prefetch(m_pWays + jNext);
+    }
     m_settled.push_back(u);
     if (u == lTarget) break;
     if (kBarriers && m_pBarriers->nods.Test(u)) continue;  // a start that is a barrier
-    const std::int64_t end = m_view.StepEnd(u);
-    for (std::int64_t j = m_view.StepBegin(u); j < end; ++j) {
+    const std::int64_t end = first[u + 1];
+    for (std::int64_t j = first[u]; j < end; ++j) {
       bool bAlong = false;
       const double c = CostOf<kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bAlong);
       if (c == kNoRoute) continue;
@@ -171,6 +178,7 @@ void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
       const std::int32_t v = m_pFar[j];
       const double d = it.dKey + c;
       if (d < dist[v - 1]) {
+        if (dist[v - 1] == kNoRoute) Prefetch(first + v);
         dist[v - 1] = d;
         if (bPred) {
           m_predEntry[static_cast<std::size_t>(v - 1)] = j;
@@ -195,16 +203,26 @@ void CRouteSearch::NodesAll() {
     if (m_pBarriers->bAny && Blocked(j)) cost[j] = kNoRoute;
   }
   double* dist = m_dist.data();
+  const std::int64_t* first = m_view.StepFirst();
   while (!m_nodeHeap.Empty()) {
     const CNodeHeap::Item it = m_nodeHeap.Pop();
     const std::int32_t u = it.lNod;
+    // The search waits on memory: ask for the steps of the node settled
+    // next while this one's are read (its step range was asked for when it
+    // was queued).
+    if (!m_nodeHeap.Empty()) {
+      const std::int64_t jNext = first[m_nodeHeap.TopNod()];
+      Prefetch(m_pFar + jNext);
+      Prefetch(cost + jNext);
+    }
     m_settled.push_back(u);
     if (m_pBarriers->bAny && m_pBarriers->nods.Test(u)) continue;
-    const std::int64_t end = m_view.StepEnd(u);
-    for (std::int64_t j = m_view.StepBegin(u); j < end; ++j) {
+    const std::int64_t end = first[u + 1];
+    for (std::int64_t j = first[u]; j < end; ++j) {
       const std::int32_t v = m_pFar[j];
       const double d = it.dKey + cost[j];
       if (d < dist[v - 1]) {
+        if (dist[v - 1] == kNoRoute) Prefetch(first + v);
         dist[v - 1] = d;
         m_nodeHeap.Push(d, v);
       }

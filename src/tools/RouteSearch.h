@@ -49,6 +49,8 @@ class CNodeHeap {
     m_items.clear();
   }
   bool Empty() const { return m_items.empty(); }
+  // The node Pop returns next. REQUIRES: !Empty().
+  std::int32_t TopNod() const { return m_items.front().lNod; }
   // Inserts lNod at dKey, or lowers its key to dKey when it is in the heap.
   void Push(double dKey, std::int32_t lNod);
   Item Pop();

@@ -21,6 +21,7 @@ using kelvane::tools::MarkBarriers;
 using kelvane::tools::MarkEdges;
 using kelvane::tools::MarkNods;
 using kelvane::tools::NBarrierBits;
+using kelvane::tools::Prefetch;
 using kelvane::tools::Refuse;
 
 namespace {
@@ -31,15 +32,18 @@ struct NLimits {
   const CElemBits* pStopEdges;
 };
 
+const std::size_t kPrefetchFar = 16;
+const std::size_t kPrefetchNear = 8;
+
 // Walks from the starts over the entries whose ways meet `want`. kLimits:
 // the call has barriers or stops to test.
 template <bool kLimits>
 void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::int32_t>& starts, const NLimits& lim,
           CElemBits& nods, CElemBits& edges) {
+  const std::int64_t* first = view.StepFirst();
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
   const unsigned char* ways = view.StepWays();
-  const unsigned char* closed = view.NodClosed();
   const bool bAll = want == (CNetworkView::kLeave | CNetworkView::kArrive);  // every entry qualifies
   std::vector<std::int32_t> queue;
   queue.reserve(static_cast<std::size_t>(view.GetNodNum()));
@@ -48,11 +52,22 @@ void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::i
     if (nods.TestAndSet(s)) queue.push_back(s);
   }
   for (std::size_t head = 0; head < queue.size(); ++head) {
+    // The walk waits on memory: the nodes queued next are scattered over the
+    // step arrays. Ask early for the step range of the node kPrefetchFar
+    // places ahead, and for the steps of the one kPrefetchNear ahead, whose
+    // range has arrived by then.
+    if (head + kPrefetchFar < queue.size()) Prefetch(first + queue[head + kPrefetchFar]);
+    if (head + kPrefetchNear < queue.size()) {
+      const std::int64_t j = first[queue[head + kPrefetchNear]];
+      Prefetch(far + j);
+      Prefetch(edge + j);
+    }
     const std::int32_t n = queue[head];
-    if (closed[n] != 0) continue;
+    // A closed node has no steps of its own (the view leaves them out), so
+    // it is reached and not passed without a test here.
     if (kLimits && lim.pStopNods->Test(n)) continue;
-    const std::int64_t end = view.StepEnd(n);
-    for (std::int64_t j = view.StepBegin(n); j < end; ++j) {
+    const std::int64_t end = first[n + 1];
+    for (std::int64_t j = first[n]; j < end; ++j) {
       if (!bAll && (ways[j] & want) == 0) continue;
       const std::int32_t e = edge[j];
       const std::int32_t m = far[j];

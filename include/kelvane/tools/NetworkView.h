@@ -124,6 +124,8 @@ class KELVANE_TOOLS_API CNetworkView {
   // is neither rebuilt nor destroyed. ---
   std::int64_t StepBegin(std::int32_t lNod) const { return m_first[static_cast<std::size_t>(lNod)]; }
   std::int64_t StepEnd(std::int32_t lNod) const { return m_first[static_cast<std::size_t>(lNod) + 1]; }
+  // Per node number 0 to GetNodNum() + 1: StepFirst()[n] is StepBegin(n).
+  const std::int64_t* StepFirst() const { return m_first.data(); }
   const std::int32_t* StepFar() const { return m_far.data(); }
   const std::int32_t* StepEdge() const { return m_edge.data(); }
   const unsigned char* StepWays() const { return m_ways.data(); }
