@@ -18,14 +18,7 @@ bool CElemBits::Any() const {
 }
 
 void CElemBits::AppendSet(std::vector<std::int32_t>& out) const {
-  for (std::size_t k = 0; k < m_words.size(); ++k) {
-    std::uint64_t w = m_words[k];
-    while (w != 0) {
-      const int b = __builtin_ctzll(w);
-      out.push_back(static_cast<std::int32_t>(static_cast<std::int64_t>(k) * 64 + b));
-      w &= w - 1;
-    }
-  }
+  ForEachSet([&out](std::int64_t i) { out.push_back(static_cast<std::int32_t>(i)); });
 }
 
 std::int64_t CElemBits::Count() const {

@@ -32,6 +32,15 @@ class CElemBits {
   bool Any() const;
   // The numbers set, ascending, appended to out.
   void AppendSet(std::vector<std::int32_t>& out) const;
+  // Calls f(i) for every number i set, ascending.
+  template <class F>
+  void ForEachSet(F f) const {
+    for (std::size_t w = 0; w < m_words.size(); ++w) {
+      for (std::uint64_t bits = m_words[w]; bits != 0; bits &= bits - 1) {
+        f(static_cast<std::int64_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
+      }
+    }
+  }
   std::int64_t Count() const;
 
  private:

@@ -35,6 +35,21 @@ struct NLimits {
 const std::size_t kPrefetchFar = 16;
 const std::size_t kPrefetchNear = 8;
 
+// Marks the edge of every step whose ways meet `want` at the nodes set in
+// nods.
+void MarkStepEdges(const CNetworkView& view, unsigned char want, const CElemBits& nods, CElemBits& edges) {
+  const std::int64_t* first = view.StepFirst();
+  const std::int32_t* edge = view.StepEdge();
+  const unsigned char* ways = view.StepWays();
+  const bool bAll = want == (CNetworkView::kLeave | CNetworkView::kArrive);
+  nods.ForEachSet([&](std::int64_t n) {
+    const std::int64_t end = first[n + 1];
+    for (std::int64_t j = first[n]; j < end; ++j) {
+      if (bAll || (ways[j] & want) != 0) edges.Set(edge[j]);
+    }
+  });
+}
+
 // Walks from the starts over the entries whose ways meet `want`. kLimits:
 // the call has barriers or stops to test.
 template <bool kLimits>
@@ -60,7 +75,7 @@ void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::i
     if (head + kPrefetchNear < queue.size()) {
       const std::int64_t j = first[queue[head + kPrefetchNear]];
       Prefetch(far + j);
-      Prefetch(edge + j);
+      if (kLimits) Prefetch(edge + j);
     }
     const std::int32_t n = queue[head];
     // A closed node has no steps of its own (the view leaves them out), so
@@ -69,14 +84,22 @@ void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::i
     const std::int64_t end = first[n + 1];
     for (std::int64_t j = first[n]; j < end; ++j) {
       if (!bAll && (ways[j] & want) == 0) continue;
-      const std::int32_t e = edge[j];
       const std::int32_t m = far[j];
-      if (kLimits && (lim.pBarriers->edges.Test(e) || lim.pBarriers->nods.Test(m))) continue;
-      edges.Set(e);
-      if (kLimits && lim.pStopEdges->Test(e)) continue;
+      if (kLimits) {
+        const std::int32_t e = edge[j];
+        if (lim.pBarriers->edges.Test(e) || lim.pBarriers->nods.Test(m)) continue;
+        edges.Set(e);
+        if (lim.pStopEdges->Test(e)) continue;
+      }
       if (nods.TestAndSet(m)) queue.push_back(m);
     }
   }
+  // Without limits every step a reached node may be left by reaches its
+  // edge, so the edges are marked afterwards, node after node in number
+  // order: one pass along the step arrays in the order they are laid out,
+  // where marking them during the walk would read the edge numbers in the
+  // walk's scattered order.
+  if (!kLimits) MarkStepEdges(view, want, nods, edges);
 }
 
 unsigned char WaysFor(NTraceKind eKind) {
