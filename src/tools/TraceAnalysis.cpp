@@ -50,6 +50,14 @@ void MarkStepEdges(const CNetworkView& view, unsigned char want, const CElemBits
   });
 }
 
+// Whether step j (edge e to far node m) may be taken under the call's
+// barriers and stops; marks the edge when it is reached.
+inline bool TakeLimited(const NLimits& lim, std::int32_t e, std::int32_t m, CElemBits& edges) {
+  if (lim.pBarriers->edges.Test(e) || lim.pBarriers->nods.Test(m)) return false;
+  edges.Set(e);
+  return !lim.pStopEdges->Test(e);
+}
+
 // Walks from the starts over the entries whose ways meet `want`. kLimits:
 // the call has barriers or stops to test.
 template <bool kLimits>
@@ -85,12 +93,7 @@ void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::i
     for (std::int64_t j = first[n]; j < end; ++j) {
       if (!bAll && (ways[j] & want) == 0) continue;
       const std::int32_t m = far[j];
-      if (kLimits) {
-        const std::int32_t e = edge[j];
-        if (lim.pBarriers->edges.Test(e) || lim.pBarriers->nods.Test(m)) continue;
-        edges.Set(e);
-        if (lim.pStopEdges->Test(e)) continue;
-      }
+      if (kLimits && !TakeLimited(lim, edge[j], m, edges)) continue;
       if (nods.TestAndSet(m)) queue.push_back(m);
     }
   }
