@@ -5,17 +5,6 @@
 
 #include "kelvane/tools/NetworkBuilder.h"
 
-namespace {
-
-NWeightVal_stru Double(double d) {
-  NWeightVal_stru w;
-  w.cType = 4;
-  w.dVal = d;
-  return w;
-}
-
-}  // namespace
-
 bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTranspose, CLocalNetwork& net,
                   std::string& strError) {
   // Ground length of each line, to share its cost and demand among its edges.
@@ -33,8 +22,8 @@ bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTransp
     const double total = lineLen[static_cast<std::size_t>(e.lLine)];
     const double share = total > 0.0 ? e.dLength / total : 0.0;
     const std::int32_t lEdge = b.AddEdge(e.lFromNod, e.lToNod);
-    b.SetEdgeWgt1(lEdge, Double(std::isnan(line.dCost) ? e.dLength : line.dCost * share));
-    b.SetEdgeWgt2(lEdge, Double(e.dLength));
+    b.SetEdgeWgt1(lEdge, DoubleWgt(std::isnan(line.dCost) ? e.dLength : line.dCost * share));
+    b.SetEdgeWgt2(lEdge, DoubleWgt(e.dLength));
     b.SetEdgeDmd(lEdge, line.dDmd * share);
     // Along the geometry is "down", from the from node to the to node.
     char cAlong = 0, cBack = 0;

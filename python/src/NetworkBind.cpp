@@ -21,13 +21,6 @@ namespace kelvane_py {
 
 namespace {
 
-NWeightVal_stru Double(double d) {
-  NWeightVal_stru w;
-  w.cType = 4;
-  w.dVal = d;
-  return w;
-}
-
 std::vector<double> EdgeValues(py::handle obj, const char* pszName, std::size_t nEdge, bool bNumbers) {
   std::vector<double> v = FloatsIn(obj, pszName);
   CheckLength(v.size(), pszName, nEdge, "from_nodes");
@@ -260,14 +253,14 @@ std::vector<std::int32_t> FillSettings(CNetworkBuilder& b, const NNetworkInput_s
 void FillEdgeValues(CNetworkBuilder& b, const NNetworkInput_stru& in, const std::vector<std::int32_t>& extraIndex) {
   const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
   if (in.cost) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt1(e, Double((*in.cost)[e - 1]));
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt1(e, DoubleWgt((*in.cost)[e - 1]));
   }
   if (in.reverseCost) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt2(e, Double((*in.reverseCost)[e - 1]));
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt2(e, DoubleWgt((*in.reverseCost)[e - 1]));
   }
   for (std::size_t i = 0; i < in.extras.size(); ++i) {
     if (extraIndex[i] < 0) continue;  // refused (first generation): Build says so
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetExtEdgeWgt(extraIndex[i], e, Double(in.extras[i].second[e - 1]));
+    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetExtEdgeWgt(extraIndex[i], e, DoubleWgt(in.extras[i].second[e - 1]));
   }
   if (in.edgeDmd) {
     for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDmd(e, (*in.edgeDmd)[e - 1]);
@@ -287,7 +280,7 @@ void FillStates(CNetworkBuilder& b, const NNetworkInput_stru& in) {
 
 void FillNodValues(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   for (std::int32_t n = 1; n <= in.lNodNum; ++n) {
-    if (in.nodWgt) b.SetNodWgt(n, Double((*in.nodWgt)[n - 1]));
+    if (in.nodWgt) b.SetNodWgt(n, DoubleWgt((*in.nodWgt)[n - 1]));
     if (in.nodDmd) b.SetNodDmd(n, (*in.nodDmd)[n - 1]);
     if (in.nodState) b.SetNodState(n, (*in.nodState)[n - 1]);
   }

@@ -22,6 +22,15 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+// A weight record holding dVal as a double (type 4), the form a host's own
+// floating-point costs take.
+inline NWeightVal_stru DoubleWgt(double dVal) {
+  NWeightVal_stru w;
+  w.cType = 4;
+  w.dVal = dVal;
+  return w;
+}
+
 class KELVANE_TOOLS_API CNetworkBuilder {
  public:
   // Calls that store something throw std::bad_alloc when memory runs out,
