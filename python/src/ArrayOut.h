@@ -38,10 +38,19 @@ py::array_t<T> VectorOut(std::vector<T>&& v, std::vector<py::ssize_t> shape = {}
   return py::array_t<T>(shape, pData->data(), owner);
 }
 
-// A view of v, whose owner `base` (a Python object holding v) it keeps alive.
+// arr with numpy's writeable flag cleared: a result's arrays show what the
+// analysis found, and a write through one would change the result itself.
+template <class A>
+A ReadOnly(A arr) {
+  py::detail::array_proxy(arr.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+  return arr;
+}
+
+// A read-only view of v, whose owner `base` (a Python object holding v) it
+// keeps alive.
 template <class T>
 py::array_t<T> VectorView(const std::vector<T>& v, py::handle base) {
-  return py::array_t<T>({static_cast<py::ssize_t>(v.size())}, {static_cast<py::ssize_t>(sizeof(T))}, v.data(), base);
+  return ReadOnly(py::array_t<T>({static_cast<py::ssize_t>(v.size())}, {static_cast<py::ssize_t>(sizeof(T))}, v.data(), base));
 }
 
 // A copy of a library list.

@@ -39,7 +39,7 @@ CSmartArray<NET_FLGstruct> FlagsIn(py::handle edgeFlags, py::handle nodeFlags) {
     const py::tuple t = py::reinterpret_borrow<py::tuple>(edgeFlags);
     if (t.size() != 2) RaiseValue(Format("edge_flags must be (edges, fractions), not %zu arrays", t.size()));
     edges = Int32sIn(t[0], "edge_flags edges", true);
-    fractions = FloatsIn(t[1], "edge_flags fractions");
+    fractions = FloatsIn(t[1], "edge_flags fractions", true);  // (edge, fraction): one flag
     CheckLength(fractions.size(), "edge_flags fractions", edges.size(), "edges");
   } else if (!IsAbsent(edgeFlags)) {
     const CMatrixIn table(edgeFlags, "edge_flags", 2);
@@ -114,8 +114,8 @@ CPyFlagMapping MapFlags(CPyNetwork& p, py::handle edgeFlags, py::handle nodeFlag
     std::unique_lock<std::shared_mutex> lock(p.m_lock);
     // The host may have written end nodes and connection lists through the
     // views; mapping splits edges by both, so it runs only on tables that agree.
-    const std::vector<NFinding_stru> faults = CheckNetwork(p.m_net, 1);
-    if (!faults.empty()) refusal = "map_flags: the network's tables disagree: " + faults[0].strText;
+    const std::vector<NFinding_stru> faults = CheckAll(p.m_net, 4);
+    if (!faults.empty()) refusal = "map_flags: " + FindingsText(faults);
     std::vector<NFlagCheck_stru> checks;
     if (refusal.empty()) CheckFlags(p.m_net, in, checks);
     for (const NFlagCheck_stru& c : checks) {
@@ -197,7 +197,7 @@ void BindFlags(py::module_& m) {
          "Visited edges on the edges before mapping: (originals int32, the share of each visited float64)")
       .def("__repr__", [](const CPySplitIndex& s) {
         std::int32_t split = 0;
-        for (std::int32_t e = 1; e <= s.m_pIndex->GetEdgeNum(); ++e) split += s.m_pIndex->IsSplit(e) ? 1 : 0;
+        for (std::int32_t i = 0; i < s.m_pIndex->GetEdgeNum(); ++i) split += s.m_pIndex->IsSplit(i + 1) ? 1 : 0;
         return Format("<kelvane.SplitIndex %d edges, %d split>", s.m_pIndex->GetEdgeNum(), split);
       });
 

@@ -35,6 +35,10 @@ struct CPyPath {
 struct CPyServiceArea {
   NServiceArea_stru m_area;  // nodes with their costs, edges with their shares
   double m_dLimit = 0.0;     // the cost limit it was found within
+  // Folded areas only: every stretch reached, by original edge and along it.
+  // Unfolded, each edge's shares say it all and the stretches are made from them.
+  std::vector<kelvane::tools::NAreaStretch_stru> m_stretches;
+  bool m_bFolded = false;    // made by fold
 };
 
 struct CPyComponents {

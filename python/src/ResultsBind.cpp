@@ -1,6 +1,7 @@
 // ResultsBind.cpp - the result classes: findings, flag checks and what the
 // analyses return, each with a repr that says what it holds, and the folds
 // back onto the edges a host's users know.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -34,10 +35,31 @@ py::array_t<Out> Column(const std::vector<Rec>& recs, Field Rec::*pField) {
   py::array_t<Out> out(static_cast<py::ssize_t>(recs.size()));
   Out* p = out.mutable_data();
   for (std::size_t i = 0; i < recs.size(); ++i) p[i] = static_cast<Out>(recs[i].*pField);
-  return out;
+  return ReadOnly(out);
 }
 
 std::string CostText(double d) { return std::isinf(d) ? std::string("inf") : Format("%g", d); }
+
+// The stretches of an area: the fold's, or each edge's from its shares (from
+// its from node up to its share, and back from its to node).
+py::tuple Stretches(const CPyServiceArea& a) {
+  std::vector<kelvane::tools::NAreaStretch_stru> list = a.m_stretches;
+  if (!a.m_bFolded) {
+    for (const NAreaEdge_stru& e : a.m_area.edges) {
+      const double f = std::min(std::max(e.dFromFrac, 0.0), 1.0);
+      const double t = std::min(std::max(e.dToFrac, 0.0), 1.0);
+      if (f + t >= 1.0) {
+        list.push_back({e.lEdge, 0.0, 1.0});
+        continue;
+      }
+      if (f > 0.0) list.push_back({e.lEdge, 0.0, f});
+      if (t > 0.0) list.push_back({e.lEdge, 1.0 - t, 1.0});
+    }
+  }
+  return py::make_tuple(Column(list, &kelvane::tools::NAreaStretch_stru::lEdge),
+                        Column(list, &kelvane::tools::NAreaStretch_stru::dFrom),
+                        Column(list, &kelvane::tools::NAreaStretch_stru::dTo));
+}
 
 }  // namespace
 
@@ -170,12 +192,17 @@ void BindResults(py::module_& m) {
         folded.m_dLimit = a.m_dLimit;
         folded.m_area.nods = a.m_area.nods;
         folded.m_area.costs = a.m_area.costs;
-        if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges) != 1) {
+        folded.m_bFolded = true;
+        if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges, &folded.m_stretches) != 1) {
           RaiseIndex(Format("an edge of the area is not an edge of the indexed network (1 to %d)",
                             split.m_pIndex->GetEdgeNum()));
         }
         return folded;
       }, py::arg("split"), "The same area with its edges on the edges before flag mapping")
+      .def_property_readonly("stretches", &Stretches,
+                             "(edges int32, from float64, to float64): every stretch reached, as fractions "
+                             "along its edge from its from node; after fold, on the original edges, "
+                             "including stretches that touch neither end (around a flag mid-edge)")
       .def("__repr__", [](const CPyServiceArea& a) {
         return Format("<kelvane.ServiceArea %zu nodes, %zu edges within %s>", a.m_area.nods.size(),
                       a.m_area.edges.size(), CostText(a.m_dLimit).c_str());
