@@ -32,7 +32,7 @@ class CNoding;
 // One network as Python holds it. Python objects (the Network, its views,
 // the leases of its tables) share it by shared_ptr, so it lives as long as
 // the last of them.
-class CPyNetwork {
+class CPyNetwork : public std::enable_shared_from_this<CPyNetwork> {
  public:
   CLocalNetwork m_net;                  // the tables themselves
   // Analyses and checks share it; whatever writes the network (flag mapping,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -510,6 +511,64 @@ void BindNetwork(py::module_& m) {
         for (NFinding_stru& f : findings) out.append(py::cast(std::move(f)));
         return out;
       }, py::arg("max_findings") = 0, "every fault in the network's tables, as Findings (at most max_findings above 0)")
+      .def("_turn_table", [](CPyNetwork& p) {
+        // Every turn weight that is not 0 (the builder's default), as
+        // (node, from edge, to edge, weight) rows: what pickling rebuilds from.
+        std::vector<std::int32_t> nods, froms, tos;
+        std::vector<double> wgts;
+        Exclusive(p, [&](CLocalNetwork& net) {
+          if (net.m_lTurnWgtFlag != 1 || net.m_ppTurnWgt == nullptr || net.m_pNodConn == nullptr) return;
+          for (std::int32_t i = 0; i < net.m_lNodNum; ++i) {
+            const double* matrix = net.m_ppTurnWgt[i];
+            const NNodConn_stru& conn = net.m_pNodConn[i];
+            if (matrix == nullptr || conn.pConnEdge == nullptr) continue;
+            const std::int32_t c = conn.sConnNum;
+            for (std::int32_t r = 0; r < c; ++r) {
+              for (std::int32_t k = 0; k < c; ++k) {
+                if (matrix[r * c + k] == 0.0) continue;
+                nods.push_back(i + 1);
+                froms.push_back(std::abs(conn.pConnEdge[r]));
+                tos.push_back(std::abs(conn.pConnEdge[k]));
+                wgts.push_back(matrix[r * c + k]);
+              }
+            }
+          }
+        });
+        return py::make_tuple(VectorOut(std::move(nods)), VectorOut(std::move(froms)), VectorOut(std::move(tos)),
+                              VectorOut(std::move(wgts)));
+      })
+      .def("_unlist_deleted", [](const PNetwork& p) {
+        // After a rebuild from tables (unpickling a mapped network): flag
+        // mapping leaves a deleted edge in no list, the builder lists every
+        // edge. Each list and its turn matrix lose the deleted edges' places.
+        if (p->m_lLeases.load() > 0) RaiseValue("arrays still view this network's tables");
+        Exclusive(*p, [&](CLocalNetwork& net) {
+          const auto deleted = [&](std::int32_t e) {
+            const std::int32_t a = std::abs(e);
+            return a >= 1 && a <= net.m_lEdgeNum && net.m_pUpEdgeState[a - 1] == 2 && net.m_pDownEdgeState[a - 1] == 2;
+          };
+          for (std::int32_t i = 0; i < net.m_lNodNum; ++i) {
+            NNodConn_stru& conn = net.m_pNodConn[i];
+            if (conn.pConnEdge == nullptr || conn.sConnNum <= 0) continue;
+            const std::int32_t c = conn.sConnNum;
+            std::vector<std::int32_t> keep;
+            for (std::int32_t r = 0; r < c; ++r) {
+              if (!deleted(conn.pConnEdge[r])) keep.push_back(r);
+            }
+            if (static_cast<std::int32_t>(keep.size()) == c) continue;
+            const auto k = static_cast<std::int32_t>(keep.size());
+            double* matrix = net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr ? net.m_ppTurnWgt[i] : nullptr;
+            for (std::int32_t r = 0; r < k; ++r) {
+              conn.pConnEdge[r] = conn.pConnEdge[keep[static_cast<std::size_t>(r)]];
+              if (matrix == nullptr) continue;
+              for (std::int32_t q = 0; q < k; ++q) {
+                matrix[r * k + q] = matrix[keep[static_cast<std::size_t>(r)] * c + keep[static_cast<std::size_t>(q)]];
+              }
+            }
+            conn.sConnNum = static_cast<std::int16_t>(k);
+          }
+        });
+      })
       .def("fetch_trace", [](CPyNetwork& p) {
         CSmartArray<std::int32_t> nods;
         CSmartArray<std::int32_t> edges;

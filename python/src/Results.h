@@ -54,6 +54,12 @@ struct CPyIsolation {
 // once built, so it needs no lock.
 struct CPySplitIndex {
   std::shared_ptr<const CSplitIndex> m_pIndex;  // the index itself, shared by every fold
+  // What it was built from, so that a pickle can build it again on the
+  // network unpickled with it: the mapping's flags in and out, its pieces.
+  py::object m_network;                         // the Network mapped
+  std::shared_ptr<const CSmartArray<NET_FLGstruct>> m_pIn;
+  std::shared_ptr<const CSmartArray<NET_FLGstruct>> m_pOut;
+  std::shared_ptr<const CSmartArray<TEMPEDGE_MAP_EDGE>> m_pPieces;
 };
 
 // What map_flags returns: arrays made once, and the split index.

@@ -143,6 +143,14 @@ void BindResults(py::module_& m) {
         return FoldEdges(*split.m_pIndex, r.m_result.edges, FoldRuleIn(rule));
       }, py::arg("split"), py::arg("rule") = "all",
          "The edges before flag mapping: (original edges int32, the share of each reached float64)")
+      .def(py::pickle(
+          [](const CPyTraceResult& r) { return py::make_tuple(BytesOut(r.m_result.nods), BytesOut(r.m_result.edges)); },
+          [](const py::tuple& t) {
+            CPyTraceResult r;
+            r.m_result.nods = BytesIn<std::int32_t>(t[0]);
+            r.m_result.edges = BytesIn<std::int32_t>(t[1]);
+            return r;
+          }))
       .def("__repr__", [](const CPyTraceResult& r) {
         return Format("<kelvane.TraceResult %zu nodes, %zu edges>", r.m_result.nods.size(), r.m_result.edges.size());
       });
@@ -170,6 +178,19 @@ void BindResults(py::module_& m) {
       }, py::arg("split"),
          "The path on the edges before flag mapping: (edges, from_fraction, to_fraction, cost at the end)")
       .def("__len__", [](const CPyPath& p) { return p.m_path.steps.size(); })
+      .def(py::pickle(
+          [](const CPyPath& p) {
+            return py::make_tuple(p.m_path.lFrom, p.m_path.lTo, p.m_path.bFound, p.m_path.dCost, BytesOut(p.m_path.steps));
+          },
+          [](const py::tuple& t) {
+            CPyPath p;
+            p.m_path.lFrom = t[0].cast<std::int32_t>();
+            p.m_path.lTo = t[1].cast<std::int32_t>();
+            p.m_path.bFound = t[2].cast<bool>();
+            p.m_path.dCost = t[3].cast<double>();
+            p.m_path.steps = BytesIn<NPathStep_stru>(t[4]);
+            return p;
+          }))
       .def("__repr__", [](const CPyPath& p) {
         if (!p.m_path.bFound) return Format("<kelvane.Path %d -> %d: not found>", p.m_path.lFrom, p.m_path.lTo);
         return Format("<kelvane.Path %d -> %d: cost %s over %zu edges>", p.m_path.lFrom, p.m_path.lTo,
@@ -203,6 +224,21 @@ void BindResults(py::module_& m) {
                              "(edges int32, from float64, to float64): every stretch reached, as fractions "
                              "along its edge from its from node; after fold, on the original edges, "
                              "including stretches that touch neither end (around a flag mid-edge)")
+      .def(py::pickle(
+          [](const CPyServiceArea& a) {
+            return py::make_tuple(a.m_dLimit, BytesOut(a.m_area.nods), BytesOut(a.m_area.costs), BytesOut(a.m_area.edges),
+                                  BytesOut(a.m_stretches), a.m_bFolded);
+          },
+          [](const py::tuple& t) {
+            CPyServiceArea a;
+            a.m_dLimit = t[0].cast<double>();
+            a.m_area.nods = BytesIn<std::int32_t>(t[1]);
+            a.m_area.costs = BytesIn<double>(t[2]);
+            a.m_area.edges = BytesIn<NAreaEdge_stru>(t[3]);
+            a.m_stretches = BytesIn<kelvane::tools::NAreaStretch_stru>(t[4]);
+            a.m_bFolded = t[5].cast<bool>();
+            return a;
+          }))
       .def("__repr__", [](const CPyServiceArea& a) {
         return Format("<kelvane.ServiceArea %zu nodes, %zu edges within %s>", a.m_area.nods.size(),
                       a.m_area.edges.size(), CostText(a.m_dLimit).c_str());
@@ -217,6 +253,20 @@ void BindResults(py::module_& m) {
                              "entry e - 1: edge e's component; 0 for none")
       .def_property_readonly("sizes", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.sizes, self); },
                              "entry c - 1: the nodes in component c")
+      .def(py::pickle(
+          [](const CPyComponents& c) {
+            return py::make_tuple(c.m_eKind == NComponentKind::Weak, c.m_comps.lCount, BytesOut(c.m_comps.nodComp),
+                                  BytesOut(c.m_comps.edgeComp), BytesOut(c.m_comps.sizes));
+          },
+          [](const py::tuple& t) {
+            CPyComponents c;
+            c.m_eKind = t[0].cast<bool>() ? NComponentKind::Weak : NComponentKind::Strong;
+            c.m_comps.lCount = t[1].cast<std::int32_t>();
+            c.m_comps.nodComp = BytesIn<std::int32_t>(t[2]);
+            c.m_comps.edgeComp = BytesIn<std::int32_t>(t[3]);
+            c.m_comps.sizes = BytesIn<std::int32_t>(t[4]);
+            return c;
+          }))
       .def("__repr__", [](const CPyComponents& c) {
         std::int32_t largest = 0;
         for (std::int32_t s : c.m_comps.sizes) largest = s > largest ? s : largest;
@@ -233,6 +283,19 @@ void BindResults(py::module_& m) {
                              "edges cut off from every source")
       .def_property_readonly("source_inside", [](const CPyIsolation& i) { return i.m_result.bSourceInside; },
                              "a source lies in the element's own part: nothing can cut it off")
+      .def(py::pickle(
+          [](const CPyIsolation& i) {
+            return py::make_tuple(BytesOut(i.m_result.devices), BytesOut(i.m_result.isolated.nods),
+                                  BytesOut(i.m_result.isolated.edges), i.m_result.bSourceInside);
+          },
+          [](const py::tuple& t) {
+            CPyIsolation i;
+            i.m_result.devices = BytesIn<std::int32_t>(t[0]);
+            i.m_result.isolated.nods = BytesIn<std::int32_t>(t[1]);
+            i.m_result.isolated.edges = BytesIn<std::int32_t>(t[2]);
+            i.m_result.bSourceInside = t[3].cast<bool>();
+            return i;
+          }))
       .def("__repr__", [](const CPyIsolation& i) {
         if (i.m_result.bSourceInside) return std::string("<kelvane.Isolation: a source lies inside, nothing cut off>");
         return Format("<kelvane.Isolation %zu devices, %zu nodes, %zu edges cut off>", i.m_result.devices.size(),

@@ -26,6 +26,7 @@ class CPyView {
   PNetwork m_pNet;           // keeps the network alive; the view points into it
   CNetworkView m_view;       // built once, never changed after
   std::string m_strWeight;   // how the costs were chosen, for repr
+  py::tuple m_args;          // (network, weight, reverse_weight, turns, split) as given: a pickle makes it again
 };
 
 // The view's network read under a shared lock, the GIL released; fn returns
@@ -41,6 +42,7 @@ std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::hand
                                   py::handle split) {
   std::unique_ptr<CPyView> v(new CPyView());
   v->m_pNet = p;
+  v->m_args = py::make_tuple(p, weight, reverseWeight, bTurns, split);
   NViewOptions_stru opt;
   opt.lAlongFld = weight.is_none() ? -1 : ColumnId(*p, weight);
   // By default a network made with a reverse cost is priced with it against
@@ -283,6 +285,11 @@ void BindView(py::module_& m) {
            "The devices to close to cut a node or an edge off from every source, and what loses supply")
       .def("write_trace_marks", &WriteMarks, py::arg("result"),
            "Marks a TraceResult in the network's own trace marks (network.fetch_trace reads them)")
+      .def(py::pickle([](const CPyView& v) { return v.m_args; },
+                      [](const py::tuple& t) {
+                        if (t.size() != 5) RaiseValue("not the state of a View");
+                        return MakeView(t[0].cast<PNetwork>(), t[1], t[2], t[3].cast<bool>(), t[4]);
+                      }))
       .def("__repr__", [](const CPyView& v) {
         return Format("<kelvane.View of %d nodes, %d edges, weight %s, turns: %s>", v.m_view.GetNodNum(),
                       v.m_view.GetEdgeNum(), v.m_strWeight.c_str(), v.m_view.HasTurns() ? "yes" : "no");
