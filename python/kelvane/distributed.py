@@ -4,14 +4,15 @@ worker builds its view once per network and view arguments and keeps it for
 the tasks that follow."""
 from __future__ import annotations
 
-from typing import Any, Dict, List, Sequence
+from typing import Any, Dict, List, Sequence, Tuple
 
 import numpy as np
+import numpy.typing as npt
 
 _VIEWS: Dict[Any, Any] = {}  # per worker process: (network key, view arguments) -> view
 
 
-def _view(net: Any, key: str, view_kw: tuple) -> Any:
+def _view(net: Any, key: str, view_kw: Tuple[Any, ...]) -> Any:
     slot = (key, view_kw)
     view = _VIEWS.get(slot)
     if view is None:
@@ -19,11 +20,13 @@ def _view(net: Any, key: str, view_kw: tuple) -> Any:
     return view
 
 
-def _rows(net: Any, key: str, view_kw: tuple, sources: np.ndarray, targets: np.ndarray, kw: dict) -> np.ndarray:
-    return _view(net, key, view_kw).cost_matrix(sources, targets, **kw)
+def _rows(net: Any, key: str, view_kw: Tuple[Any, ...], sources: npt.NDArray[Any], targets: npt.NDArray[Any],
+          kw: Dict[str, Any]) -> npt.NDArray[Any]:
+    return np.asarray(_view(net, key, view_kw).cost_matrix(sources, targets, **kw))
 
 
-def _areas(net: Any, key: str, view_kw: tuple, starts: List[Any], limit: float, kw: dict) -> list:
+def _areas(net: Any, key: str, view_kw: Tuple[Any, ...], starts: List[Any], limit: float,
+           kw: Dict[str, Any]) -> List[Any]:
     view = _view(net, key, view_kw)
     return [view.service_area(s, limit, **kw) for s in starts]
 
@@ -36,7 +39,7 @@ def _chunks(n: int, client: Any, chunks: Any) -> List[slice]:
 
 
 def cost_matrix(client: Any, network: Any, sources: Sequence[int], targets: Sequence[int], *,
-                chunks: Any = None, view: Any = None, **kw: Any) -> np.ndarray:
+                chunks: Any = None, view: Any = None, **kw: Any) -> npt.NDArray[Any]:
     """network.view(**view).cost_matrix(sources, targets, **kw), the sources
     cut into chunks (default two per worker) computed on the cluster."""
     net = network if _is_future(network) else client.scatter(network, broadcast=True)
@@ -50,7 +53,7 @@ def cost_matrix(client: Any, network: Any, sources: Sequence[int], targets: Sequ
 
 
 def service_areas(client: Any, network: Any, starts: Sequence[Any], limit: float, *, chunks: Any = None,
-                  view: Any = None, **kw: Any) -> list:
+                  view: Any = None, **kw: Any) -> List[Any]:
     """[network.view(**view).service_area(s, limit, **kw) for s in starts] on the cluster."""
     net = network if _is_future(network) else client.scatter(network, broadcast=True)
     view_kw = tuple(sorted((view or {}).items()))

@@ -7,10 +7,11 @@ from __future__ import annotations
 
 import copy
 import warnings
-from typing import Any, Optional, Sequence
+from typing import Any, Dict, Optional, Sequence, Tuple
 
 import geopandas as gpd
 import numpy as np
+import numpy.typing as npt
 import pandas as pd
 import shapely
 from shapely.geometry import LineString, Point
@@ -22,7 +23,7 @@ from . import _kelvane
 _SHAPELY2 = int(shapely.__version__.split(".")[0]) >= 2
 
 
-def _line_coords(geoms: Sequence[Any]) -> tuple:
+def _line_coords(geoms: Sequence[Any]) -> Tuple[Any, Any]:
     """(P, 2) points and P + 1 offsets of single lines; z dropped."""
     if _SHAPELY2:
         xy, idx = shapely.get_coordinates(np.asarray(geoms, dtype=object), return_index=True)
@@ -50,19 +51,20 @@ class GeoNetwork:
         self._node_xy = np.array(noding.node_xy)
         self._edge_xy = [np.array(noding.edge_points(e)) for e in range(1, network.edge_count + 1)]
         self._tree: Any = None
-        self._geoms: Optional[list] = None
+        self._geoms: Optional[list] = None  # type: ignore[type-arg]
+        self._view: Any = None
 
     # --- pickling: the noding is made again from the lines ---
-    def __getstate__(self) -> dict:
+    def __getstate__(self) -> Dict[str, Any]:
         return {"lines": self.lines, "network": self.network, "edge_line": self._edge_line,
                 "edge_from": self._edge_from, "edge_to": self._edge_to, "node_xy": self._node_xy,
                 "edge_xy": self._edge_xy}
 
-    def __setstate__(self, state: dict) -> None:
+    def __setstate__(self, state: Dict[str, Any]) -> None:
         self.lines, self.network = state["lines"], state["network"]
         self._edge_line, self._edge_from, self._edge_to = state["edge_line"], state["edge_from"], state["edge_to"]
         self._node_xy, self._edge_xy = state["node_xy"], state["edge_xy"]
-        self._tree, self._geoms = None, None
+        self._tree, self._geoms, self._view = None, None, None
 
     def __repr__(self) -> str:
         return "<kelvane.geo.GeoNetwork %d lines, %d nodes, %d edges>" % (
@@ -73,7 +75,7 @@ class GeoNetwork:
         """Edge `edge`'s line, from its from node to its to node."""
         return LineString(self._edge_xy[edge - 1])
 
-    def _index(self) -> tuple:
+    def _index(self) -> Tuple[Any, Any]:
         if self._tree is None:
             self._geoms = [self.edge_geometry(e) for e in range(1, self.network.edge_count + 1)]
             with warnings.catch_warnings():  # shapely 1.8 warns of 2.0's STRtree, which is also handled
@@ -99,29 +101,29 @@ class GeoNetwork:
                     found[i] = self._ids[id(tree.nearest(p))]
                     continue
                 cands = [self._ids[id(g)] for g in tree.query(p.buffer(max_distance))]
-                best = min(cands, key=lambda c: geoms[c].distance(p), default=-1)
+                best = min(cands, key=lambda c: float(geoms[c].distance(p)), default=-1)
                 if best >= 0 and geoms[best].distance(p) <= max_distance:
                     found[i] = best
         if (found < 0).any():
             i = int(np.flatnonzero(found < 0)[0])
-            raise ValueError("point %r lies farther than %g from every street" % (pts.index[i], max_distance))
+            raise ValueError("point %r lies farther than %s from every street" % (pts.index[i], max_distance))
         frac = np.array([geoms[j].project(p, normalized=True) for j, p in zip(found, pts.values)])
         dist = np.array([geoms[j].distance(p) for j, p in zip(found, pts.values)])
         return pd.DataFrame({"edge": (found + 1).astype(np.int32), "fraction": frac, "distance": dist},
                             index=pts.index)
 
-    def nearest_nodes(self, points: Any, max_distance: Optional[float] = None) -> np.ndarray:
+    def nearest_nodes(self, points: Any, max_distance: Optional[float] = None) -> npt.NDArray[np.int32]:
         """Each point's nearer end of its nearest edge, as node numbers."""
         s = self.snap(points, max_distance)
         ends = np.asarray(self.network.edge_nodes)[s["edge"].to_numpy() - 1]
         return np.where(s["fraction"].to_numpy() < 0.5, ends[:, 0], ends[:, 1]).astype(np.int32)
 
-    def _nodes(self, where: Any, max_distance: Optional[float]) -> np.ndarray:
+    def _nodes(self, where: Any, max_distance: Optional[float]) -> npt.NDArray[np.int32]:
         if isinstance(where, (int, np.integer)) or (np.ndim(where) == 1 and np.asarray(where).dtype.kind in "iu"):
             return np.atleast_1d(np.asarray(where, dtype=np.int32))
         return self.nearest_nodes(where, max_distance)
 
-    def _flagged(self, points: Any, max_distance: Optional[float]) -> tuple:
+    def _flagged(self, points: Any, max_distance: Optional[float]) -> Tuple[Any, Any, Any]:
         """A copy of the network with a node at each snapped point: (view,
         the points' nodes, split index)."""
         s = self.snap(points, max_distance)
@@ -199,7 +201,7 @@ class GeoNetwork:
         """network.view(**kw), made once for the default arguments."""
         if kw:
             return self.network.view(**kw)
-        if getattr(self, "_view", None) is None or not self._view.is_current:
+        if self._view is None or not self._view.is_current:
             self._view = self.network.view()
         return self._view
 

@@ -4,9 +4,10 @@ appearance, so memory follows the number of elements, not the largest id;
 every result comes back in the user's ids."""
 from __future__ import annotations
 
-from typing import Any, Hashable, Iterable, Optional
+from typing import Any, Dict, Hashable, Iterable, Optional
 
 import numpy as np
+import numpy.typing as npt
 import pandas as pd
 
 from . import _kelvane
@@ -20,13 +21,13 @@ def _index(ids: Any) -> pd.Index:
     return index
 
 
-def _numbers(index: pd.Index, ids: Any, what: str) -> np.ndarray:
+def _numbers(index: pd.Index, ids: Any, what: str) -> npt.NDArray[Any]:
     scalar = np.ndim(ids) == 0 and not isinstance(ids, (list, tuple))
     wanted = [ids] if scalar else list(ids)
     pos = index.get_indexer(wanted) if len(wanted) else np.zeros(0, dtype=np.intp)
     if (pos < 0).any():
         raise KeyError("%s %r is not in the network" % (what, wanted[int(np.flatnonzero(pos < 0)[0])]))
-    return (pos + 1).astype(np.int32)
+    return np.asarray(pos + 1, dtype=np.int32)
 
 
 class IdNetwork:
@@ -69,30 +70,30 @@ class IdNetwork:
         return cls(net, node_index, pd.RangeIndex(m) if edge_ids is None else edge_ids)
 
     @property
-    def node_ids(self) -> np.ndarray:
+    def node_ids(self) -> npt.NDArray[Any]:
         """The node ids, node n's at entry n - 1."""
-        return self._nodes.to_numpy()
+        return np.asarray(self._nodes.to_numpy())
 
     @property
-    def edge_ids(self) -> np.ndarray:
+    def edge_ids(self) -> npt.NDArray[Any]:
         """The edge ids, edge e's at entry e - 1."""
-        return self._edges.to_numpy()
+        return np.asarray(self._edges.to_numpy())
 
-    def node_numbers(self, ids: Any) -> np.ndarray:
+    def node_numbers(self, ids: Any) -> npt.NDArray[Any]:
         """The library's numbers of node ids (KeyError for an unknown one)."""
         return _numbers(self._nodes, ids, "node")
 
-    def edge_numbers(self, ids: Any) -> np.ndarray:
+    def edge_numbers(self, ids: Any) -> npt.NDArray[Any]:
         """The library's numbers of edge ids (KeyError for an unknown one)."""
         return _numbers(self._edges, ids, "edge")
 
-    def nodes_of(self, numbers: Any) -> np.ndarray:
+    def nodes_of(self, numbers: Any) -> npt.NDArray[Any]:
         """Node ids of library node numbers."""
-        return self._nodes.to_numpy()[np.asarray(numbers, dtype=np.int64) - 1]
+        return np.asarray(self._nodes.to_numpy()[np.asarray(numbers, dtype=np.int64) - 1])
 
-    def edges_of(self, numbers: Any) -> np.ndarray:
+    def edges_of(self, numbers: Any) -> npt.NDArray[Any]:
         """Edge ids of library edge numbers."""
-        return self._edges.to_numpy()[np.asarray(numbers, dtype=np.int64) - 1]
+        return np.asarray(self._edges.to_numpy()[np.asarray(numbers, dtype=np.int64) - 1])
 
     def view(self, *args: Any, **kwargs: Any) -> "IdView":
         """An IdView over network.view(...) with the same arguments."""
@@ -138,7 +139,7 @@ class IdNetwork:
         to = [r[1] for r in rows]
         ids = pd.Index([tuple(r[:-1]) for r in rows], tupleize_cols=False) if rows else pd.Index([])
         cost = np.array([float(r[-1]) for r in rows])
-        kw: dict = {"cost": cost}
+        kw: Dict[str, Any] = {"cost": cost}
         if graph.is_directed():
             kw["up_state"] = np.ones(len(rows), dtype=np.int8)
         nodes = list(graph.nodes)
@@ -188,7 +189,7 @@ class IdView:
         self.ids = ids
         self.view = view
 
-    def _elems(self, kw: dict) -> dict:
+    def _elems(self, kw: Dict[str, Any]) -> Dict[str, Any]:
         for key in ("barrier_nodes", "stop_nodes"):
             if key in kw:
                 kw[key] = self.ids.node_numbers(kw[key])
