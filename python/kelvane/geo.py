@@ -29,11 +29,32 @@ def _line_coords(geoms: Sequence[Any]) -> Tuple[Any, Any]:
         xy, idx = shapely.get_coordinates(np.asarray(geoms, dtype=object), return_index=True)
         counts = np.bincount(idx, minlength=len(geoms))
     else:
-        parts = [np.asarray(g.coords)[:, :2] if not g.is_empty else np.zeros((0, 2)) for g in geoms]
-        counts = np.array([len(p) for p in parts], dtype=np.int64)
-        xy = np.concatenate(parts) if parts else np.zeros((0, 2))
+        xy, counts = _wkb_coords(geoms)
     offsets = np.concatenate([[0], np.cumsum(counts)]).astype(np.int64)
     return np.ascontiguousarray(xy, dtype=np.float64), offsets
+
+
+def _wkb_coords(geoms: Sequence[Any]) -> Tuple[Any, Any]:
+    """Shapely 1.8: every line's points out of its WKB at once (a line's
+    coords, read one line at a time, cost several times more)."""
+    blobs = [g.wkb for g in geoms]
+    lens = np.fromiter((len(b) for b in blobs), dtype=np.int64, count=len(blobs))
+    buf = np.frombuffer(b"".join(blobs), dtype=np.uint8)
+    starts = np.concatenate([[0], np.cumsum(lens)[:-1]]).astype(np.int64)
+    if len(blobs) == 0:
+        return np.zeros((0, 2)), np.zeros(0, dtype=np.int64)
+    head = buf[starts[:, None] + np.arange(9)]
+    kinds = head[:, 1:5].copy().view("<u4").ravel()
+    dims = np.where((kinds == 2), 2, np.where((kinds == 1002) | (kinds == 0x80000002), 3, 0))
+    if (head[:, 0] != 1).any() or (dims == 0).any() or (dims != dims[0]).any():
+        parts = [np.asarray(g.coords)[:, :2] if not g.is_empty else np.zeros((0, 2)) for g in geoms]
+        return (np.concatenate(parts) if parts else np.zeros((0, 2)),
+                np.array([len(p) for p in parts], dtype=np.int64))
+    keep = np.ones(len(buf), dtype=bool)
+    keep[(starts[:, None] + np.arange(9)).ravel()] = False
+    d = int(dims[0])
+    xy = buf[keep].view("<f8").reshape(-1, d)[:, :2]
+    return xy, (lens - 9) // (8 * d)
 
 
 class GeoNetwork:
@@ -48,22 +69,23 @@ class GeoNetwork:
         self._edge_line = np.asarray(noding.edge_line)
         self._edge_from = np.asarray(noding.edge_from_fraction)
         self._edge_to = np.asarray(noding.edge_to_fraction)
-        self._node_xy = np.array(noding.node_xy)
-        self._edge_xy = [np.array(noding.edge_points(e)) for e in range(1, network.edge_count + 1)]
+        self._noding = noding
+        self._edge_xy: Optional[list] = None  # type: ignore[type-arg]  # after unpickling only
         self._tree: Any = None
         self._geoms: Optional[list] = None  # type: ignore[type-arg]
         self._view: Any = None
 
     # --- pickling: the noding is made again from the lines ---
     def __getstate__(self) -> Dict[str, Any]:
+        edge_xy = self._edge_xy or [np.array(self._noding.edge_points(e))
+                                    for e in range(1, self.network.edge_count + 1)]
         return {"lines": self.lines, "network": self.network, "edge_line": self._edge_line,
-                "edge_from": self._edge_from, "edge_to": self._edge_to, "node_xy": self._node_xy,
-                "edge_xy": self._edge_xy}
+                "edge_from": self._edge_from, "edge_to": self._edge_to, "edge_xy": edge_xy}
 
     def __setstate__(self, state: Dict[str, Any]) -> None:
         self.lines, self.network = state["lines"], state["network"]
         self._edge_line, self._edge_from, self._edge_to = state["edge_line"], state["edge_from"], state["edge_to"]
-        self._node_xy, self._edge_xy = state["node_xy"], state["edge_xy"]
+        self._edge_xy, self._noding = state["edge_xy"], None
         self._tree, self._geoms, self._view = None, None, None
 
     def __repr__(self) -> str:
@@ -73,11 +95,18 @@ class GeoNetwork:
     # --- snapping ---
     def edge_geometry(self, edge: int) -> LineString:
         """Edge `edge`'s line, from its from node to its to node."""
-        return LineString(self._edge_xy[edge - 1])
+        if self._edge_xy is not None:
+            return LineString(self._edge_xy[edge - 1])
+        return LineString(self._noding.edge_points(edge))
 
     def _index(self) -> Tuple[Any, Any]:
+        # The tree holds the layer's own lines (no geometry to make); a point
+        # finds its line, then the edge of that line it falls on.
         if self._tree is None:
-            self._geoms = [self.edge_geometry(e) for e in range(1, self.network.edge_count + 1)]
+            self._geoms = list(self.lines.geometry.values)
+            order = np.lexsort((self._edge_from, self._edge_line))
+            self._by_line = order
+            self._line_first = np.searchsorted(self._edge_line[order], np.arange(len(self._geoms) + 1))
             with warnings.catch_warnings():  # shapely 1.8 warns of 2.0's STRtree, which is also handled
                 warnings.simplefilter("ignore")
                 self._tree = STRtree(self._geoms)
@@ -87,7 +116,7 @@ class GeoNetwork:
     def snap(self, points: Any, max_distance: Optional[float] = None) -> pd.DataFrame:
         """Each point's nearest edge and where along it (fraction from its from
         node), with the distance; index that of the points. ValueError for a
-        point farther than max_distance from every edge."""
+        point farther than max_distance from every street."""
         pts = _points(points)
         tree, geoms = self._index()
         found = np.full(len(pts), -1, dtype=np.int64)
@@ -107,10 +136,22 @@ class GeoNetwork:
         if (found < 0).any():
             i = int(np.flatnonzero(found < 0)[0])
             raise ValueError("point %r lies farther than %s from every street" % (pts.index[i], max_distance))
-        frac = np.array([geoms[j].project(p, normalized=True) for j, p in zip(found, pts.values)])
-        dist = np.array([geoms[j].distance(p) for j, p in zip(found, pts.values)])
-        return pd.DataFrame({"edge": (found + 1).astype(np.int32), "fraction": frac, "distance": dist},
-                            index=pts.index)
+        edges = np.zeros(len(pts), dtype=np.int32)
+        frac = np.zeros(len(pts))
+        dist = np.zeros(len(pts))
+        for i, (j, p) in enumerate(zip(found, pts.values)):
+            t = geoms[j].project(p, normalized=True)
+            mine = self._by_line[self._line_first[j]:self._line_first[j + 1]]
+            if len(mine) == 0:
+                raise ValueError("point %r is nearest to line %r, which the noding dropped (too short)"
+                                 % (pts.index[i], self.lines.index[j]))
+            k = mine[min(int(np.searchsorted(self._edge_from[mine], t, side="right")) - 1, len(mine) - 1)]
+            k = mine[0] if t < self._edge_from[mine[0]] else k
+            ef, et = self._edge_from[k], self._edge_to[k]
+            edges[i] = k + 1
+            frac[i] = min(1.0, max(0.0, (t - ef) / (et - ef))) if et > ef else 0.0
+            dist[i] = geoms[j].distance(p)
+        return pd.DataFrame({"edge": edges, "fraction": frac, "distance": dist}, index=pts.index)
 
     def nearest_nodes(self, points: Any, max_distance: Optional[float] = None) -> npt.NDArray[np.int32]:
         """Each point's nearer end of its nearest edge, as node numbers."""
