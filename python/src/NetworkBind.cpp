@@ -412,16 +412,22 @@ void BindNetwork(py::module_& m) {
                   py::arg("node_demand") = py::none(), py::arg("up_state") = py::none(),
                   py::arg("down_state") = py::none(), py::arg("node_state") = py::none(),
                   py::arg("direction") = py::none(), py::arg("turns") = py::none(),
-                  "A network from (E,) arrays of 1-based end nodes and optional per-edge and per-node values")
-      .def_property_readonly("node_count", [](const CPyNetwork& p) { return p.m_lNodes; })
-      .def_property_readonly("edge_count", [](const CPyNetwork& p) { return p.m_lEdges; })
+                  "A network from (E,) arrays of 1-based end nodes and optional per-edge and per-node values.\n\n"
+                  "Edges go both ways unless a state or a reverse cost says otherwise: up_state 1 blocks going "
+                  "against an edge, down_state 1 going along it (2: deleted); node_state 1 closes a node. "
+                  "Other state values are refused. A negative cost means no way for routes, cost matrices "
+                  "and service areas; traces follow connectivity alone and pass such edges. reverse_cost, "
+                  "when given, is what view() prices going against an edge with. Bool masks stand for states; "
+                  "pandas nullable integer columns are read when they hold no missing value.")
+      .def_property_readonly("node_count", [](const CPyNetwork& p) { return p.m_lNodes; }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CPyNetwork& p) { return p.m_lEdges; }, "edges, numbered 1 to edge_count")
       .def_property_readonly("columns", [](const CPyNetwork& p) {
         py::dict d;
         for (const auto& c : p.m_columns) d[py::str(c.first)] = c.second;
         return d;
       }, "weight column name -> column id")
-      .def_property_readonly("has_turns", [](const CPyNetwork& p) { return p.m_net.m_lTurnWgtFlag == 1; })
-      .def_property_readonly("BUILD", [](const CPyNetwork&) { return BuildName(); })
+      .def_property_readonly("has_turns", [](const CPyNetwork& p) { return p.m_net.m_lTurnWgtFlag == 1; }, "whether turn weights are read")
+      .def_property_readonly("BUILD", [](const CPyNetwork&) { return BuildName(); }, "'current' or 'first generation'")
       .def_property_readonly("noding", [](const PNetwork& p) { return NodingObject(p); },
                              "the Noding of from_lines; None for from_arrays")
       .def("__repr__", &Repr)

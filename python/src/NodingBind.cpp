@@ -201,21 +201,21 @@ py::object NodingObject(const PNetwork& p) {
 
 void BindNoding(py::module_& m) {
   py::class_<CNoding, PNoding>(m, "Noding", py::module_local(), "The nodes and edges line noding made of lines")
-      .def_property_readonly("node_count", [](const CNoding& n) { return n.m_lines.nods.size(); })
-      .def_property_readonly("edge_count", [](const CNoding& n) { return n.m_lines.edges.size(); })
+      .def_property_readonly("node_count", [](const CNoding& n) { return n.m_lines.nods.size(); }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CNoding& n) { return n.m_lines.edges.size(); }, "edges, numbered 1 to edge_count")
       .def_property_readonly("dropped", [](const CNoding& n) { return n.m_lines.llDropped; },
                              "lines left out: shorter than the tolerance, or of fewer than 2 points")
       .def_property_readonly("node_xy", [](py::handle self) {
         const CNoding& n = self.cast<const CNoding&>();
         return PointsView(n.m_lines.nods.data(), n.m_lines.nods.size(), self);
       }, "(N, 2) float64: node n's coordinates at row n - 1")
-      .def_property_readonly("from_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lFromNod); })
-      .def_property_readonly("to_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lToNod); })
+      .def_property_readonly("from_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lFromNod); }, "(E,) int32: each edge's from node")
+      .def_property_readonly("to_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lToNod); }, "(E,) int32: each edge's to node")
       .def_property_readonly("edge_line", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lLine); },
                              "(E,) int32: 0-based index of each edge's line")
       .def_property_readonly("edge_from_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dFrom); },
                              "where each edge starts along its line, as a fraction of the line's planar length")
-      .def_property_readonly("edge_to_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dTo); })
+      .def_property_readonly("edge_to_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dTo); }, "where each edge ends along its line, as a fraction of the line's planar length")
       .def_property_readonly("edge_length", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dLength); },
                              "ground length (metres for lon/lat)")
       .def("edge_points", [](py::handle self, std::int64_t llEdge) {

@@ -119,16 +119,16 @@ void BindResults(py::module_& m) {
                              "'network', 'node', 'edge' or 'flag'")
       .def_property_readonly("element", [](const NFinding_stru& f) { return f.lElem; },
                              "node or edge number, flag index; 0 for the network")
-      .def_property_readonly("text", [](const NFinding_stru& f) { return f.strText; })
+      .def_property_readonly("text", [](const NFinding_stru& f) { return f.strText; }, "the whole sentence")
       .def("__repr__", [](const NFinding_stru& f) { return "<kelvane.Finding " + f.strText + ">"; })
       .def("__str__", [](const NFinding_stru& f) { return f.strText; });
 
   py::class_<CPyFlagCheck>(m, "FlagCheck", py::module_local(), "What flag mapping will make of one flag")
-      .def_property_readonly("index", [](const CPyFlagCheck& c) { return c.m_lIndex; })
-      .def_property_readonly("status", [](const CPyFlagCheck& c) { return FlagStatusName(c.m_check.eStatus); })
+      .def_property_readonly("index", [](const CPyFlagCheck& c) { return c.m_lIndex; }, "the flag's index in the list checked")
+      .def_property_readonly("status", [](const CPyFlagCheck& c) { return FlagStatusName(c.m_check.eStatus); }, "what mapping makes of the flag: 'fine', 'pos_out_of_range', ...")
       .def_property_readonly("other", [](const CPyFlagCheck& c) { return c.m_check.lOther; },
                              "pos_repeated: the index of the earlier flag at that position; else -1")
-      .def_property_readonly("text", [](const CPyFlagCheck& c) { return c.m_check.strText; })
+      .def_property_readonly("text", [](const CPyFlagCheck& c) { return c.m_check.strText; }, "the whole sentence")
       .def("__repr__", [](const CPyFlagCheck& c) {
         return Format("<kelvane.FlagCheck %d %s%s%s>", c.m_lIndex, FlagStatusName(c.m_check.eStatus),
                       c.m_check.strText.empty() ? "" : ": ", c.m_check.strText.c_str());
@@ -156,11 +156,11 @@ void BindResults(py::module_& m) {
       });
 
   py::class_<CPyPath>(m, "Path", py::module_local(), "A least-cost route, edge after edge")
-      .def_property_readonly("source", [](const CPyPath& p) { return p.m_path.lFrom; })
-      .def_property_readonly("target", [](const CPyPath& p) { return p.m_path.lTo; })
-      .def_property_readonly("found", [](const CPyPath& p) { return p.m_path.bFound; })
+      .def_property_readonly("source", [](const CPyPath& p) { return p.m_path.lFrom; }, "the start node")
+      .def_property_readonly("target", [](const CPyPath& p) { return p.m_path.lTo; }, "the end node")
+      .def_property_readonly("found", [](const CPyPath& p) { return p.m_path.bFound; }, "whether the target can be reached")
       .def_property_readonly("cost", [](const CPyPath& p) { return p.m_path.dCost; }, "inf when not found")
-      .def_property_readonly("edges", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::lEdge); })
+      .def_property_readonly("edges", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::lEdge); }, "edge numbers, int32")
       .def_property_readonly("nodes", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::lNod); },
                              "the node each step leads to")
       .def_property_readonly("along", [](const CPyPath& p) { return Column(p.m_path.steps, &NPathStep_stru::bAlong); },
@@ -198,12 +198,12 @@ void BindResults(py::module_& m) {
       });
 
   py::class_<CPyServiceArea>(m, "ServiceArea", py::module_local(), "Everything within a cost of the starts")
-      .def_property_readonly("limit", [](const CPyServiceArea& a) { return a.m_dLimit; })
+      .def_property_readonly("limit", [](const CPyServiceArea& a) { return a.m_dLimit; }, "the cost limit the area was found within")
       .def_property_readonly("nodes", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.nods, self); },
                              "int32, ascending")
       .def_property_readonly("costs", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.costs, self); },
                              "each node's least cost from the starts")
-      .def_property_readonly("edges", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::lEdge); })
+      .def_property_readonly("edges", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::lEdge); }, "edge numbers, int32")
       .def_property_readonly("from_fraction", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::dFromFrac); },
                              "the share of each edge reached from its from node")
       .def_property_readonly("to_fraction", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::dToFrac); },
@@ -245,8 +245,8 @@ void BindResults(py::module_& m) {
       });
 
   py::class_<CPyComponents>(m, "Components", py::module_local(), "The parts of a network that hang together")
-      .def_property_readonly("kind", [](const CPyComponents& c) { return c.m_eKind == NComponentKind::Weak ? "weak" : "strong"; })
-      .def_property_readonly("count", [](const CPyComponents& c) { return c.m_comps.lCount; })
+      .def_property_readonly("kind", [](const CPyComponents& c) { return c.m_eKind == NComponentKind::Weak ? "weak" : "strong"; }, "the kind asked for")
+      .def_property_readonly("count", [](const CPyComponents& c) { return c.m_comps.lCount; }, "how many components")
       .def_property_readonly("node_component", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.nodComp, self); },
                              "entry n - 1: node n's component (1 to count); 0 for a closed node or barrier")
       .def_property_readonly("edge_component", [](py::handle self) { return VectorView(self.cast<CPyComponents&>().m_comps.edgeComp, self); },

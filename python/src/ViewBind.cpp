@@ -243,15 +243,16 @@ void BindView(py::module_& m) {
   network.def("view", &MakeView, py::arg("weight") = "cost", py::arg("reverse_weight") = py::none(),
               py::arg("turns") = true, py::arg("split") = py::none(),
               "A view for analyses: weight a column name or id (None: every edge costs 1), reverse_weight "
-              "the column against the edges (None: the same), turns whether to read turn weights, split a "
-              "SplitIndex so that pieces cost their share");
+              "the column against the edges (None: the network's reverse_cost when weight is its cost, "
+              "else the same column), turns whether to read turn weights, split a SplitIndex so that pieces "
+              "cost their share. Refuses tables the network checker faults (see check()).");
 
   py::class_<CPyView>(m, "View", py::module_local(), "A read-only picture of a network, made for analyses")
-      .def_property_readonly("network", [](const CPyView& v) { return v.m_pNet; })
-      .def_property_readonly("node_count", [](const CPyView& v) { return v.m_view.GetNodNum(); })
-      .def_property_readonly("edge_count", [](const CPyView& v) { return v.m_view.GetEdgeNum(); })
-      .def_property_readonly("memory_bytes", [](const CPyView& v) { return v.m_view.GetMemoryBytes(); })
-      .def_property_readonly("has_turns", [](const CPyView& v) { return v.m_view.HasTurns(); })
+      .def_property_readonly("network", [](const CPyView& v) { return v.m_pNet; }, "the Network this view was made of")
+      .def_property_readonly("node_count", [](const CPyView& v) { return v.m_view.GetNodNum(); }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CPyView& v) { return v.m_view.GetEdgeNum(); }, "edges, numbered 1 to edge_count")
+      .def_property_readonly("memory_bytes", [](const CPyView& v) { return v.m_view.GetMemoryBytes(); }, "bytes the view holds")
+      .def_property_readonly("has_turns", [](const CPyView& v) { return v.m_view.HasTurns(); }, "whether turn weights are read")
       .def_property_readonly("is_current", [](const CPyView& v) {
         bool current = false;
         Shared(v, [&] { current = v.m_view.IsCurrent(); });
