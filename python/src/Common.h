@@ -22,6 +22,11 @@ namespace py = pybind11;
 
 namespace kelvane_py {
 
+// The toolkit's names, as the module uses them throughout.
+using namespace kelvane::tools;  // NOLINT(google-build-using-namespace)
+
+using namespace kelvane::tools;  // the toolkit the bindings expose
+
 constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;
 
 // What kelvane.BUILD says.

@@ -24,6 +24,9 @@ namespace py = pybind11;
 
 namespace kelvane_py {
 
+// The toolkit's names, as the module uses them throughout.
+using namespace kelvane::tools;  // NOLINT(google-build-using-namespace)
+
 struct CPyTraceResult {
   NTraceResult_stru m_result;  // nodes and edges reached, ascending
 };

@@ -8,10 +8,8 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Entries;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::OneTo;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -257,3 +255,6 @@ std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t l
   CheckListed(out, net, sc);
   return std::move(out.List());
 }
+
+}  // namespace tools
+}  // namespace kelvane

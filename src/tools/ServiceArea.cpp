@@ -12,16 +12,8 @@
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CRouteSearch;
-using kelvane::tools::Format;
-using kelvane::tools::kNoRoute;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -157,14 +149,14 @@ inline bool Whole(double a, double b) { return a >= 1.0 || a + b >= 1.0; }
 // Appends what of the stretch dFrom to dTo (of edge lEdge) a piece with shares
 // fromFrac and toFrac reached, joined to the last stretch where they touch.
 void AddStretches(std::int32_t lEdge, double dFrom, double dTo, double fromFrac, double toFrac,
-                  std::vector<kelvane::tools::NAreaStretch_stru>& out) {
+                  std::vector<NAreaStretch_stru>& out) {
   const double len = dTo - dFrom;
   const auto add = [&](double a, double b) {
     if (!(b > a)) return;
     if (!out.empty() && out.back().lEdge == lEdge && a <= out.back().dTo) {
       out.back().dTo = std::max(out.back().dTo, b);
     } else {
-      out.push_back(kelvane::tools::NAreaStretch_stru{lEdge, a, b});
+      out.push_back(NAreaStretch_stru{lEdge, a, b});
     }
   };
   if (Whole(fromFrac, toFrac)) {
@@ -179,7 +171,7 @@ void AddStretches(std::int32_t lEdge, double dFrom, double dTo, double fromFrac,
 
 std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
                              std::vector<NAreaEdge_stru>& edges,
-                             std::vector<kelvane::tools::NAreaStretch_stru>* pStretches) {
+                             std::vector<NAreaStretch_stru>* pStretches) {
   std::vector<NPieceShare> shares;
   shares.reserve(area.edges.size());
   for (const NAreaEdge_stru& ae : area.edges) {
@@ -192,7 +184,7 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   std::stable_sort(shares.begin(), shares.end(),
                    [](const NPieceShare& a, const NPieceShare& b) { return a.lOrig < b.lOrig; });
   std::vector<NAreaEdge_stru> out;
-  std::vector<kelvane::tools::NAreaStretch_stru> stretches;
+  std::vector<NAreaStretch_stru> stretches;
   CSmartArray<NEdgePiece_stru> pieces;
   for (std::size_t k = 0; k < shares.size();) {
     std::size_t kEnd = k;
@@ -246,3 +238,6 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   if (pStretches != nullptr) pStretches->swap(stretches);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -13,6 +13,9 @@
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // An edge of the area: the share of it reached from its from node (going
 // along it) and from its to node (going against it), each 0 to 1. An edge
 // reached whole has dFromFrac + dToFrac of 1 or more, or one of them 1.
@@ -35,9 +38,6 @@ KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const s
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
                                                NFinding_stru* pError = nullptr);
 
-namespace kelvane {
-namespace tools {
-
 // One stretch of an edge that an area reached: dFrom to dTo along it, as
 // fractions from its from node (0 <= dFrom < dTo <= 1).
 struct NAreaStretch_stru {
@@ -45,9 +45,6 @@ struct NAreaStretch_stru {
   double dFrom;        // where the stretch starts
   double dTo;          // where it ends
 };
-
-}  // namespace tools
-}  // namespace kelvane
 
 // The area's edges on the edges as they were before flag mapping: for each
 // original edge the share reached from each of its ends, pieces joined end to
@@ -59,6 +56,15 @@ struct NAreaStretch_stru {
 // indexed network. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
                                                std::vector<NAreaEdge_stru>& edges,
-                                               std::vector<kelvane::tools::NAreaStretch_stru>* pStretches = nullptr);
+                                               std::vector<NAreaStretch_stru>* pStretches = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SERVICEAREA_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SERVICEAREA_H
