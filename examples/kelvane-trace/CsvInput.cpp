@@ -140,7 +140,7 @@ bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat
     auto cell = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string(); };
     ++input.llFeatures;
     NInputLine line;
-    NPoint a, b;
+    NLinePoint_stru a, b;
     if (!ParseCoordinate(cell(iX1), a.dX) || !ParseCoordinate(cell(iY1), a.dY) || !ParseCoordinate(cell(iX2), b.dX) ||
         !ParseCoordinate(cell(iY2), b.dY)) {
       strError = "'" + strPath + "' row " + std::to_string(llRow) + ": x1, y1, x2 and y2 must be numbers";

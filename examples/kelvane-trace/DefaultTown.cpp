@@ -4,7 +4,7 @@
 
 namespace {
 
-NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NPoint> pts, double dDmd,
+NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NLinePoint_stru> pts, double dDmd,
                   signed char cOneWay = 0, bool bBlocked = false) {
   NInputLine line;
   line.llFid = llFid;
@@ -18,10 +18,10 @@ NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NPoint> p
 
 // A straight street through the grid with a vertex at every crossing, so that
 // noding cuts it into one edge per block.
-std::vector<NPoint> Through(double x0, double y0, double x1, double y1, int nBlocks) {
-  std::vector<NPoint> pts;
+std::vector<NLinePoint_stru> Through(double x0, double y0, double x1, double y1, int nBlocks) {
+  std::vector<NLinePoint_stru> pts;
   for (int i = 0; i <= nBlocks; ++i)
-    pts.push_back(NPoint{x0 + (x1 - x0) * i / nBlocks, y0 + (y1 - y0) * i / nBlocks});
+    pts.push_back(NLinePoint_stru{x0 + (x1 - x0) * i / nBlocks, y0 + (y1 - y0) * i / nBlocks});
   return pts;
 }
 

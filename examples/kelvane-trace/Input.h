@@ -15,7 +15,7 @@
 struct NInputLine {
   std::int64_t llFid = 0;                                   // feature id in the source
   std::int32_t lFeature = -1;                               // index into NInputNetwork::features; -1: none
-  std::vector<NPoint> pts;                                  // input coordinates
+  std::vector<NLinePoint_stru> pts;                                  // input coordinates
   double dCost = std::numeric_limits<double>::quiet_NaN();  // whole-feature cost; NaN: the length
   signed char cOneWay = 0;                                  // 0 both ways, 1 along the geometry, -1 against it
   double dDmd = 0.0;                                        // demand of the whole feature
@@ -79,7 +79,7 @@ void SkipZeroLength(NInputNetwork& input, const std::vector<char>& lineHasEdge);
 
 // Whether p is a usable coordinate of a layer in lon/lat (or planar) units;
 // strWhy says what is wrong when not.
-bool CoordinateUsable(const NPoint& p, bool bLonLat, std::string& strWhy);
+bool CoordinateUsable(const NLinePoint_stru& p, bool bLonLat, std::string& strWhy);
 
 // Which attributes carry what; an empty name: not read.
 struct NFieldNames {
@@ -107,7 +107,7 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
 // Reads every point (and each point of a multipoint) of the first layer of
 // any file OGR opens, in the file's coordinates. Returns false with strError
 // set when the file cannot be read or holds no point.
-bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError);
+bool ReadOgrPoints(const std::string& strPath, std::vector<NLinePoint_stru>& pts, std::string& strError);
 
 // Reads a CSV edge list: a header row, then one straight street per row with
 // columns x1,y1,x2,y2 (required) and id plus the attribute columns named in

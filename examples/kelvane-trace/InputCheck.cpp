@@ -64,7 +64,7 @@ void SkipFeature(NInputNetwork& input, const std::string& strId, NSkipReason eWh
   input.llSkipped = static_cast<std::int64_t>(input.skipped.size());
 }
 
-bool CoordinateUsable(const NPoint& p, bool bLonLat, std::string& strWhy) {
+bool CoordinateUsable(const NLinePoint_stru& p, bool bLonLat, std::string& strWhy) {
   if (!std::isfinite(p.dX) || !std::isfinite(p.dY)) {
     strWhy = "coordinate " + Short(p.dX) + "," + Short(p.dY) + " is not finite";
     return false;
@@ -89,7 +89,7 @@ void ScreenCoordinates(NInputNetwork& input) {
     const NInputLine& line = input.lines[l];
     if (line.lFeature >= 0 && badFeature[static_cast<std::size_t>(line.lFeature)]) continue;
     std::string strWhy;
-    for (const NPoint& p : line.pts) {
+    for (const NLinePoint_stru& p : line.pts) {
       if (CoordinateUsable(p, input.bLonLat, strWhy)) continue;
       SkipFeature(input, LineId(input, line), NSkipReason::BadCoord, strWhy);
       if (line.lFeature >= 0) badFeature[static_cast<std::size_t>(line.lFeature)] = 1;

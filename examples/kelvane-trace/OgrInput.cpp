@@ -36,7 +36,7 @@ int FieldIndex(OGRFeatureDefn* pDefn, const std::string& strName, std::string& s
 void AddPart(const OGRLineString& ls, const NInputLine& proto, NInputNetwork& input) {
   NInputLine line = proto;
   line.pts.reserve(static_cast<std::size_t>(ls.getNumPoints()));
-  for (int i = 0; i < ls.getNumPoints(); ++i) line.pts.push_back(NPoint{ls.getX(i), ls.getY(i)});
+  for (int i = 0; i < ls.getNumPoints(); ++i) line.pts.push_back(NLinePoint_stru{ls.getX(i), ls.getY(i)});
   input.lines.push_back(std::move(line));
 }
 
@@ -205,7 +205,7 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
   return true;
 }
 
-bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError) {
+bool ReadOgrPoints(const std::string& strPath, std::vector<NLinePoint_stru>& pts, std::string& strError) {
   if (!CheckReadable(strPath, strError)) return false;
   GDALAllRegister();
   CPLPushErrorHandler(CPLQuietErrorHandler);
@@ -222,9 +222,9 @@ bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::st
     const OGRwkbGeometryType eFlat = wkbFlatten(g->getGeometryType());
     if (eFlat == wkbPoint) {
       const OGRPoint* p = g->toPoint();
-      pts.push_back(NPoint{p->getX(), p->getY()});
+      pts.push_back(NLinePoint_stru{p->getX(), p->getY()});
     } else if (eFlat == wkbMultiPoint) {
-      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NPoint{p->getX(), p->getY()});
+      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NLinePoint_stru{p->getX(), p->getY()});
     }
   }
   if (pts.empty()) {

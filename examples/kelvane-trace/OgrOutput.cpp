@@ -141,7 +141,7 @@ bool WriteTracedFeatures(const std::string& strPath, const std::string& strDrive
       const NInputLine& line = run.input.lines[static_cast<std::size_t>(lineSpans.first)];
       for (const NSpan& span : Merge(lineSpans.second)) {
         OGRLineString ls;
-        for (const NPoint& p : SubLine(line.pts, run.demo.proj, span.dFrom, span.dTo)) ls.addPoint(p.dX, p.dY);
+        for (const NLinePoint_stru& p : SubLine(line.pts, run.demo.proj, span.dFrom, span.dTo)) ls.addPoint(p.dX, p.dY);
         geom.addGeometry(&ls);
       }
     }

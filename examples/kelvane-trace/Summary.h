@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "Analyses.h"
+
 struct NFlagSummary {
   std::string strName;        // "flag 1,2", "barrier 3:0.5"
   bool bBarrier = false;
@@ -46,12 +48,10 @@ struct NRunSummary {
   std::int32_t lOriginalsWhole = 0;   // ... with every piece visited
   double dDmd = 0.0;
   double dLength = 0.0;
-  bool bRecorded = false;             // the build keeps recorders: the two lists below are known
-  std::int32_t lBarrierNods = 0;      // closed nodes the trace stopped at
-  std::vector<std::int32_t> barrierNods;    // as recorded, ascending
+  std::vector<std::int32_t> barrierNods;    // closed nodes the trace stopped at, ascending
   std::vector<std::int32_t> closedStreets;  // closed streets met, demo edge numbers, ascending
-  // An analysis run instead of the trace (strMode other than "trace").
-  std::string strMode = "trace";
+  // An analysis run instead of the trace (eMode other than Trace).
+  NDemoMode eMode = NDemoMode::Trace;
   std::int32_t lReachedNods = 0;      // nodes and network edges of the outcome
   std::int32_t lReachedEdges = 0;
   double dLimit = 0.0;                // within
@@ -74,5 +74,9 @@ void WriteJsonSummary(const NRunSummary& s, std::ostream& os);
 
 // What the picture's coloured streets are, for its legend: "traced", "route" ...
 std::string OutcomeName(const NRunSummary& s);
+
+// d with nDigits decimals; the first nMax numbers of v, " ..." after them, "none" for none.
+std::string FixedText(double d, int nDigits);
+std::string JoinNumbers(const std::vector<std::int32_t>& v, std::size_t nMax);
 
 #endif  // KELVANE_TRACE_SUMMARY_H

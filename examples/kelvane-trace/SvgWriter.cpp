@@ -15,9 +15,9 @@ namespace {
 struct NView {
   NProjection proj;
   double dMinX = 0.0, dMaxY = 0.0, dScale = 1.0, dLeft = 0.0, dTop = 0.0;
-  NPoint Map(const NPoint& p) const {
-    const NPoint q = proj.Apply(p);
-    return NPoint{dLeft + (q.dX - dMinX) * dScale, dTop + (dMaxY - q.dY) * dScale};
+  NLinePoint_stru Map(const NLinePoint_stru& p) const {
+    const NLinePoint_stru q = proj.Apply(p);
+    return NLinePoint_stru{dLeft + (q.dX - dMinX) * dScale, dTop + (dMaxY - q.dY) * dScale};
   }
 };
 
@@ -43,24 +43,24 @@ std::string Escape(const std::string& s) {
   return out;
 }
 
-std::string Points(const NView& v, const std::vector<NPoint>& pts) {
+std::string Points(const NView& v, const std::vector<NLinePoint_stru>& pts) {
   std::string s;
-  for (const NPoint& p : pts) {
-    const NPoint q = v.Map(p);
+  for (const NLinePoint_stru& p : pts) {
+    const NLinePoint_stru q = v.Map(p);
     s += (s.empty() ? "" : " ") + Num(q.dX) + "," + Num(q.dY);
   }
   return s;
 }
 
-void Polyline(std::ostream& os, const NView& v, const std::vector<NPoint>& pts, const char* pszClass) {
+void Polyline(std::ostream& os, const NView& v, const std::vector<NLinePoint_stru>& pts, const char* pszClass) {
   os << "<polyline class=\"" << pszClass << "\" points=\"" << Points(v, pts) << "\"/>\n";
 }
 
 // A small arrowhead at the middle of a one-way edge, pointing the way of travel;
 // k scales it (1: the size drawn on a small town).
 void Arrow(std::ostream& os, const NView& v, const NDemoNet& demo, const NDemoEdge& e, bool bAlong, double k) {
-  const NPoint a = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.45 : 0.55));
-  const NPoint b = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.55 : 0.45));
+  const NLinePoint_stru a = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.45 : 0.55));
+  const NLinePoint_stru b = v.Map(PointAlong(e.pts, demo.proj, bAlong ? 0.55 : 0.45));
   const double len = std::hypot(b.dX - a.dX, b.dY - a.dY);
   if (len <= 0.0) return;
   const double ux = (b.dX - a.dX) / len, uy = (b.dY - a.dY) / len;
@@ -122,8 +122,8 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
   double dMaxX = -dMinX, dMaxY = -dMinX;
   double dPlanarTotal = 0.0;
   for (const NDemoEdge& e : demo.edges) {
-    for (const NPoint& p : e.pts) {
-      const NPoint q = demo.proj.Apply(p);
+    for (const NLinePoint_stru& p : e.pts) {
+      const NLinePoint_stru q = demo.proj.Apply(p);
       dMinX = std::min(dMinX, q.dX);
       dMaxX = std::max(dMaxX, q.dX);
       dMinY = std::min(dMinY, q.dY);
@@ -236,8 +236,8 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
   }
   os << "</g>\n<g id=\"nodes\">\n";
   if (bNodes) {
-    for (const NPoint& p : demo.nods) {
-      const NPoint q = v.Map(p);
+    for (const NLinePoint_stru& p : demo.nods) {
+      const NLinePoint_stru q = v.Map(p);
       os << "<circle class=\"node\" cx=\"" << Num(q.dX) << "\" cy=\"" << Num(q.dY) << "\" r=\"2.5\"/>\n";
     }
   }
@@ -246,10 +246,10 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
   for (const NEdgeStretch& s : run.pieces) {
     if (s.dFrom <= 0.0 || s.lEdge < 1 || static_cast<std::size_t>(s.lEdge) > demo.edges.size()) continue;
     // A bar across the street, long enough to show beside a flag drawn on top.
-    const std::vector<NPoint>& pts = demo.edges[static_cast<std::size_t>(s.lEdge) - 1].pts;
-    const NPoint a = v.Map(PointAlong(pts, demo.proj, std::max(0.0, s.dFrom - 0.01)));
-    const NPoint b = v.Map(PointAlong(pts, demo.proj, std::min(1.0, s.dFrom + 0.01)));
-    const NPoint q = v.Map(PointAlong(pts, demo.proj, s.dFrom));
+    const std::vector<NLinePoint_stru>& pts = demo.edges[static_cast<std::size_t>(s.lEdge) - 1].pts;
+    const NLinePoint_stru a = v.Map(PointAlong(pts, demo.proj, std::max(0.0, s.dFrom - 0.01)));
+    const NLinePoint_stru b = v.Map(PointAlong(pts, demo.proj, std::min(1.0, s.dFrom + 0.01)));
+    const NLinePoint_stru q = v.Map(PointAlong(pts, demo.proj, s.dFrom));
     const double len = std::hypot(b.dX - a.dX, b.dY - a.dY);
     if (len <= 0.0) continue;
     const double nx = -(b.dY - a.dY) / len * 13, ny = (b.dX - a.dX) / len * 13;
@@ -259,7 +259,7 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
   os << "</g>\n<g id=\"flags\">\n";
   for (const NPlacedFlag& f : run.flags) {
     if (!f.bPlaced) continue;
-    NPoint at;
+    NLinePoint_stru at;
     if (f.lAtNod > 0 && static_cast<std::size_t>(f.lAtNod) <= demo.nods.size()) {
       at = demo.nods[static_cast<std::size_t>(f.lAtNod) - 1];
     } else if (f.lEdge > 0 && static_cast<std::size_t>(f.lEdge) <= demo.edges.size()) {
@@ -267,7 +267,7 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
     } else {
       continue;
     }
-    const NPoint q = v.Map(at);
+    const NLinePoint_stru q = v.Map(at);
     if (f.req.bBarrier) {
       os << "<path class=\"barrier\" d=\"M" << Num(q.dX - 7) << " " << Num(q.dY - 7) << " l14 14 m0 -14 l-14 14\"><title>"
          << Escape(f.req.strLabel) << "</title></path>\n";

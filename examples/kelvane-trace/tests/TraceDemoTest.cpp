@@ -155,10 +155,8 @@ TEST(TraceDemoTest, BarrierStopsTheTraceAndIsRecorded) {
   EXPECT_EQ(o.lNods, 9);
   EXPECT_EQ(o.lEdges, 8);
   EXPECT_EQ(run.trace.lBarrierNods, 1);
-  if (run.trace.bRecorded) {
-    ASSERT_EQ(run.trace.blockedNods.GetSize(), 1);
-    EXPECT_EQ(run.trace.blockedNods.GetAt(0), 13);  // after the 11 nodes, the flag's node then the barrier's
-  }
+  ASSERT_EQ(run.trace.blockedNods.GetSize(), 1);
+  EXPECT_EQ(run.trace.blockedNods.GetAt(0), 13);  // after the 11 nodes, the flag's node then the barrier's
 }
 
 TEST(TraceDemoTest, WhereFilterAndLayerPickTheFeatures) {
@@ -349,5 +347,55 @@ TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
     const NOutcome o = RunArgs(args);
     EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
     EXPECT_FALSE(o.strErr.empty());
+  }
+}
+
+TEST(AnalysisModeTest, EveryModeRunsWithoutAFlagWhenItNeedsNoneAndSaysSoWhenItDoes) {
+  for (const NModeDef& m : Modes()) {
+    SCOPED_TRACE(m.pszName);
+    std::vector<std::string> args = {kVillage, "--no-svg"};
+    if (m.pszOption != nullptr) args.push_back(m.pszOption);
+    if (m.pszArg != nullptr) args.push_back(std::string(m.pszArg) == "X,Y" ? "0.001,0.001" : "5");
+    if (m.eMode == NDemoMode::Isolate) args.insert(args.end(), {"--valve", "0.001,0.0005"});
+    const NOutcome o = RunArgs(args);
+    if (m.nMinStarts == 0) {
+      EXPECT_EQ(o.iStatus, 0) << o.strErr;
+      EXPECT_NE(o.strOut.find(std::string(m.pszName) + ": "), std::string::npos) << o.strOut;
+    } else {
+      EXPECT_EQ(o.iStatus, 1);
+      EXPECT_NE(o.strErr.find("no flag given"), std::string::npos) << o.strErr;
+    }
+    // Asked only for the picture, every mode that needs a start says it has none.
+    args[1] = "--svg";
+    args.insert(args.begin() + 2, Temp("mode.svg"));
+    const NOutcome drawn = RunArgs(args);
+    if (m.nMinStarts > 0 && m.eMode != NDemoMode::Trace) {
+      EXPECT_EQ(drawn.iStatus, 1);
+      EXPECT_NE(drawn.strErr.find("no flag could be placed"), std::string::npos) << drawn.strErr;
+    } else {
+      EXPECT_EQ(drawn.iStatus, 0) << drawn.strErr;
+    }
+    std::remove(Temp("mode.svg").c_str());
+  }
+}
+
+TEST(ManPageTest, CommittedPageIsTheOneTheOptionTableMakes) {
+  std::ostringstream made;
+  WriteManPage(made);
+  const std::string strPage = std::string(KELVANE_TRACE_DATA) + "/../../kelvane-trace.1";
+  std::ifstream in(strPage);
+  const std::string committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (committed != made.str()) {
+    const std::string strNew = Temp("kelvane-trace.1");
+    std::ofstream(strNew) << made.str();
+    ADD_FAILURE() << "the option table changed: cp " << strNew << " " << strPage;
+  }
+  // Every option of the table is in the page, as roff spells it.
+  for (const NOptionRow& row : OptionTable()) {
+    if (row.pszNames == nullptr || row.pfnSet == nullptr) continue;
+    std::string name = std::string(row.pszNames).substr(0, std::string(row.pszNames).find('|'));
+    std::string roff;
+    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(committed.find("\\fB" + roff + "\\fR"), std::string::npos) << name;
   }
 }
