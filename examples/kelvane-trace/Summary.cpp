@@ -51,34 +51,44 @@ std::string Json(double d) {
 
 std::string OutcomeName(const NRunSummary& s) { return ModeOf(s.eMode).pszOutcome; }
 
-void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
-  const bool bTrace = s.eMode == NDemoMode::Trace;
-  os << "{\"mode\":" << Json(ModeOf(s.eMode).pszName) << ",\"input\":" << Json(s.strSource) << ",\"features\":" << s.llFeatures
-     << ",\"skipped\":" << (s.llNotLine + s.llBadCoord + s.llZeroLength) << ",\"nodes\":" << s.lNods
-     << ",\"edges\":" << s.lEdges << ",\"flags\":[";
+namespace {
+
+void JsonFlags(const NRunSummary& s, std::ostream& os) {
   for (std::size_t i = 0; i < s.flags.size(); ++i) {
     const NFlagSummary& f = s.flags[i];
     os << (i ? "," : "") << "{\"name\":" << Json(f.strName) << ",\"node\":" << f.lNod
        << ",\"snap_distance\":" << (f.bByPoint ? Json(f.dSnapDist) : std::string("null")) << "}";
   }
+}
+
+void JsonRoute(const NRunSummary& s, std::ostream& os) {
+  for (std::size_t i = 0; i < s.route.size(); ++i) {
+    const NRouteStretch& r = s.route[i];
+    os << (i ? "," : "") << "{\"id\":" << Json(r.strFeature) << ",\"from\":" << Json(r.dFrom)
+       << ",\"to\":" << Json(r.dTo) << ",\"cost\":" << Json(r.dCost) << "}";
+  }
+}
+
+}  // namespace
+
+void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
+  const bool bTrace = s.eMode == NDemoMode::Trace;
+  os << "{\"mode\":" << Json(ModeOf(s.eMode).pszName) << ",\"input\":" << Json(s.strSource)
+     << ",\"features\":" << s.llFeatures << ",\"skipped\":" << (s.llNotLine + s.llBadCoord + s.llZeroLength)
+     << ",\"nodes\":" << s.lNods << ",\"edges\":" << s.lEdges << ",\"flags\":[";
+  JsonFlags(s, os);
   os << "],\"nodes_reached\":" << (bTrace ? s.lVisitedNods : s.lReachedNods)
      << ",\"edges_reached\":" << (bTrace ? s.lVisitedEdges : s.lReachedEdges);
   if (bTrace) os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
                  << ",\"length_reached\":" << Json(s.dLength);
   os << ",\"route_cost\":" << (s.eMode == NDemoMode::Route && s.bRouteFound ? Json(s.dRouteCost) : std::string("null"))
      << ",\"route_edges\":[";
-  for (std::size_t i = 0; i < s.route.size(); ++i) {
-    const NRouteStretch& r = s.route[i];
-    os << (i ? "," : "") << "{\"id\":" << Json(r.strFeature) << ",\"from\":" << Json(r.dFrom)
-       << ",\"to\":" << Json(r.dTo) << ",\"cost\":" << Json(r.dCost) << "}";
-  }
+  JsonRoute(s, os);
   os << "],\"valves_to_close\":[";
   for (std::size_t i = 0; i < s.closeValves.size(); ++i) os << (i ? "," : "") << s.closeValves[i];
   os << "],\"components\":" << (s.eMode == NDemoMode::Components ? std::to_string(s.lComponents) : std::string("null"))
      << ",\"timing_ms\":{";
-  for (std::size_t i = 0; i < s.timing.size(); ++i) {
-    os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
-  }
+  for (std::size_t i = 0; i < s.timing.size(); ++i) os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
   os << "}}\n";
 }
 
