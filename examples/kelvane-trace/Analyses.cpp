@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "Options.h"
+#include "Summary.h"
 #include "kelvane/tools/Isolation.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/TraceAnalysis.h"
-#include "Options.h"
-#include "Summary.h"
 
 namespace {
 
@@ -102,7 +102,8 @@ bool Within(const CNetworkView& view, const CSplitIndex& split, std::int32_t, co
       out.stretches.push_back(whole);
       continue;
     }
-    if (a.dFromFrac > 0.0) out.stretches.push_back(NEdgeStretch{whole.lEdge, whole.dFrom, whole.dFrom + a.dFromFrac * len});
+    if (a.dFromFrac > 0.0)
+      out.stretches.push_back(NEdgeStretch{whole.lEdge, whole.dFrom, whole.dFrom + a.dFromFrac * len});
     if (a.dToFrac > 0.0) out.stretches.push_back(NEdgeStretch{whole.lEdge, whole.dTo - a.dToFrac * len, whole.dTo});
   }
   return true;
@@ -183,8 +184,8 @@ bool Components(const CNetworkView& view, const CSplitIndex& split, std::int32_t
   if (FindComponents(view, NComponentKind::Weak, NElemSet_stru(), out.comps, &err) != 1) return false;
   CountComponentEdges(view, split, lDemoEdges, out);
   for (std::int32_t c = 1; c <= out.comps.lCount; ++c) {
-    if (out.lLargest == 0 || out.compEdges[static_cast<std::size_t>(c) - 1] >
-                                 out.compEdges[static_cast<std::size_t>(out.lLargest) - 1]) {
+    if (out.lLargest == 0 ||
+        out.compEdges[static_cast<std::size_t>(c) - 1] > out.compEdges[static_cast<std::size_t>(out.lLargest) - 1]) {
       out.lLargest = c;
     }
   }
@@ -203,7 +204,6 @@ void ComponentsLines(const NRunSummary& s, std::vector<std::string>& lines) {
                   " streets lie outside it");
 }
 
-
 // The trace's own entry: no option, no analysis here (Trace.cpp walks it).
 void TraceLines(const NRunSummary& s, std::vector<std::string>& lines) {
   if (!s.bTraced) {
@@ -216,14 +216,13 @@ void TraceLines(const NRunSummary& s, std::vector<std::string>& lines) {
   lines.push_back("demand reached: " + FixedText(s.dDmd, 2) + ", length reached: " + FixedText(s.dLength, 1) + " " +
                   s.strUnit);
   // Only streets closed both ways count: one-way streets are no barriers.
-  lines.push_back("barriers met: " + std::to_string(s.barrierNods.size()) + " nodes [" + JoinNumbers(s.barrierNods, 10) +
-                  "], " + std::to_string(s.closedStreets.size()) + " closed streets [edges " +
-                  JoinNumbers(s.closedStreets, 10) + "]");
+  lines.push_back("barriers met: " + std::to_string(s.barrierNods.size()) + " nodes [" +
+                  JoinNumbers(s.barrierNods, 10) + "], " + std::to_string(s.closedStreets.size()) +
+                  " closed streets [edges " + JoinNumbers(s.closedStreets, 10) + "]");
 }
 
 const std::vector<NModeDef> kModes = {
-    {NDemoMode::Trace, nullptr, nullptr, nullptr, "trace", "traced", 1, nullptr, nullptr, nullptr, nullptr,
-     TraceLines},
+    {NDemoMode::Trace, nullptr, nullptr, nullptr, "trace", "traced", 1, nullptr, nullptr, nullptr, nullptr, TraceLines},
     {NDemoMode::Route, "--route", "X,Y",
      "the least-cost route from the first flag to this point,\n"
      "keeping to one-way streets (cost: --cost-field, else length)",
@@ -235,9 +234,8 @@ const std::vector<NModeDef> kModes = {
     {NDemoMode::Isolate, "--isolate", nullptr,
      "the valves to close to cut off the first flag's street\n"
      "from the sources (the other flags), and what loses supply",
-     "isolate", "cut off", 2,
-     "--isolate takes the burst as the first flag and at least one source as a further flag", SetIsolate,
-     CheckIsolate, Isolate, IsolateLines},
+     "isolate", "cut off", 2, "--isolate takes the burst as the first flag and at least one source as a further flag",
+     SetIsolate, CheckIsolate, Isolate, IsolateLines},
     {NDemoMode::Components, "--components", nullptr,
      "the parts of the network that hang together; the picture\n"
      "shows the streets cut off from the largest one",

@@ -41,9 +41,9 @@ struct NAnalysisInput {
 };
 
 struct NAnalysisOutcome {
-  std::vector<NEdgeStretch> stretches;    // what the picture draws: route, area or isolated part
-  std::int32_t lNodsReached = 0;          // area: nodes within the limit; isolate: nodes cut off
-  std::int32_t lEdgesReached = 0;         // network edges (pieces) in the outcome
+  std::vector<NEdgeStretch> stretches;  // what the picture draws: route, area or isolated part
+  std::int32_t lNodsReached = 0;        // area: nodes within the limit; isolate: nodes cut off
+  std::int32_t lEdgesReached = 0;       // network edges (pieces) in the outcome
   bool bRouteFound = false;
   double dRouteCost = 0.0;
   std::vector<NEdgeStretch> route;        // demo edges in travel order, dFrom > dTo when travelled back
@@ -77,8 +77,8 @@ struct NModeDef {
   // whether it is the run's mode. Null: nothing to check.
   bool (*pfnCheck)(const NOptions& opt, bool bChosen, std::string& strError);
   // Runs the mode's analysis on view. Returns false with err set when the toolkit refuses.
-  bool (*pfnRun)(const CNetworkView& view, const CSplitIndex& split, std::int32_t lDemoEdges,
-                 const NAnalysisInput& in, NAnalysisOutcome& out, NFinding_stru& err);
+  bool (*pfnRun)(const CNetworkView& view, const CSplitIndex& split, std::int32_t lDemoEdges, const NAnalysisInput& in,
+                 NAnalysisOutcome& out, NFinding_stru& err);
   // The summary lines of its outcome.
   void (*pfnLines)(const NRunSummary& s, std::vector<std::string>& lines);
 };

@@ -124,7 +124,9 @@ bool FindColumns(const std::vector<std::string>& header, const NFieldNames& fiel
 
 // The feature of one row: its id and its attributes as text.
 NInputFeature RowFeature(const std::vector<std::string>& cells, std::int64_t llRow, const NCsvColumns& cols) {
-  auto cell = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string(); };
+  auto cell = [&](int i) {
+    return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string();
+  };
   NInputFeature feature;
   feature.strId = cols.iId >= 0 && !cell(cols.iId).empty() ? cell(cols.iId) : std::to_string(llRow - 1);
   for (int c : cols.attrs) {
@@ -143,7 +145,9 @@ bool IsSet(const std::string& strCell) {
 // One street of one row. Returns false with strError set for coordinates that are not numbers.
 bool ReadRow(const std::vector<std::string>& cells, std::int64_t llRow, const NCsvColumns& cols,
              const std::string& strPath, NInputNetwork& input, std::string& strError) {
-  auto cell = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string(); };
+  auto cell = [&](int i) {
+    return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string();
+  };
   ++input.llFeatures;
   NInputLine line;
   NLinePoint_stru a, b;

@@ -35,8 +35,8 @@ void DefaultTown(NInputNetwork& input) {
   std::int64_t llFid = 1;
   for (int i = 0; i < 5; ++i) {
     // Market Avenue runs one way, eastward, as drawn.
-    input.lines.push_back(Street(llFid++, kAvenues[i], Through(0, 100.0 * i, 400, 100.0 * i, 4), kAvenueDmd[i],
-                                 i == 1 ? 1 : 0));
+    input.lines.push_back(
+        Street(llFid++, kAvenues[i], Through(0, 100.0 * i, 400, 100.0 * i, 4), kAvenueDmd[i], i == 1 ? 1 : 0));
   }
   for (int i = 0; i < 5; ++i) {
     if (i == 2) {
@@ -47,11 +47,11 @@ void DefaultTown(NInputNetwork& input) {
       continue;
     }
     // Mill Street is drawn northward but runs one way southward.
-    input.lines.push_back(Street(llFid++, kStreets[i], Through(100.0 * i, 0, 100.0 * i, 400, 4), kStreetDmd[i],
-                                 i == 3 ? -1 : 0));
+    input.lines.push_back(
+        Street(llFid++, kStreets[i], Through(100.0 * i, 0, 100.0 * i, 400, 4), kStreetDmd[i], i == 3 ? -1 : 0));
   }
-  input.lines.push_back(Street(llFid++, "Riverside Lane",
-                               {{400, 200}, {455, 215}, {495, 260}, {505, 320}, {470, 375}, {400, 400}}, 22));
+  input.lines.push_back(
+      Street(llFid++, "Riverside Lane", {{400, 200}, {455, 215}, {495, 260}, {505, 320}, {470, 375}, {400, 400}}, 22));
   input.lines.push_back(Street(llFid++, "Orchard Close", {{100, 400}, {100, 455}, {135, 490}}, 9));
   input.attrs.push_back(NAttrField{"name", 's'});
   for (NInputLine& line : input.lines) {

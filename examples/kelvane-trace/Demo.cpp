@@ -23,7 +23,8 @@ NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
 // The id of the feature demo edge lEdge was cut from: its own id field, else
 // OGR's feature number.
 std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
-  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
+  const NInputLine& line =
+      run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
   return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
                             : std::to_string(line.llFid);
 }
@@ -32,8 +33,8 @@ void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
   for (std::size_t e = 0; e < run.demo.edges.size(); ++e) {
     const NDemoEdge& d = run.demo.edges[e];
-    out << e + 1 << "  " << FeatureId(run, static_cast<std::int32_t>(e) + 1) << "  " << d.lFromNod << "  "
-        << d.lToNod << "  " << FixedText(d.dLength, 1) << '\n';
+    out << e + 1 << "  " << FeatureId(run, static_cast<std::int32_t>(e) + 1) << "  " << d.lFromNod << "  " << d.lToNod
+        << "  " << FixedText(d.dLength, 1) << '\n';
   }
 }
 
@@ -173,7 +174,8 @@ bool ViewStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   v.lAlongFld = opt.bByLength ? kLengthFld : kCostFld;
   v.pSplit = &run.split;
   NFinding_stru e;
-  if (run.view.Build(run.net, v, &e) != 1) return Fail(err, std::string(ModeOf(opt.eMode).pszName) + ": network view: " + e.strText);
+  if (run.view.Build(run.net, v, &e) != 1)
+    return Fail(err, std::string(ModeOf(opt.eMode).pszName) + ": network view: " + e.strText);
   return true;
 }
 
@@ -255,7 +257,8 @@ bool TraceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   if (!ViewStage(opt, run, err)) return false;
   if (!RunTrace(run.net, run.view, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
   run.net.EndTrace();
-  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i)
+    run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
   CollectPieces(run);
   CSmartArray<std::int32_t> anyOrig, allOrig;
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::Any, anyOrig);
@@ -275,7 +278,8 @@ void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
   s.llBadCoord = CountSkipped(run.input, NSkipReason::BadCoord);
   s.llZeroLength = CountSkipped(run.input, NSkipReason::ZeroLength);
   s.lNods = run.mapStats.lNodsBefore > 0 ? run.mapStats.lNodsBefore : static_cast<std::int32_t>(run.demo.nods.size());
-  s.lEdges = run.mapStats.lEdgesBefore > 0 ? run.mapStats.lEdgesBefore : static_cast<std::int32_t>(run.demo.edges.size());
+  s.lEdges =
+      run.mapStats.lEdgesBefore > 0 ? run.mapStats.lEdgesBefore : static_cast<std::int32_t>(run.demo.edges.size());
   s.lSplitEdges = run.mapStats.lSplitEdges;
   s.lNewEdges = run.mapStats.lNewEdges;
   for (const NPlacedFlag& f : run.flags)
@@ -288,7 +292,8 @@ void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
   s.lOriginalsWhole = run.lOriginalsWhole;
   s.dDmd = run.trace.dDmd;
   s.dLength = run.trace.dLength;
-  for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i) s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
+  for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i)
+    s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
   s.closedStreets = run.blockedEdges;
   s.eMode = opt.eMode;
   if (opt.eMode != NDemoMode::Trace) SummariseAnalysis(opt, run);
@@ -300,8 +305,9 @@ bool WriteStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostr
   bool bOk = true;
   for (const NOutputFile& f : OutputFiles(opt)) {
     std::string strError;
-    const bool bWritten = f.strDriver.empty() ? WriteSvg(f.strPath, run, strError)
-                                              : WriteTracedFeatures(f.strPath, f.strDriver, opt.bOverwrite, run, strError);
+    const bool bWritten = f.strDriver.empty()
+                              ? WriteSvg(f.strPath, run, strError)
+                              : WriteTracedFeatures(f.strPath, f.strDriver, opt.bOverwrite, run, strError);
     if (bWritten) {
       out << (f.strDriver.empty() ? "picture: " : "traced features: ") << f.strPath << '\n';
     } else {

@@ -15,8 +15,14 @@ NNodedLines_stru AsNodedLines(const NDemoNet& demo) {
   NNodedLines_stru lines;
   lines.dRefLat = demo.dRefLat;
   for (const NDemoEdge& e : demo.edges) {
-    NNodedEdge_stru n{e.lLine, e.lFromNod, e.lToNod, static_cast<std::int64_t>(lines.pts.size()),
-                      static_cast<std::int32_t>(e.pts.size()), e.dFrom, e.dTo, e.dLength};
+    NNodedEdge_stru n{e.lLine,
+                      e.lFromNod,
+                      e.lToNod,
+                      static_cast<std::int64_t>(lines.pts.size()),
+                      static_cast<std::int32_t>(e.pts.size()),
+                      e.dFrom,
+                      e.dTo,
+                      e.dLength};
     lines.pts.insert(lines.pts.end(), e.pts.begin(), e.pts.end());
     lines.edges.push_back(n);
   }
@@ -80,7 +86,8 @@ void Note(const kelvane::tools::NMappedFlag_stru& m, const std::vector<NPlacedFl
       f.strNote = "at the end of its edge: placed on node " + std::to_string(m.lNod);
       break;
     case NFlagStatus::PosRepeated:
-      f.strNote = "same place as " + flags[owner[static_cast<std::size_t>(m.lSameAs)]].req.strLabel + ": shares its node";
+      f.strNote =
+          "same place as " + flags[owner[static_cast<std::size_t>(m.lSameAs)]].req.strLabel + ": shares its node";
       break;
     default:
       f.bPlaced = false;

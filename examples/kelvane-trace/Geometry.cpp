@@ -66,7 +66,8 @@ double PlanarLength(const std::vector<NLinePoint_stru>& pts, const NProjection& 
   return len;
 }
 
-void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t, double& dDist2) {
+void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t,
+                      double& dDist2) {
   const double dx = b.dX - a.dX;
   const double dy = b.dY - a.dY;
   const double len2 = dx * dx + dy * dy;
@@ -85,7 +86,8 @@ NLinePoint_stru PointAlong(const std::vector<NLinePoint_stru>& pts, const NProje
   return Lerp(pts[seg], pts[seg + 1], t);
 }
 
-std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0, double f1) {
+std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0,
+                                     double f1) {
   std::vector<NLinePoint_stru> out;
   if (pts.size() < 2) return pts;
   std::size_t s0 = 0, s1 = 0;

@@ -34,13 +34,15 @@ double PlanarLength(const std::vector<NLinePoint_stru>& pts, const NProjection& 
 
 // The closest point of the planar segment a-b to p: t in [0, 1] along a-b and
 // the squared distance.
-void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t, double& dDist2);
+void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t,
+                      double& dDist2);
 
 // The point at fraction f (0 to 1) of the planar length of pts.
 NLinePoint_stru PointAlong(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f);
 
 // The stretch of pts from fraction f0 to f1 of its planar length, with the
 // interpolated end points; input coordinates, not projected ones.
-std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0, double f1);
+std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0,
+                                     double f1);
 
 #endif  // KELVANE_TRACE_GEOMETRY_H

@@ -22,7 +22,8 @@ std::string Short(double d) {
 }
 
 std::string LineId(const NInputNetwork& input, const NInputLine& line) {
-  return line.lFeature >= 0 ? input.features[static_cast<std::size_t>(line.lFeature)].strId : std::to_string(line.llFid);
+  return line.lFeature >= 0 ? input.features[static_cast<std::size_t>(line.lFeature)].strId
+                            : std::to_string(line.llFid);
 }
 
 // Removes the lines of every feature marked bad, keeping the others in order.
@@ -114,7 +115,8 @@ void SkipZeroLength(NInputNetwork& input, const std::vector<char>& lineHasEdge) 
   std::vector<char> named(input.features.size(), 0);
   for (std::size_t l = 0; l < input.lines.size(); ++l) {
     const NInputLine& line = input.lines[l];
-    const bool bHas = line.lFeature >= 0 ? featureHasEdge[static_cast<std::size_t>(line.lFeature)] != 0 : lineHasEdge[l] != 0;
+    const bool bHas =
+        line.lFeature >= 0 ? featureHasEdge[static_cast<std::size_t>(line.lFeature)] != 0 : lineHasEdge[l] != 0;
     if (bHas) continue;
     if (line.lFeature >= 0) {
       if (named[static_cast<std::size_t>(line.lFeature)]) continue;

@@ -1,9 +1,9 @@
 // ManPage.cpp - kelvane-trace.1 from the option table: the options as
 // --help gives them, in the sections and fonts of a man page. The committed
 // page is this output; ManPageTest says when they part.
-#include "Options.h"
-
 #include <algorithm>
+
+#include "Options.h"
 
 namespace {
 

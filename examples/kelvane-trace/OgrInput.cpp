@@ -91,7 +91,8 @@ class CProgress {
     }
   }
   void Done(GIntBig llDone) {
-    if (m_bShown) std::fprintf(stderr, "%sreading features: %lld done\n", m_bTty ? "\r" : "", static_cast<long long>(llDone));
+    if (m_bShown)
+      std::fprintf(stderr, "%sreading features: %lld done\n", m_bTty ? "\r" : "", static_cast<long long>(llDone));
   }
 
  private:
@@ -126,7 +127,8 @@ struct NOgrFields {
   std::vector<int> attrs;  // carried to the output
 };
 
-bool FindFields(OGRLayer& layer, const NFieldNames& fields, NOgrFields& f, NInputNetwork& input, std::string& strError) {
+bool FindFields(OGRLayer& layer, const NFieldNames& fields, NOgrFields& f, NInputNetwork& input,
+                std::string& strError) {
   OGRFeatureDefn* pDefn = layer.GetLayerDefn();
   f.iCost = FieldIndex(pDefn, fields.strCost, strError);
   f.iOneWay = FieldIndex(pDefn, fields.strOneWay, strError);
@@ -134,7 +136,8 @@ bool FindFields(OGRLayer& layer, const NFieldNames& fields, NOgrFields& f, NInpu
   f.iBlocked = FieldIndex(pDefn, fields.strBlocked, strError);
   // The feature's own id: the field named, else one called id or osm_id, else OGR's number.
   f.iId = FieldIndex(pDefn, fields.strId, strError);
-  if (fields.strId.empty()) f.iId = pDefn->GetFieldIndex("id") >= 0 ? pDefn->GetFieldIndex("id") : pDefn->GetFieldIndex("osm_id");
+  if (fields.strId.empty())
+    f.iId = pDefn->GetFieldIndex("id") >= 0 ? pDefn->GetFieldIndex("id") : pDefn->GetFieldIndex("osm_id");
   if (!strError.empty()) {
     strError += " in layer '" + std::string(layer.GetName()) + "'";
     return false;
@@ -162,8 +165,9 @@ void ReadFeature(OGRFeature& feat, const NOgrFields& f, NInputNetwork& input) {
   NInputFeature feature;
   feature.strId = Has(feat, f.iId) ? feat.GetFieldAsString(f.iId) : std::to_string(feat.GetFID());
   if (pGeom == nullptr || !IsLineType(pGeom->getGeometryType())) {
-    SkipFeature(input, feature.strId, NSkipReason::NotLine,
-                pGeom == nullptr ? "has no geometry" : std::string("is a ") + pGeom->getGeometryName() + ", not a line");
+    SkipFeature(
+        input, feature.strId, NSkipReason::NotLine,
+        pGeom == nullptr ? "has no geometry" : std::string("is a ") + pGeom->getGeometryName() + ", not a line");
     return;
   }
   for (int i : f.attrs) {

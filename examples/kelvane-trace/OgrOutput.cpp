@@ -21,8 +21,8 @@ struct NSpan {
 
 struct NReached {
   std::int32_t lFeature = -1;
-  double dTotal = 0.0;    // ground length of the whole feature
-  double dReached = 0.0;  // ground length of its traced stretches
+  double dTotal = 0.0;                               // ground length of the whole feature
+  double dReached = 0.0;                             // ground length of its traced stretches
   std::map<std::int32_t, std::vector<NSpan>> spans;  // per input line
 };
 
@@ -158,8 +158,8 @@ bool WriteReached(OGRLayer& layer, const NReached& r, const std::vector<int>& at
 
 }  // namespace
 
-bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace,
-                         const NDemoRun& run, std::string& strError) {
+bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace, const NDemoRun& run,
+                         std::string& strError) {
   const std::map<std::int32_t, NReached> reached = Gather(run);
   GDALDatasetUniquePtr ds = CreateFile(strPath, strDriver, bReplace, strError);
   if (!ds) return false;

@@ -60,24 +60,34 @@ NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) 
 
 // --- setters; a setter of a switch ignores its (empty) argument ---
 
-bool SetHelp(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bHelp = true; }
-bool SetVersion(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bVersion = true; }
-bool SetLayer(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.strLayer = strArg; return true; }
-bool SetWhere(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.strWhere = strArg; return true; }
-bool SetCostField(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.fields.strCost = strArg; return true; }
-bool SetOneWayField(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.fields.strOneWay = strArg; return true; }
-bool SetDemandField(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.fields.strDemand = strArg; return true; }
-bool SetBlockedField(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.fields.strBlocked = strArg; return true; }
-bool SetIdField(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.fields.strId = strArg; return true; }
+// Options that only set a member: a text, an attribute name, a switch.
+template <std::string NOptions::*pText>
+bool SetText(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.*pText = strArg;
+  return true;
+}
+template <std::string NFieldNames::*pName>
+bool SetFieldName(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.fields.*pName = strArg;
+  return true;
+}
+template <bool NOptions::*pSwitch>
+bool SetSwitch(const std::string&, const std::string&, NOptions& opt, std::string&) {
+  opt.*pSwitch = true;
+  return true;
+}
+
 bool SetKeepFields(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
   opt.fields.bKeepAll = false;
   opt.fields.keep = SplitList(strArg);
   return true;
 }
-bool SetCsv(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bCsv = true; }
-bool SetLonLat(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bLonLat = true; }
-bool SetSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) { return SetNonNegative(strName, strArg, "a distance", opt.dSnap, strError); }
-bool SetMaxSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) { return SetNonNegative(strName, strArg, "a distance", opt.dMaxSnap, strError); }
+bool SetSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  return SetNonNegative(strName, strArg, "a distance", opt.dSnap, strError);
+}
+bool SetMaxSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  return SetNonNegative(strName, strArg, "a distance", opt.dMaxSnap, strError);
+}
 
 // --flag, --barrier, --flag-edge and --barrier-edge.
 bool SetFlag(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
@@ -109,15 +119,12 @@ bool SetValve(const std::string& strName, const std::string& strArg, NOptions& o
   return true;
 }
 
-bool SetValves(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.strValves = strArg; return true; }
-bool SetByLength(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bByLength = true; }
-bool SetJson(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bJson = true; }
-
 bool SetDirection(const std::string&, const std::string& strArg, NOptions& opt, std::string& strError) {
   static const struct {
     const char* pszName;
     NTraceDir eDir;
-  } kDirs[] = {{"connected", NTraceDir::Connected}, {"downstream", NTraceDir::Downstream}, {"upstream", NTraceDir::Upstream}};
+  } kDirs[] = {
+      {"connected", NTraceDir::Connected}, {"downstream", NTraceDir::Downstream}, {"upstream", NTraceDir::Upstream}};
   for (const auto& d : kDirs) {
     if (strArg == d.pszName) {
       opt.eDir = d.eDir;
@@ -130,21 +137,21 @@ bool SetDirection(const std::string&, const std::string& strArg, NOptions& opt, 
 
 bool SetSvg(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
   opt.strSvg = strArg;
-  return opt.bSvgAsked = true;
+  opt.bSvgAsked = true;
+  return true;
 }
-bool SetNoSvg(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bNoSvg = true; }
-bool SetOut(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.strOut = strArg; return true; }
-bool SetFormat(const std::string&, const std::string& strArg, NOptions& opt, std::string&) { opt.strFormat = strArg; return true; }
-bool SetOverwrite(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bOverwrite = true; }
-bool SetTiming(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bTiming = true; }
-bool SetQuiet(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bQuiet = true; }
-bool SetListEdges(const std::string&, const std::string&, NOptions& opt, std::string&) { return opt.bListEdges = true; }
 
 constexpr NDemoMode kNoMode = NDemoMode::Trace;
 
-NOptionRow Section(const char* pszText) { return NOptionRow{NOptionRowKind::Section, nullptr, nullptr, pszText, nullptr, kNoMode}; }
-NOptionRow Para(const char* pszText) { return NOptionRow{NOptionRowKind::Paragraph, nullptr, nullptr, pszText, nullptr, kNoMode}; }
-NOptionRow HelpOnly(const char* pszText) { return NOptionRow{NOptionRowKind::HelpOnly, nullptr, nullptr, pszText, nullptr, kNoMode}; }
+NOptionRow Section(const char* pszText) {
+  return NOptionRow{NOptionRowKind::Section, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
+NOptionRow Para(const char* pszText) {
+  return NOptionRow{NOptionRowKind::Paragraph, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
+NOptionRow HelpOnly(const char* pszText) {
+  return NOptionRow{NOptionRowKind::HelpOnly, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
 NOptionRow Opt(const char* pszNames, const char* pszArg, const char* pszText, FOptionSetter pfnSet) {
   return NOptionRow{NOptionRowKind::Option, pszNames, pszArg, pszText, pfnSet, kNoMode};
 }
@@ -162,29 +169,33 @@ std::vector<NOptionRow> MakeTable() {
           "...), or a CSV edge list (a .csv name, or --csv). Lines\n"
           "become edges; other geometries are skipped and counted.",
           nullptr),
-      Opt("--layer", "NAME", "the layer to read (default: the first line layer)", SetLayer),
+      Opt("--layer", "NAME", "the layer to read (default: the first line layer)", SetText<&NOptions::strLayer>),
       Opt("--where", "CONDITION",
           "read only features matching this OGR SQL condition,\n"
           "e.g. \"highway <> 'footway'\"",
-          SetWhere),
-      Opt("--cost-field", "NAME", "attribute with each feature's cost (default: its length)", SetCostField),
+          SetText<&NOptions::strWhere>),
+      Opt("--cost-field", "NAME", "attribute with each feature's cost (default: its length)",
+          SetFieldName<&NFieldNames::strCost>),
       Opt("--oneway-field", "NAME",
           "attribute saying a street is one-way: yes/true/1/FT/forward\n"
           "along the line as drawn, -1/TF/reverse/backward against it",
-          SetOneWayField),
-      Opt("--demand-field", "NAME", "attribute with each feature's demand, shared by length", SetDemandField),
-      Opt("--blocked-field", "NAME", "attribute closing a street both ways when set (not 0/no)", SetBlockedField),
+          SetFieldName<&NFieldNames::strOneWay>),
+      Opt("--demand-field", "NAME", "attribute with each feature's demand, shared by length",
+          SetFieldName<&NFieldNames::strDemand>),
+      Opt("--blocked-field", "NAME", "attribute closing a street both ways when set (not 0/no)",
+          SetFieldName<&NFieldNames::strBlocked>),
       Opt("--id-field", "NAME",
           "the features' own id (default: a field named id or osm_id,\n"
           "else OGR's feature number)",
-          SetIdField),
+          SetFieldName<&NFieldNames::strId>),
       Opt("--keep-fields", "A,B", "the attributes carried to --out (default: all)", SetKeepFields),
       Opt("--csv", nullptr,
           "read INPUT as a CSV edge list: header row, then one straight\n"
           "street per row in columns x1,y1,x2,y2, optional id, and\n"
           "the attribute columns named above",
-          SetCsv),
-      Opt("--lonlat", nullptr, "CSV (or unreferenced) coordinates are longitude,latitude", SetLonLat),
+          SetSwitch<&NOptions::bCsv>),
+      Opt("--lonlat", nullptr, "CSV (or unreferenced) coordinates are longitude,latitude",
+          SetSwitch<&NOptions::bLonLat>),
       Opt("--snap", "DIST",
           "vertices closer than DIST become one node, and a flag this\n"
           "close to an edge's end goes to its node; metres for\n"
@@ -220,33 +231,34 @@ std::vector<NOptionRow> MakeTable() {
       Mode(NDemoMode::Within),
       Mode(NDemoMode::Isolate),
       Opt("--valve", "X,Y", "a valve for --isolate, snapped like a flag (repeatable)", SetValve),
-      Opt("--valves", "FILE", "a point layer (any OGR format) of valves for --isolate", SetValves),
+      Opt("--valves", "FILE", "a point layer (any OGR format) of valves for --isolate", SetText<&NOptions::strValves>),
       Mode(NDemoMode::Components),
-      Opt("--by-length", nullptr, "routes and areas by ground length, not the cost", SetByLength),
-      Opt("--json", nullptr, "the summary as one JSON object on stdout (for scripts)", SetJson),
+      Opt("--by-length", nullptr, "routes and areas by ground length, not the cost", SetSwitch<&NOptions::bByLength>),
+      Opt("--json", nullptr, "the summary as one JSON object on stdout (for scripts)", SetSwitch<&NOptions::bJson>),
       Section("Output"),
       Opt("--svg", "FILE",
           "the picture: network grey, traced streets coloured, flags,\n"
           "barriers, split points and a scale bar; without --svg it\n"
           "is written to trace.svg only when no other output is asked",
           SetSvg),
-      Opt("--no-svg", nullptr, "no picture", SetNoSvg),
+      Opt("--no-svg", nullptr, "no picture", SetSwitch<&NOptions::bNoSvg>),
       Opt("--out|-o", "FILE",
           "the traced features, through OGR: .geojson/.json (GeoJSON),\n"
           ".gpkg (GeoPackage) or .shp (Shapefile); one per feature\n"
           "reached, with its id (src_fid), its attributes, the\n"
           "fraction reached and its reached stretches merged",
-          SetOut),
-      Opt("-f|--format", "FORMAT", "the OGR driver for --out (e.g. GPKG, FlatGeobuf)", SetFormat),
-      Opt("--overwrite", nullptr, "replace an existing --out file", SetOverwrite),
-      Opt("--list-edges", nullptr, "print the network's edges: number, feature, nodes, length", SetListEdges),
+          SetText<&NOptions::strOut>),
+      Opt("-f|--format", "FORMAT", "the OGR driver for --out (e.g. GPKG, FlatGeobuf)", SetText<&NOptions::strFormat>),
+      Opt("--overwrite", nullptr, "replace an existing --out file", SetSwitch<&NOptions::bOverwrite>),
+      Opt("--list-edges", nullptr, "print the network's edges: number, feature, nodes, length",
+          SetSwitch<&NOptions::bListEdges>),
       Opt("--timing", nullptr,
           "print the time of each stage: parse, build, map flags,\n"
           "trace, draw",
-          SetTiming),
-      Opt("--quiet", nullptr, "no progress line while a large file loads", SetQuiet),
-      Opt("--version", nullptr, "the program's version", SetVersion),
-      Opt("-h|--help", nullptr, "this text", SetHelp),
+          SetSwitch<&NOptions::bTiming>),
+      Opt("--quiet", nullptr, "no progress line while a large file loads", SetSwitch<&NOptions::bQuiet>),
+      Opt("--version", nullptr, "the program's version", SetSwitch<&NOptions::bVersion>),
+      Opt("-h|--help", nullptr, "this text", SetSwitch<&NOptions::bHelp>),
       Para("--opt=value works as --opt value. Every output path is checked before the\n"
            "input is read. The summary on stdout gives each flag's node and snap distance,\n"
            "the elements visited, the demand and length reached, and the barriers the trace\n"
@@ -352,7 +364,8 @@ std::string Shown(const NOptionRow& row) {
 void HelpOption(std::ostream& os, const NOptionRow& row) {
   constexpr std::size_t kColumn = 24;
   std::string head = "  " + Shown(row);
-  head = head.size() + 2 <= kColumn ? head + std::string(kColumn - head.size(), ' ') : head + "\n" + std::string(kColumn, ' ');
+  head = head.size() + 2 <= kColumn ? head + std::string(kColumn - head.size(), ' ')
+                                    : head + "\n" + std::string(kColumn, ' ');
   const std::string text = row.pszText;
   std::size_t b = 0;
   while (b <= text.size()) {
@@ -415,8 +428,8 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
 }
 
 void PrintVersion(std::ostream& os) {
-  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "")
-     << ", GDAL " << GDALVersionInfo("RELEASE_NAME") << '\n';
+  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "") << ", GDAL "
+     << GDALVersionInfo("RELEASE_NAME") << '\n';
 }
 
 void PrintHelp(std::ostream& os) {

@@ -14,29 +14,29 @@
 #include "Trace.h"
 
 struct NOptions {
-  std::string strInput;          // empty: the default town
+  std::string strInput;  // empty: the default town
   std::string strLayer;
   std::string strWhere;
   NFieldNames fields;
-  bool bCsv = false;             // read the input as a CSV edge list
-  bool bLonLat = false;          // CSV or unreferenced input in longitude/latitude
-  double dSnap = -1.0;           // noding and flag snapping tolerance; negative: chosen per input
-  double dMaxSnap = -1.0;        // farthest a flag may lie from every street; negative: kDefaultMaxSnap
+  bool bCsv = false;                // read the input as a CSV edge list
+  bool bLonLat = false;             // CSV or unreferenced input in longitude/latitude
+  double dSnap = -1.0;              // noding and flag snapping tolerance; negative: chosen per input
+  double dMaxSnap = -1.0;           // farthest a flag may lie from every street; negative: kDefaultMaxSnap
   std::vector<NFlagRequest> flags;  // flags and barriers, in the order given
   NTraceDir eDir = NTraceDir::Downstream;
   NDemoMode eMode = NDemoMode::Trace;  // an analysis mode's option instead of the trace
-  double dWithin = 0.0;          // --within: the cost limit
-  bool bByLength = false;        // routes and areas by ground length instead of the cost
-  std::string strValves;         // --valves: a point layer of valves for --isolate
-  bool bJson = false;            // the summary as one JSON object on stdout
-  std::string strSvg;            // the picture; empty: none (see bSvgAsked)
-  bool bSvgAsked = false;        // --svg given: the user wants the picture, traced or not
-  bool bNoSvg = false;           // --no-svg given
-  std::string strOut;            // traced features; empty: none
-  std::string strFormat;         // -f: the output driver; empty: from the --out extension
-  bool bOverwrite = false;       // an existing --out file may be replaced
+  double dWithin = 0.0;                // --within: the cost limit
+  bool bByLength = false;              // routes and areas by ground length instead of the cost
+  std::string strValves;               // --valves: a point layer of valves for --isolate
+  bool bJson = false;                  // the summary as one JSON object on stdout
+  std::string strSvg;                  // the picture; empty: none (see bSvgAsked)
+  bool bSvgAsked = false;              // --svg given: the user wants the picture, traced or not
+  bool bNoSvg = false;                 // --no-svg given
+  std::string strOut;                  // traced features; empty: none
+  std::string strFormat;               // -f: the output driver; empty: from the --out extension
+  bool bOverwrite = false;             // an existing --out file may be replaced
   bool bTiming = false;
-  bool bQuiet = false;           // no progress line
+  bool bQuiet = false;  // no progress line
   bool bListEdges = false;
   bool bHelp = false;
   bool bVersion = false;
@@ -61,11 +61,11 @@ enum class NOptionRowKind : char {
 // One row of the option table, in the order --help lists them.
 struct NOptionRow {
   NOptionRowKind eKind;
-  const char* pszNames;   // Option: its names, '|' between them ("--out|-o"); "INPUT" for the input
-  const char* pszArg;     // Option: the argument's name; null for a switch
-  const char* pszText;    // the help, heading or paragraph, lines broken where --help breaks them
-  FOptionSetter pfnSet;   // Option: null for the input, which is no option
-  NDemoMode eMode;        // Mode: which
+  const char* pszNames;  // Option: its names, '|' between them ("--out|-o"); "INPUT" for the input
+  const char* pszArg;    // Option: the argument's name; null for a switch
+  const char* pszText;   // the help, heading or paragraph, lines broken where --help breaks them
+  FOptionSetter pfnSet;  // Option: null for the input, which is no option
+  NDemoMode eMode;       // Mode: which
 };
 
 // The rows, modes filled in from their entries.

@@ -79,8 +79,9 @@ void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
   JsonFlags(s, os);
   os << "],\"nodes_reached\":" << (bTrace ? s.lVisitedNods : s.lReachedNods)
      << ",\"edges_reached\":" << (bTrace ? s.lVisitedEdges : s.lReachedEdges);
-  if (bTrace) os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
-                 << ",\"length_reached\":" << Json(s.dLength);
+  if (bTrace)
+    os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
+       << ",\"length_reached\":" << Json(s.dLength);
   os << ",\"route_cost\":" << (s.eMode == NDemoMode::Route && s.bRouteFound ? Json(s.dRouteCost) : std::string("null"))
      << ",\"route_edges\":[";
   JsonRoute(s, os);
@@ -88,7 +89,8 @@ void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
   for (std::size_t i = 0; i < s.closeValves.size(); ++i) os << (i ? "," : "") << s.closeValves[i];
   os << "],\"components\":" << (s.eMode == NDemoMode::Components ? std::to_string(s.lComponents) : std::string("null"))
      << ",\"timing_ms\":{";
-  for (std::size_t i = 0; i < s.timing.size(); ++i) os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
+  for (std::size_t i = 0; i < s.timing.size(); ++i)
+    os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
   os << "}}\n";
 }
 
@@ -106,15 +108,16 @@ std::vector<std::string> SummaryLines(const NRunSummary& s) {
   lines.push_back("input: " + s.strSource + ": " + std::to_string(s.llFeatures) + " features, " + strSkipped);
   std::int32_t lFlags = 0, lBarriers = 0;
   for (const NFlagSummary& f : s.flags) (f.bBarrier ? lBarriers : lFlags) += 1;
-  lines.push_back("network: " + std::to_string(s.lNods) + " nodes, " + std::to_string(s.lEdges) + " edges; flags: " +
-                  std::to_string(lFlags) + ", barriers: " + std::to_string(lBarriers) + "; " +
+  lines.push_back("network: " + std::to_string(s.lNods) + " nodes, " + std::to_string(s.lEdges) +
+                  " edges; flags: " + std::to_string(lFlags) + ", barriers: " + std::to_string(lBarriers) + "; " +
                   std::to_string(s.lSplitEdges) + " edges split into " + std::to_string(s.lNewEdges) + " pieces");
   // Each flag's node and snap distance; a long list is cut, the counts above stay whole.
   constexpr std::size_t kMaxFlagLines = 10;
   for (std::size_t i = 0; i < s.flags.size() && i < kMaxFlagLines; ++i) {
     const NFlagSummary& f = s.flags[i];
-    lines.push_back(f.strName + ": node " + std::to_string(f.lNod) +
-                    (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
+    lines.push_back(
+        f.strName + ": node " + std::to_string(f.lNod) +
+        (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
   }
   if (s.flags.size() > kMaxFlagLines)
     lines.push_back("... and " + std::to_string(s.flags.size() - kMaxFlagLines) + " more flags and barriers");

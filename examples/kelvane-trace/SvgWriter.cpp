@@ -31,10 +31,18 @@ std::string Escape(const std::string& s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
       default:
         // Control characters are not allowed in XML 1.0.
         if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
@@ -67,8 +75,8 @@ void Arrow(std::ostream& os, const NView& v, const NDemoNet& demo, const NDemoEd
   const double mx = (a.dX + b.dX) / 2, my = (a.dY + b.dY) / 2;
   const double tip = 8 * k, back = 6 * k;
   os << "<polygon class=\"oneway\" points=\"" << Num(mx + tip * ux) << "," << Num(my + tip * uy) << " "
-     << Num(mx - back * ux + back * uy) << "," << Num(my - back * uy - back * ux) << " " << Num(mx - back * ux - back * uy)
-     << "," << Num(my - back * uy + back * ux) << "\"/>\n";
+     << Num(mx - back * ux + back * uy) << "," << Num(my - back * uy - back * ux) << " "
+     << Num(mx - back * ux - back * uy) << "," << Num(my - back * uy + back * ux) << "\"/>\n";
 }
 
 // Breaks a header line at blanks to at most nMax characters a line; a word
@@ -115,13 +123,13 @@ std::string LengthLabel(double d, const std::string& strUnit) {
 // Where everything goes, and how thick it is drawn, worked out once.
 struct NLayout {
   NView v;
-  double dSpan = 0.0;         // the larger side of the network, planar units
+  double dSpan = 0.0;  // the larger side of the network, planar units
   double dDrawW = 0.0, dDrawH = 0.0, dWidth = 0.0, dHeight = 0.0;
   bool bDense = false;
   double wStreet = 0.0, wTraced = 0.0;
-  double kMarker = 1.0;       // arrowheads' scale
-  bool bNodes = false;        // node dots drawn
-  double dArrowMinPx = 0.0;   // an arrow only on an edge at least this long
+  double kMarker = 1.0;             // arrowheads' scale
+  bool bNodes = false;              // node dots drawn
+  double dArrowMinPx = 0.0;         // an arrow only on an edge at least this long
   std::vector<std::string> header;  // the summary, wrapped
 };
 
@@ -191,10 +199,11 @@ void Style(std::ostream& os, const NLayout& l) {
      << "<style>\n"
         "polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }\n"
      << ".street { stroke: " << pszStreet << "; stroke-width: " << Num(l.wStreet) << "; }\n"
-     << ".closed { stroke: #d62728; stroke-width: " << Num(std::max(1.0, l.wStreet / 2)) << "; stroke-dasharray: "
-     << Num(std::max(2.0, 1.5 * l.wStreet)) << " " << Num(std::max(1.5, l.wStreet)) << "; }\n"
+     << ".closed { stroke: #d62728; stroke-width: " << Num(std::max(1.0, l.wStreet / 2))
+     << "; stroke-dasharray: " << Num(std::max(2.0, 1.5 * l.wStreet)) << " " << Num(std::max(1.5, l.wStreet)) << "; }\n"
      << ".traced { stroke: " << pszTraced << "; stroke-width: " << Num(l.wTraced) << "; }\n"
-     << ".oneway { fill: #fff; stroke: #333; stroke-width: " << Num(1.2 * l.kMarker) << "; }\n"
+     << ".oneway { fill: #fff; stroke: #333; stroke-width: " << Num(1.2 * l.kMarker)
+     << "; }\n"
         ".node { fill: #888; }\n"
         ".split { stroke: #222; stroke-width: 3; }\n"
         ".flag { fill: #2ca02c; stroke: #fff; stroke-width: 2; }\n"
@@ -215,11 +224,12 @@ void Legend(std::ostream& os, const NLayout& l, const NDemoRun& run) {
   y += 6.0;
   const double lx = kMargin;
   os << "<g class=\"legend\">\n"
-     << "<polyline class=\"street\" style=\"stroke-width:4\" points=\"" << Num(lx) << "," << Num(y) << " " << Num(lx + 30)
-     << "," << Num(y) << "\"/><text x=\"" << Num(lx + 36) << "\" y=\"" << Num(y + 5) << "\">street</text>\n"
+     << "<polyline class=\"street\" style=\"stroke-width:4\" points=\"" << Num(lx) << "," << Num(y) << " "
+     << Num(lx + 30) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 36) << "\" y=\"" << Num(y + 5)
+     << "\">street</text>\n"
      << "<polyline class=\"traced\" style=\"stroke-width:6\" points=\"" << Num(lx + 100) << "," << Num(y) << " "
-     << Num(lx + 130) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 136) << "\" y=\"" << Num(y + 5)
-     << "\">" << Escape(OutcomeName(run.summary)) << "</text>\n"
+     << Num(lx + 130) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 136) << "\" y=\"" << Num(y + 5) << "\">"
+     << Escape(OutcomeName(run.summary)) << "</text>\n"
      << "<polyline class=\"closed\" style=\"stroke-width:2;stroke-dasharray:6 4\" points=\"" << Num(lx + 200) << ","
      << Num(y) << " " << Num(lx + 230) << "," << Num(y) << "\"/><text x=\"" << Num(lx + 236) << "\" y=\"" << Num(y + 5)
      << "\">closed</text>\n"
@@ -227,8 +237,8 @@ void Legend(std::ostream& os, const NLayout& l, const NDemoRun& run) {
      << Num(lx + 322) << "\" y=\"" << Num(y + 5) << "\">flag</text>\n"
      << "<path class=\"barrier\" d=\"M" << Num(lx + 375) << " " << Num(y - 6) << " l12 12 m0 -12 l-12 12\"/><text x=\""
      << Num(lx + 394) << "\" y=\"" << Num(y + 5) << "\">barrier</text>\n"
-     << "<path class=\"split\" d=\"M" << Num(lx + 470) << " " << Num(y - 8) << " l0 16\"/><text x=\""
-     << Num(lx + 480) << "\" y=\"" << Num(y + 5) << "\">split point</text>\n"
+     << "<path class=\"split\" d=\"M" << Num(lx + 470) << " " << Num(y - 8) << " l0 16\"/><text x=\"" << Num(lx + 480)
+     << "\" y=\"" << Num(y + 5) << "\">split point</text>\n"
      << "<polygon class=\"oneway\" style=\"stroke-width:1.2\" points=\"" << Num(lx + 580) << "," << Num(y) << " "
      << Num(lx + 569) << "," << Num(y - 4) << " " << Num(lx + 569) << "," << Num(y + 4) << "\"/><text x=\""
      << Num(lx + 588) << "\" y=\"" << Num(y + 5) << "\">one-way</text>\n"
@@ -244,7 +254,8 @@ void Streets(std::ostream& os, const NLayout& l, const NDemoRun& run) {
   os << "</g>\n<g id=\"traced\">\n";
   for (const NEdgeStretch& s : run.traced) {
     if (s.lEdge < 1 || static_cast<std::size_t>(s.lEdge) > demo.edges.size()) continue;
-    Polyline(os, v, SubLine(demo.edges[static_cast<std::size_t>(s.lEdge) - 1].pts, demo.proj, s.dFrom, s.dTo), "traced");
+    Polyline(os, v, SubLine(demo.edges[static_cast<std::size_t>(s.lEdge) - 1].pts, demo.proj, s.dFrom, s.dTo),
+             "traced");
   }
   os << "</g>\n<g id=\"attributes\">\n";
   for (const NDemoEdge& e : demo.edges) {
@@ -298,15 +309,14 @@ void Flags(std::ostream& os, const NView& v, const NDemoRun& run) {
     }
     const NLinePoint_stru q = v.Map(at);
     if (f.req.bBarrier) {
-      os << "<path class=\"barrier\" d=\"M" << Num(q.dX - 7) << " " << Num(q.dY - 7) << " l14 14 m0 -14 l-14 14\"><title>"
-         << Escape(f.req.strLabel) << "</title></path>\n";
+      os << "<path class=\"barrier\" d=\"M" << Num(q.dX - 7) << " " << Num(q.dY - 7)
+         << " l14 14 m0 -14 l-14 14\"><title>" << Escape(f.req.strLabel) << "</title></path>\n";
     } else {
       os << "<circle class=\"flag\" cx=\"" << Num(q.dX) << "\" cy=\"" << Num(q.dY) << "\" r=\"8\"><title>"
          << Escape(f.req.strLabel) << "</title></circle>\n";
     }
   }
   os << "</g>\n";
-
 }
 
 void ScaleBar(std::ostream& os, const NLayout& l, const NDemoRun& run) {

@@ -85,7 +85,8 @@ std::int32_t CLineSnapper::Build(const NNodedLines_stru& lines, bool bLonLat, NF
       const NNodedEdge_stru& ed = lines.edges[e];
       if (ed.llFirstPt < 0 || ed.lPtNum < 0 || ed.llFirstPt > llPts - ed.lPtNum) {
         Reset();
-        Say(pError, Format("edge %zu: its points lie outside the lines' %lld points", e + 1, static_cast<long long>(llPts)));
+        Say(pError,
+            Format("edge %zu: its points lie outside the lines' %lld points", e + 1, static_cast<long long>(llPts)));
         return 0;
       }
       double dRun = 0.0;

@@ -86,8 +86,9 @@ TEST(LineSnapTest, NearestPointMatchesALookAtEverySegmentInBothFrames) {
       double best = std::numeric_limits<double>::infinity();
       for (const NNodedEdge_stru& ed : lines.edges)
         for (std::int32_t i = 0; i + 1 < ed.lPtNum; ++i)
-          best = std::min(best, SegDist2(q, Frame(lines.pts[static_cast<std::size_t>(ed.llFirstPt + i)], bLonLat, dCosLat),
-                                         Frame(lines.pts[static_cast<std::size_t>(ed.llFirstPt + i + 1)], bLonLat, dCosLat)));
+          best = std::min(best,
+                          SegDist2(q, Frame(lines.pts[static_cast<std::size_t>(ed.llFirstPt + i)], bLonLat, dCosLat),
+                                   Frame(lines.pts[static_cast<std::size_t>(ed.llFirstPt + i + 1)], bLonLat, dCosLat)));
       ASSERT_NEAR(at.dDist, std::sqrt(best), 1e-6 * (1.0 + std::sqrt(best)));
       // The place given is where that distance is measured to.
       ASSERT_GE(at.lEdge, 1);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
 #include <sys/wait.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -59,8 +58,8 @@ std::string Temp(const std::string& strName) {
 }
 
 std::vector<std::string> Village(const std::string& strDir) {
-  return {kVillage, "--oneway-field", "oneway", "--demand-field", "demand", "--blocked-field", "blocked",
-          "--flag", "0.0005,0.00001", "--direction", strDir, "--no-svg"};
+  return {kVillage,  "--oneway-field", "oneway",         "--demand-field", "demand", "--blocked-field",
+          "blocked", "--flag",         "0.0005,0.00001", "--direction",    strDir,   "--no-svg"};
 }
 
 // Counts the elements named strTag under node, at any depth.
@@ -239,8 +238,8 @@ TEST(TraceDemoTest, CsvEdgeListBuildsTheSameKindOfNetwork) {
   }
   NDemoRun run;
   const NOutcome o = RunArgs({strCsv, "--oneway-field", "oneway", "--demand-field", "households", "--flag", "150,0",
-                          "--direction", "upstream", "--no-svg"},
-                         &run);
+                              "--direction", "upstream", "--no-svg"},
+                             &run);
   ASSERT_EQ(o.iStatus, 0) << o.strErr;
   EXPECT_EQ(run.demo.edges.size(), 4u);
   EXPECT_EQ(run.demo.nods.size(), 4u);
@@ -260,10 +259,10 @@ TEST(TraceDemoTest, ProgramExplainsItselfAndRefusesBadCommandLines) {
   EXPECT_EQ(WEXITSTATUS(iHelp), 0);
   std::ifstream in(strLog);
   const std::string help((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const char* pszOption : {"--layer", "--where", "--cost-field", "--oneway-field", "--demand-field",
-                                "--blocked-field", "--csv", "--lonlat", "--snap", "--flag", "--flag-edge",
-                                "--barrier", "--barrier-edge", "--direction", "--svg", "--no-svg", "--out",
-                                "--list-edges", "--timing", "--quiet"})
+  for (const char* pszOption :
+       {"--layer",  "--where",  "--cost-field", "--oneway-field", "--demand-field", "--blocked-field", "--csv",
+        "--lonlat", "--snap",   "--flag",       "--flag-edge",    "--barrier",      "--barrier-edge",  "--direction",
+        "--svg",    "--no-svg", "--out",        "--list-edges",   "--timing",       "--quiet"})
     EXPECT_NE(help.find(pszOption), std::string::npos) << pszOption;
   std::remove(strLog.c_str());
   const int iBad = std::system((strProg + " --frobnicate 2> /dev/null").c_str());
@@ -332,8 +331,8 @@ TEST(AnalysisModeTest, JsonIsTheOnlyThingOnStdout) {
   ASSERT_FALSE(o.strOut.empty());
   EXPECT_EQ(o.strOut.front(), '{');
   EXPECT_EQ(o.strOut.find('\n'), o.strOut.size() - 1);
-  for (const char* key : {"\"nodes_reached\":", "\"edges_reached\":", "\"route_cost\":450", "\"route_edges\":[{\"id\":",
-                          "\"components\":", "\"timing_ms\":{"}) {
+  for (const char* key : {"\"nodes_reached\":", "\"edges_reached\":", "\"route_cost\":450",
+                          "\"route_edges\":[{\"id\":", "\"components\":", "\"timing_ms\":{"}) {
     EXPECT_NE(o.strOut.find(key), std::string::npos) << key << " in " << o.strOut;
   }
   EXPECT_NE(o.strErr.find("picture: "), std::string::npos);
@@ -341,9 +340,13 @@ TEST(AnalysisModeTest, JsonIsTheOnlyThingOnStdout) {
 }
 
 TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--within", "-1"}, {"--within", "nan"}, {"--route", "1,2", "--route", "3,4"},
-           {"--route", "1,2", "--within", "5"}, {"--isolate"}, {"--valve", "1,2"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--within", "-1"},
+                                             {"--within", "nan"},
+                                             {"--route", "1,2", "--route", "3,4"},
+                                             {"--route", "1,2", "--within", "5"},
+                                             {"--isolate"},
+                                             {"--valve", "1,2"}}) {
     const NOutcome o = RunArgs(args);
     EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
     EXPECT_FALSE(o.strErr.empty());

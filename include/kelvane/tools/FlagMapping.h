@@ -45,8 +45,8 @@ struct NMappedFlag_stru {
 };
 
 struct NFlagMapping_stru {
-  std::vector<NMappedFlag_stru> flags;    // one per flag given, same order
-  std::int32_t lNodsBefore = 0;           // the network's counts before mapping
+  std::vector<NMappedFlag_stru> flags;  // one per flag given, same order
+  std::int32_t lNodsBefore = 0;         // the network's counts before mapping
   std::int32_t lEdgesBefore = 0;
   std::int32_t lSplitEdges = 0;           // edges split
   std::vector<std::int32_t> newNods;      // nodes the mapping added

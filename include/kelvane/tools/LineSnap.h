@@ -56,19 +56,19 @@ class KELVANE_TOOLS_API CLineSnapper {
     std::int32_t lEdge;  // 1-based
     double dAX, dAY;     // planar ends
     double dBX, dBY;
-    double dRun;         // planar distance along the edge to the first end
+    double dRun;  // planar distance along the edge to the first end
   };
   void Reset();
   std::int64_t Cell(double d, double dMin, std::int64_t n) const;
   void Visit(std::int64_t cx, std::int64_t cy, double dX, double dY, NLinePlace_stru& best, double& dBest2) const;
 
   bool m_bLonLat;
-  double m_dCosLat;                      // the frame's, for lon/lat
+  double m_dCosLat;  // the frame's, for lon/lat
   std::int32_t m_lEdgeNum;
-  std::vector<double> m_length;          // per edge number (entry 0 unused): planar length
+  std::vector<double> m_length;  // per edge number (entry 0 unused): planar length
   std::vector<NSeg_stru> m_segs;
-  std::vector<std::int64_t> m_cellFirst; // per cell, row by row, and one more: first entry in m_cellSegs
-  std::vector<std::int32_t> m_cellSegs;  // segment indices, cell after cell
+  std::vector<std::int64_t> m_cellFirst;  // per cell, row by row, and one more: first entry in m_cellSegs
+  std::vector<std::int32_t> m_cellSegs;   // segment indices, cell after cell
   double m_dCell, m_dMinX, m_dMinY;
   std::int64_t m_nX, m_nY;
 };
