@@ -11,6 +11,8 @@
 #include "Output.h"
 #include "kelvane/tools/NetworkCheck.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // A piece of the library's network as a stretch of a demo edge.

@@ -8,6 +8,8 @@
 #include "kelvane/tools/FlagMapping.h"
 #include "kelvane/tools/LineSnap.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // The demo's edges as the noded lines they came from, for the snapper.

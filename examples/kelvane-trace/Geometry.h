@@ -11,6 +11,8 @@
 // so that lines go to the noding and come back without a copy of each point.
 #include "kelvane/tools/LineNoding.h"
 
+using kelvane::tools::NLinePoint_stru;
+
 // Maps input coordinates to the planar frame: identity for projected input, an
 // equirectangular view around a reference latitude for longitude/latitude, good
 // to a fraction of a percent over a town or a county.

@@ -5,6 +5,8 @@
 
 #include "kelvane/tools/NetworkBuilder.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // The states of a street: the down state closes travel along the geometry

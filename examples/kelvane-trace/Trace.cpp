@@ -6,6 +6,8 @@
 #include "NetBuild.h"
 #include "kelvane/tools/TraceAnalysis.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // The demo writes every weight as a double.

@@ -10,6 +10,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkView.h"
 
+using kelvane::tools::CNetworkView;
+
 constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;
 
 enum class NTraceDir : char {

@@ -11,9 +11,7 @@
 #include "kelvane/tools/NetworkBuilder.h"
 #include "support/Flags.h"
 
-using kelvane::tools::MapFlags;
-using kelvane::tools::NFlagMapping_stru;
-using kelvane::tools::NFlagPolicy_stru;
+using namespace kelvane::tools;
 
 // 1 -e1-> 2 -e2-> 3, and flags: fine on e1, at e2's end, on e1 again at the
 // first one's place, on an edge that does not exist.

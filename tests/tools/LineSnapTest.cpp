@@ -12,8 +12,7 @@
 #include "kelvane/tools/LineSnap.h"
 #include "kelvane/tools/PlanarFrame.h"
 
-using kelvane::tools::CLineSnapper;
-using kelvane::tools::NLinePlace_stru;
+using namespace kelvane::tools;
 
 namespace {
 
