@@ -35,18 +35,15 @@ void Closest(double px, double py, double ax, double ay, double bx, double by, d
   d2 = (px - qx) * (px - qx) + (py - qy) * (py - qy);
 }
 
-// The segment bounds, the first segment setting them.
-struct NBox_stru {
-  double dMinX = 0.0, dMinY = 0.0, dMaxX = 0.0, dMaxY = 0.0;
-  bool bEmpty = true;
-  void Add(double x, double y) {
-    dMinX = bEmpty ? x : std::min(dMinX, x);
-    dMinY = bEmpty ? y : std::min(dMinY, y);
-    dMaxX = bEmpty ? x : std::max(dMaxX, x);
-    dMaxY = bEmpty ? y : std::max(dMaxY, y);
-    bEmpty = false;
-  }
-};
+// Widens the box (min x, min y, max x, max y, and 1 once set) by a point.
+void Widen(double* pBox, double x, double y) {
+  const bool bEmpty = pBox[4] == 0.0;
+  pBox[0] = bEmpty ? x : std::min(pBox[0], x);
+  pBox[1] = bEmpty ? y : std::min(pBox[1], y);
+  pBox[2] = bEmpty ? x : std::max(pBox[2], x);
+  pBox[3] = bEmpty ? y : std::max(pBox[3], y);
+  pBox[4] = 1.0;
+}
 
 }  // namespace
 
@@ -73,82 +70,92 @@ std::int64_t CLineSnapper::Cell(double d, double dMin, std::int64_t n) const {
   return c >= static_cast<double>(n - 1) ? n - 1 : static_cast<std::int64_t>(c);
 }
 
+bool CLineSnapper::AddEdge(const NNodedLines_stru& lines, std::size_t e, double* pBox, NFinding_stru* pError) {
+  const NNodedEdge_stru& ed = lines.edges[e];
+  const std::int64_t llPts = static_cast<std::int64_t>(lines.pts.size());
+  if (ed.llFirstPt < 0 || ed.lPtNum < 0 || ed.llFirstPt > llPts - ed.lPtNum) {
+    Say(pError,
+        Format("edge %zu: its points lie outside the lines' %lld points", e + 1, static_cast<long long>(llPts)));
+    return false;
+  }
+  double dRun = 0.0;
+  for (std::int32_t i = 0; i + 1 < ed.lPtNum; ++i) {
+    const NLinePoint_stru& a = lines.pts[static_cast<std::size_t>(ed.llFirstPt + i)];
+    const NLinePoint_stru& b = lines.pts[static_cast<std::size_t>(ed.llFirstPt + i + 1)];
+    if (!std::isfinite(a.dX) || !std::isfinite(a.dY) || !std::isfinite(b.dX) || !std::isfinite(b.dY)) {
+      Say(pError, Format("edge %zu: a coordinate is not a finite number", e + 1));
+      return false;
+    }
+    NSeg_stru s{static_cast<std::int32_t>(e + 1), a.dX, a.dY, b.dX, b.dY, dRun};
+    if (m_bLonLat) {
+      LonLatToFrame(a.dX, a.dY, m_dCosLat, s.dAX, s.dAY);
+      LonLatToFrame(b.dX, b.dY, m_dCosLat, s.dBX, s.dBY);
+    }
+    dRun += std::hypot(s.dBX - s.dAX, s.dBY - s.dAY);
+    Widen(pBox, s.dAX, s.dAY);
+    Widen(pBox, s.dBX, s.dBY);
+    m_segs.push_back(s);
+  }
+  m_length[e + 1] = dRun;
+  return true;
+}
+
+// Two passes over the segments: count per cell, then place.
+void CLineSnapper::FillCells() {
+  m_cellFirst.assign(static_cast<std::size_t>(m_nX * m_nY) + 1, 0);
+  std::vector<std::int64_t> fill;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) {
+      for (std::size_t c = 1; c < m_cellFirst.size(); ++c) m_cellFirst[c] += m_cellFirst[c - 1];
+      m_cellSegs.resize(static_cast<std::size_t>(m_cellFirst.back()));
+      fill.assign(m_cellFirst.begin(), m_cellFirst.end() - 1);
+    }
+    for (std::size_t k = 0; k < m_segs.size(); ++k) {
+      const NSeg_stru& s = m_segs[k];
+      const std::int64_t x1 = Cell(std::max(s.dAX, s.dBX), m_dMinX, m_nX);
+      const std::int64_t y1 = Cell(std::max(s.dAY, s.dBY), m_dMinY, m_nY);
+      for (std::int64_t cx = Cell(std::min(s.dAX, s.dBX), m_dMinX, m_nX); cx <= x1; ++cx)
+        for (std::int64_t cy = Cell(std::min(s.dAY, s.dBY), m_dMinY, m_nY); cy <= y1; ++cy) {
+          const std::size_t c = static_cast<std::size_t>(cy * m_nX + cx);
+          if (pass == 0) {
+            ++m_cellFirst[c + 1];
+          } else {
+            m_cellSegs[static_cast<std::size_t>(fill[c]++)] = static_cast<std::int32_t>(k);
+          }
+        }
+    }
+  }
+}
+
 std::int32_t CLineSnapper::Build(const NNodedLines_stru& lines, bool bLonLat, NFinding_stru* pError) {
   Reset();
   try {
     m_bLonLat = bLonLat;
     m_dCosLat = bLonLat ? FrameCosLat(lines.dRefLat) : 1.0;
-    const std::int64_t llPts = static_cast<std::int64_t>(lines.pts.size());
     m_length.assign(lines.edges.size() + 1, 0.0);
-    NBox_stru box;
+    double box[5] = {0.0, 0.0, 0.0, 0.0, 0.0};
     for (std::size_t e = 0; e < lines.edges.size(); ++e) {
-      const NNodedEdge_stru& ed = lines.edges[e];
-      if (ed.llFirstPt < 0 || ed.lPtNum < 0 || ed.llFirstPt > llPts - ed.lPtNum) {
+      if (!AddEdge(lines, e, box, pError)) {
         Reset();
-        Say(pError,
-            Format("edge %zu: its points lie outside the lines' %lld points", e + 1, static_cast<long long>(llPts)));
         return 0;
       }
-      double dRun = 0.0;
-      for (std::int32_t i = 0; i + 1 < ed.lPtNum; ++i) {
-        const NLinePoint_stru& a = lines.pts[static_cast<std::size_t>(ed.llFirstPt + i)];
-        const NLinePoint_stru& b = lines.pts[static_cast<std::size_t>(ed.llFirstPt + i + 1)];
-        if (!std::isfinite(a.dX) || !std::isfinite(a.dY) || !std::isfinite(b.dX) || !std::isfinite(b.dY)) {
-          Reset();
-          Say(pError, Format("edge %zu: a coordinate is not a finite number", e + 1));
-          return 0;
-        }
-        NSeg_stru s{static_cast<std::int32_t>(e + 1), a.dX, a.dY, b.dX, b.dY, dRun};
-        if (bLonLat) {
-          LonLatToFrame(a.dX, a.dY, m_dCosLat, s.dAX, s.dAY);
-          LonLatToFrame(b.dX, b.dY, m_dCosLat, s.dBX, s.dBY);
-        }
-        dRun += std::hypot(s.dBX - s.dAX, s.dBY - s.dAY);
-        box.Add(std::min(s.dAX, s.dBX), std::min(s.dAY, s.dBY));
-        box.Add(std::max(s.dAX, s.dBX), std::max(s.dAY, s.dBY));
-        m_segs.push_back(s);
-      }
-      m_length[e + 1] = dRun;
     }
-    m_lEdgeNum = static_cast<std::int32_t>(lines.edges.size());
-    const double dSpan = std::max(std::max(box.dMaxX - box.dMinX, box.dMaxY - box.dMinY), 1e-9);
+    const double dSpan = std::max(std::max(box[2] - box[0], box[3] - box[1]), 1e-9);
     if (!std::isfinite(dSpan)) {
       Reset();
       Say(pError, "the lines span farther than a double holds");
       return 0;
     }
+    m_lEdgeNum = static_cast<std::int32_t>(lines.edges.size());
     const double dSide = std::max(1.0, std::ceil(std::sqrt(static_cast<double>(m_segs.size()))));
     m_dCell = dSpan / dSide;
-    m_dMinX = box.dMinX;
-    m_dMinY = box.dMinY;
-    m_nX = std::min<std::int64_t>(static_cast<std::int64_t>((box.dMaxX - box.dMinX) / m_dCell) + 1,
+    m_dMinX = box[0];
+    m_dMinY = box[1];
+    m_nX = std::min<std::int64_t>(static_cast<std::int64_t>((box[2] - box[0]) / m_dCell) + 1,
                                   static_cast<std::int64_t>(dSide) + 1);
-    m_nY = std::min<std::int64_t>(static_cast<std::int64_t>((box.dMaxY - box.dMinY) / m_dCell) + 1,
+    m_nY = std::min<std::int64_t>(static_cast<std::int64_t>((box[3] - box[1]) / m_dCell) + 1,
                                   static_cast<std::int64_t>(dSide) + 1);
-    // Two passes over the segments: count per cell, then place.
-    m_cellFirst.assign(static_cast<std::size_t>(m_nX * m_nY) + 1, 0);
-    for (int pass = 0; pass < 2; ++pass) {
-      std::vector<std::int64_t> fill;
-      if (pass == 1) {
-        for (std::size_t c = 1; c < m_cellFirst.size(); ++c) m_cellFirst[c] += m_cellFirst[c - 1];
-        m_cellSegs.resize(static_cast<std::size_t>(m_cellFirst.back()));
-        fill.assign(m_cellFirst.begin(), m_cellFirst.end() - 1);
-      }
-      for (std::size_t k = 0; k < m_segs.size(); ++k) {
-        const NSeg_stru& s = m_segs[k];
-        const std::int64_t x1 = Cell(std::max(s.dAX, s.dBX), m_dMinX, m_nX);
-        const std::int64_t y1 = Cell(std::max(s.dAY, s.dBY), m_dMinY, m_nY);
-        for (std::int64_t cx = Cell(std::min(s.dAX, s.dBX), m_dMinX, m_nX); cx <= x1; ++cx)
-          for (std::int64_t cy = Cell(std::min(s.dAY, s.dBY), m_dMinY, m_nY); cy <= y1; ++cy) {
-            const std::size_t c = static_cast<std::size_t>(cy * m_nX + cx);
-            if (pass == 0) {
-              ++m_cellFirst[c + 1];
-            } else {
-              m_cellSegs[static_cast<std::size_t>(fill[c]++)] = static_cast<std::int32_t>(k);
-            }
-          }
-      }
-    }
+    FillCells();
   } catch (const std::bad_alloc&) {
     Reset();
     Say(pError, "out of memory indexing the lines");
@@ -163,7 +170,8 @@ void CLineSnapper::Visit(std::int64_t cx, std::int64_t cy, double dX, double dY,
   const std::size_t c = static_cast<std::size_t>(cy * m_nX + cx);
   for (std::int64_t i = m_cellFirst[c]; i < m_cellFirst[c + 1]; ++i) {
     const NSeg_stru& s = m_segs[static_cast<std::size_t>(m_cellSegs[static_cast<std::size_t>(i)])];
-    double t = 0.0, d2 = 0.0;
+    double t = 0.0;
+    double d2 = 0.0;
     Closest(dX, dY, s.dAX, s.dAY, s.dBX, s.dBY, t, d2);
     if (best.lEdge == 0 || d2 < dBest2 || (d2 == dBest2 && s.lEdge < best.lEdge)) {
       dBest2 = d2;
@@ -186,9 +194,11 @@ std::int32_t CLineSnapper::Snap(double dX, double dY, NLinePlace_stru& place, NF
     Say(pError, "the lines have no edges to snap to");
     return 0;
   }
-  double px = dX, py = dY;
+  double px = dX;
+  double py = dY;
   if (m_bLonLat) LonLatToFrame(dX, dY, m_dCosLat, px, py);
-  const std::int64_t cx0 = Cell(px, m_dMinX, m_nX), cy0 = Cell(py, m_dMinY, m_nY);
+  const std::int64_t cx0 = Cell(px, m_dMinX, m_nX);
+  const std::int64_t cy0 = Cell(py, m_dMinY, m_nY);
   // Every point z of the grid is at least as far from p as from p's nearest
   // point q of the grid's box: |p - z|^2 >= |p - q|^2 + |q - z|^2. So once
   // the best distance is within what ring r covers, no ring farther out can

@@ -59,6 +59,10 @@ class KELVANE_TOOLS_API CLineSnapper {
     double dRun;  // planar distance along the edge to the first end
   };
   void Reset();
+  // Adds edge e's segments, widening pBox (min x, min y, max x, max y; pBox[4]
+  // 0 while empty). Returns false with why in pError for unusable points.
+  bool AddEdge(const NNodedLines_stru& lines, std::size_t e, double* pBox, NFinding_stru* pError);
+  void FillCells();
   std::int64_t Cell(double d, double dMin, std::int64_t n) const;
   void Visit(std::int64_t cx, std::int64_t cy, double dX, double dY, NLinePlace_stru& best, double& dBest2) const;
 
