@@ -251,11 +251,28 @@ class StreetNetwork:
         """Puts a node at every snapped point (one call: the edges split once)
         and returns the nodes, in order. The network's split index folds the
         results back onto the layer's edges."""
-        if not snapped:
-            return np.zeros(0, np.int32)
-        mapping = self.net.map_flags(edge_flags=([e for e, _, _ in snapped], [f for _, f, _ in snapped]))
-        self.split = mapping.split
-        return np.asarray(mapping.nodes)
+        nodes = np.zeros(len(snapped), np.int32)
+        fr, to = np.asarray(self.noding.from_nodes), np.asarray(self.noding.to_nodes)
+        inner = []
+        for k, (e, f, _) in enumerate(snapped):
+            # A point on a line's end is that node: a flag there would hang on
+            # a piece of no length, one-way if its edge is, cut off one way.
+            if f <= 1e-12:
+                nodes[k] = fr[e - 1]
+            elif f >= 1.0 - 1e-12:
+                nodes[k] = to[e - 1]
+            else:
+                inner.append(k)
+        # Points at one spot share one node: two nodes there would be joined
+        # by a piece of no length that a one-way edge lets one cross one way.
+        spots = sorted({(snapped[k][0], snapped[k][1]) for k in inner})
+        if spots:
+            mapping = self.net.map_flags(edge_flags=([e for e, _ in spots], [f for _, f in spots]))
+            self.split = mapping.split
+            node_of = dict(zip(spots, np.asarray(mapping.nodes)))
+            for k in inner:
+                nodes[k] = node_of[(snapped[k][0], snapped[k][1])]
+        return nodes
 
     def view(self):
         return self.net.view("cost", split=self.split)

@@ -87,18 +87,22 @@ class _Route(KelvaneAlgorithm):
         for k, (i, j) in enumerate(pairs):
             net.check(feedback)
             path = view.shortest_path(int(s_nodes[i]), int(e_nodes[j]), barrier_nodes=b_nodes)
-            if not path.found:
-                if len(pairs) == 1:
-                    raise QgsProcessingException("There is no route from the start point to the end point")
-                feedback.reportError("Point %d could not be routed: no route" % (k + 1))
-                continue
             f = QgsFeature(fields)
+            attrs = list(many[k][1].attributes()) if many[k][1] is not None else []
+            if not path.found:
+                if start == "point" and end == "point":
+                    raise QgsProcessingException("There is no route from the start point to the end point")
+                # As the native algorithms write it: the layer's point alone, no geometry.
+                feedback.reportError("Point %d (%s) could not be routed: no route" % (k + 1, point_text(many[k][0])))
+                text = point_text(many[k][0])
+                f.setAttributes(attrs + ([text, None, None] if start != "point" else [None, text, None]))
+                self.sink_add(sink, f)
+                continue
             pts = net.path_points(path)
             if pts is None:  # start and end snap to one spot
                 at = snaps[i][2]
                 pts = np.array([[at.x(), at.y()], [at.x(), at.y()]])
             f.setGeometry(QgsGeometry.fromPolylineXY(polyline(pts)))
-            attrs = list(many[k][1].attributes()) if many[k][1] is not None else []
             f.setAttributes(attrs + [point_text(starts[i][0]), point_text(ends[j][0]), float(path.cost)])
             self.sink_add(sink, f)
             cost = float(path.cost)
