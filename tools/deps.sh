@@ -8,7 +8,8 @@
 # demo (the trace demo), python (the Python module and its tests), package (the
 # Debian packages and their checks), ci-extra (what else CI runs: sanitizers,
 # valgrind, static checks, fuzzers, benchmarks, the demo's picture check, the
-# Python example's picture).
+# Python example's picture), qgis (the QGIS plugin's tests in a headless QGIS,
+# and its screenshot under Xvfb).
 # POSIX sh, for run-demo.sh; no `local` there, so the functions' own variables
 # start with _kd_ to leave the caller's alone.
 
@@ -20,6 +21,7 @@ kelvane_deps() {
       demo)     echo libgdal-dev ;;
       python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx ;;
       package)  echo dpkg-dev file binutils lintian ;;
+      qgis)     echo qgis python3-qgis qgis-providers python3-gdal python3-pytest ;;
       ci-extra) echo libbenchmark-dev liblemon-dev clang clang-tidy cppcheck valgrind \
                      libclang-rt-14-dev librsvg2-bin python3-gdal python3-matplotlib ;;
       *) echo "deps.sh: no job '$_kd_job'" >&2; return 1 ;;

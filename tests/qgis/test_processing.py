@@ -26,9 +26,11 @@ def features(layer):
 
 
 def point_layer(crs, pts, name="p"):
-    from qgis.core import QgsFeature, QgsGeometry, QgsPointXY, QgsVectorLayer
+    """A memory point layer in crs (a QgsCoordinateReferenceSystem or a string for one)."""
+    from qgis.core import QgsCoordinateReferenceSystem, QgsFeature, QgsGeometry, QgsPointXY, QgsVectorLayer
 
-    layer = QgsVectorLayer("Point?crs=%s&field=name:string" % crs, name, "memory")
+    layer = QgsVectorLayer("Point?field=name:string", name, "memory")
+    layer.setCrs(crs if isinstance(crs, QgsCoordinateReferenceSystem) else QgsCoordinateReferenceSystem(crs))
     for i, (x, y) in enumerate(pts):
         f = QgsFeature(layer.fields())
         f.setAttributes(["%s%d" % (name, i)])
@@ -51,7 +53,9 @@ def city(streets):
 
 
 def pt(xy, crs_layer):
-    return "%r,%r [%s]" % (float(xy[0]), float(xy[1]), crs_layer.crs().authid() or crs_layer.crs().toProj())
+    """A point parameter in the layer's CRS (given without one when it has no authority id)."""
+    text = "%r,%r" % (float(xy[0]), float(xy[1]))
+    return text + " [%s]" % crs_layer.crs().authid() if crs_layer.crs().authid() else text
 
 
 def test_routes_cost_what_native_and_the_module_say(streets, city):
@@ -89,7 +93,7 @@ def test_routes_cost_what_native_and_the_module_say(streets, city):
             assert k["TRAVEL_COST"] == pytest.approx(n["TRAVEL_COST"], abs=0.01 * scale)
             fk, fn = features(k["OUTPUT"])[0], features(n["OUTPUT"])[0]
             assert fk.attributes()[:2] == fn.attributes()[:2]
-    ends = point_layer(streets.crs().authid(), anywhere[2:])
+    ends = point_layer(streets.crs(), anywhere[2:])
     for alg, params in (("shortestpathpointtolayer", dict(START_POINT=pt(anywhere[0], streets), END_POINTS=ends)),
                         ("shortestpathlayertopoint", dict(START_POINTS=ends, END_POINT=pt(anywhere[1], streets)))):
         k = features(run("kelvane:" + alg, INPUT=streets, OUTPUT="memory:", **DIRS, **params)["OUTPUT"])
@@ -131,7 +135,7 @@ def test_service_area_covers_what_the_module_costs_reach(streets, city):
     kinds = {f["type"] for f in features(res["OUTPUT"])}
     assert kinds == {"within", "upper", "lower"}
     many = run("kelvane:serviceareafromlayer", INPUT=streets, START_POINTS=point_layer(
-        streets.crs().authid(), [xy[start], xy[0]]), TRAVEL_COST2=limit, OUTPUT_LINES="memory:", **DIRS)
+        streets.crs(), [xy[start], xy[0]]), TRAVEL_COST2=limit, OUTPUT_LINES="memory:", **DIRS)
     first = features(many["OUTPUT_LINES"])
     assert [f["name"] for f in first] == ["p0", "p1"]
     assert first[0].geometry().length() == pytest.approx(expected, rel=1e-9)
@@ -147,7 +151,7 @@ def test_barriers_and_turn_restrictions_change_the_route(streets, city):
     line = features(base["OUTPUT"])[0].geometry()
     mid = line.interpolate(line.length() / 2).asPoint()
     barred = run("kelvane:shortestpathpointtopoint", INPUT=streets, START_POINT=pt(a, streets),
-                 END_POINT=pt(b, streets), BARRIERS=point_layer(streets.crs().authid(), [(mid.x(), mid.y())]),
+                 END_POINT=pt(b, streets), BARRIERS=point_layer(streets.crs(), [(mid.x(), mid.y())]),
                  OUTPUT="memory:")
     assert barred["TRAVEL_COST"] > base["TRAVEL_COST"]
     assert features(barred["OUTPUT"])[0].geometry().distance(line.interpolate(line.length() / 2)) > 1e-6
@@ -171,7 +175,7 @@ def test_barriers_and_turn_restrictions_change_the_route(streets, city):
 def test_trace_isolate_and_components_agree_with_the_module(streets, city):
     net, xy, _ = city
     view = net.view()
-    crs = streets.crs().authid()
+    crs = streets.crs()
     for kind, name in ((0, "connected"), (1, "downstream"), (2, "upstream")):
         res = run("kelvane:trace", INPUT=streets, FLAGS=point_layer(crs, [xy[10]]), KIND=kind, OUTPUT="memory:",
                   OUTPUT_NODES="memory:", **DIRS)
@@ -210,7 +214,8 @@ def test_bad_input_is_reported_not_raised_as_a_crash(streets, city, tmp_path):
     with pytest.raises(QgsProcessingException, match="farther than the largest snap distance"):
         run("kelvane:shortestpathpointtopoint", INPUT=streets, START_POINT=pt(far, streets),
             END_POINT=pt(xy[1], streets), MAX_SNAP=100, OUTPUT="memory:")
-    empty = QgsVectorLayer("LineString?crs=%s" % streets.crs().authid(), "e", "memory")
+    empty = QgsVectorLayer("LineString", "e", "memory")
+    empty.setCrs(streets.crs())
     with pytest.raises(QgsProcessingException, match="empty"):
         run("kelvane:components", INPUT=empty, OUTPUT="memory:")
     # A street with a NaN vertex is named and left out; the rest still route.
@@ -238,5 +243,5 @@ def test_bad_input_is_reported_not_raised_as_a_crash(streets, city, tmp_path):
     canceled = QgsProcessingFeedback()
     canceled.cancel()
     with pytest.raises(QgsProcessingException, match="Canceled"):
-        run("kelvane:trace", INPUT=streets, FLAGS=point_layer(streets.crs().authid(), [xy[0]]), OUTPUT="memory:",
+        run("kelvane:trace", INPUT=streets, FLAGS=point_layer(streets.crs(), [xy[0]]), OUTPUT="memory:",
             feedback=canceled)
