@@ -39,10 +39,12 @@ def node_point(net, n, extra_xy):
 
 
 def write_streets(alg, net, ranges, sink, fields, extra=()):
-    for fid, (polys, share) in sorted(net.reached_streets(ranges).items()):
+    reached = net.reached_streets(ranges)
+    attrs = net.attributes(reached)
+    for fid, (polys, share) in sorted(reached.items()):
         f = QgsFeature(fields)
         f.setGeometry(multiline(polys))
-        f.setAttributes(list(net.features[fid]) + [float(share)] + list(extra))
+        f.setAttributes(list(attrs[fid]) + [float(share)] + list(extra))
         alg.sink_add(sink, f)
 
 

@@ -135,10 +135,12 @@ class _Area(KelvaneAlgorithm):
                     f.setAttributes(attrs + [kind, text])
                     self.sink_add(pts_sink, f)
             if st_sink is not None:
-                for fid, (polys, share) in sorted(net.reached_streets(ranges).items()):
+                reached = net.reached_streets(ranges)
+                street_attrs = net.attributes(reached)
+                for fid, (polys, share) in sorted(reached.items()):
                     f = QgsFeature(sfields)
                     f.setGeometry(multiline(polys))
-                    f.setAttributes(list(net.features[fid]) + [text, float(share)])
+                    f.setAttributes(list(street_attrs[fid]) + [text, float(share)])
                     self.sink_add(st_sink, f)
             feedback.setProgress(50 + 50.0 * (k + 1) / len(starts))
         return {"OUTPUT_LINES": lines_dest, "OUTPUT": pts_dest, "OUTPUT_STREETS": st_dest}
@@ -147,7 +149,7 @@ class _Area(KelvaneAlgorithm):
     def _vertex_before(net, e, at, from_start):
         """The last vertex of edge e passed before the limit at fraction `at`,
         walking from the from node (from_start) or from the to node."""
-        pts = net.edge_xy[e - 1]
+        pts = net.edge_points(e)
         along = np.concatenate([[0.0], np.cumsum(np.hypot(*np.diff(pts, axis=0).T))])
         x = at * along[-1]
         i = np.searchsorted(along, x, side="right") - 1 if from_start else np.searchsorted(along, x, side="left")

@@ -170,7 +170,7 @@ class KelvaneAlgorithm(QgsProcessingAlgorithm):
         feedback.setProgressText("Reading the network")
         net = StreetNetwork(source, s, context, feedback, pairs)
         feedback.pushInfo("Network: %d nodes, %d edges from %d lines" % (net.noding.node_count,
-                                                                         net.noding.edge_count, len(net.lines)))
+                                                                         net.noding.edge_count, net.line_count))
         return source, net
 
     def points_of(self, parameters, name, context, net, feedback, what):

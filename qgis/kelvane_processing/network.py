@@ -5,8 +5,8 @@ import math
 
 import numpy as np
 from qgis.core import (
+    NULL,
     QgsCoordinateTransform,
-    QgsDistanceArea,
     QgsFeatureRequest,
     QgsGeometry,
     QgsPointXY,
@@ -44,114 +44,107 @@ class Settings:
 
 class StreetNetwork:
     """The layer's lines noded into a kelvane network. Line l (a part of a
-    feature) is feature_of[l]; edges run the way their line was digitised,
-    except that lines whose direction is backward are turned round first, so
-    that every one-way edge runs from its from node to its to node."""
+    feature) belongs to feature line_feature[l]; edges run the way their line
+    was digitised, except that lines whose direction is backward are turned
+    round first, so that every one-way edge runs from its from node to its to
+    node. What is per line, segment or edge is held in numpy arrays: a city of
+    20,000 streets is read in a fraction of a second."""
 
     def __init__(self, source, settings, context, feedback, turn_pairs=None):
         self.settings = settings
+        self.source = source
         self.crs = source.sourceCrs()
         self.fields = source.fields()
         self.geographic = self.crs.isGeographic()
         self.feedback = feedback
-        dir_idx = self.fields.lookupField(settings.direction_field) if settings.direction_field else -1
-        speed_idx = self.fields.lookupField(settings.speed_field) if settings.speed_field else -1
-        id_idx = self.fields.lookupField(settings.street_id_field) if settings.street_id_field else -1
-        lines, line_feature, oneway, speed, flipped = [], [], [], [], []
-        self.features = {}  # feature id -> attributes, for the outputs
-        self.street_key = {}  # street id (field value or feature id) -> feature ids
+        idx = [self.fields.lookupField(name) if name else -1
+               for name in (settings.direction_field, settings.speed_field, settings.street_id_field)]
+        dir_idx, speed_idx, id_idx = idx
+        request = QgsFeatureRequest().setSubsetOfAttributes([i for i in idx if i >= 0])
+        chunks, counts, line_feature, way_of_line, speed_of_line = [], [], [], [], []
+        self.street_key = {}  # street id (field value or feature id) -> feature ids, for turn restrictions
         total = source.featureCount() or 1
         skipped = []
-        for i, f in enumerate(source.getFeatures(QgsFeatureRequest())):
-            if i % 2000 == 0:
+        for i, f in enumerate(source.getFeatures(request)):
+            if i % 5000 == 0:
                 self.check(feedback)
                 feedback.setProgress(20.0 * i / total)
             g = f.geometry()
             if g.isNull() or g.isEmpty():
                 continue
-            if QgsWkbTypes.geometryType(g.wkbType()) != QgsWkbTypes.LineGeometry:
+            parts = _parts(g)
+            if parts is None:
                 skipped.append((f.id(), "not a line"))
                 continue
-            parts = g.asMultiPolyline() if g.isMultipart() else [g.asPolyline()]
+            if not all(np.isfinite(p).all() for p in parts):
+                skipped.append((f.id(), "a coordinate is not a number"))
+                continue
             way = settings.default_direction
             if dir_idx >= 0:
                 v = f.attribute(dir_idx)
-                v = "" if v is None else str(v)
-                if v == settings.forward and settings.forward != "":
+                v = "" if v is None or v == NULL else str(v)
+                if v != "" and v == settings.forward:
                     way = FORWARD
-                elif v == settings.backward and settings.backward != "":
+                elif v != "" and v == settings.backward:
                     way = BACKWARD
-                elif v == settings.both and settings.both != "":
+                elif v != "" and v == settings.both:
                     way = BOTH
             kmh = settings.default_speed
             if speed_idx >= 0:
                 try:
                     kmh = float(f.attribute(speed_idx))
-                    if not kmh > 0 or not math.isfinite(kmh):
-                        kmh = settings.default_speed
                 except (TypeError, ValueError):
+                    pass
+                if not (math.isfinite(kmh) and kmh > 0):
                     kmh = settings.default_speed
-            added = False
-            for part in parts:
-                xy = np.array([(p.x(), p.y()) for p in part], dtype=float).reshape(-1, 2)
-                if len(xy) < 2:
+            for p in parts:
+                if len(p) < 2:
                     continue
-                if not np.isfinite(xy).all():
-                    skipped.append((f.id(), "a coordinate is not a number"))
-                    added = None
-                    break
-                if way == BACKWARD:
-                    xy = xy[::-1].copy()
-                lines.append(xy)
+                chunks.append(p[::-1] if way == BACKWARD else p)
+                counts.append(len(p))
                 line_feature.append(f.id())
-                oneway.append(0 if way == BOTH else 1)
-                speed.append(kmh)
-                flipped.append(way == BACKWARD)
-                added = True
-            if added is None:  # a bad part spoils the whole feature
-                while line_feature and line_feature[-1] == f.id():
-                    for column in (lines, line_feature, oneway, speed, flipped):
-                        column.pop()
-                continue
-            if added:
-                self.features[f.id()] = f.attributes()
+                way_of_line.append(way)
+                speed_of_line.append(kmh)
+            if turn_pairs:
                 key = f.attribute(id_idx) if id_idx >= 0 else f.id()
                 self.street_key.setdefault(key, []).append(f.id())
         for fid, why in skipped[:20]:
             feedback.reportError("Line feature %d left out: %s" % (fid, why))
         if len(skipped) > 20:
             feedback.reportError("... and %d more features left out" % (len(skipped) - 20))
-        if not lines:
+        if not chunks:
             raise QgsProcessingException("The network layer has no usable lines")
-        self.lines = lines
+        self.line_count = len(chunks)
         self.line_feature = np.array(line_feature, dtype=np.int64)
-        self.line_flipped = np.array(flipped, dtype=bool)
+        self.line_flipped = np.array(way_of_line) == BACKWARD
+        xy = np.vstack(chunks)
+        offsets = np.concatenate([[0], np.cumsum(counts)]).astype(np.int64)
         self.check(feedback)
-        feedback.setProgressText("Noding %d lines" % len(lines))
-        # Geographic layers are noded on lon/lat; their lengths are measured
-        # below on the project's ellipsoid, not on the module's sphere.
-        self.noding = kelvane.node_lines(lines, settings.tolerance, self.geographic)
+        feedback.setProgressText("Noding %d lines" % self.line_count)
+        self.noding = nod = kelvane.node_lines(xy, settings.tolerance, self.geographic,
+                                               offsets=offsets.astype(np.int32))
         feedback.setProgress(35)
         self.check(feedback)
-        nod = self.noding
         self.edge_line = np.asarray(nod.edge_line)
-        self.edge_xy = [np.asarray(nod.edge_points(e)) for e in range(1, nod.edge_count + 1)]
-        length = self._lengths(context)
-        self.edge_length = length
-        way = np.array(oneway, dtype=np.int8)[self.edge_line]
+        self.edge_from = np.asarray(nod.edge_from_fraction)
+        self.edge_to = np.asarray(nod.edge_to_fraction)
+        self._points = {}  # edge -> its points, made when first asked for
+        self._segments(xy, offsets)
+        self.edge_length = self._lengths(context)
+        way = np.array(way_of_line)[self.edge_line]
         if settings.strategy == 1:
             # The native fastest strategy: hours at the speed in km/h, lengths in metres.
             to_m = 1.0 if self.geographic else QgsUnitTypes.fromUnitToUnitFactor(self.crs.mapUnits(),
                                                                                   QgsUnitTypes.DistanceMeters)
-            cost = length * to_m / (np.array(speed)[self.edge_line] * 1000.0)
+            cost = self.edge_length * to_m / (np.array(speed_of_line)[self.edge_line] * 1000.0)
         else:
-            cost = length
+            cost = self.edge_length
         turns = self._turns(turn_pairs) if turn_pairs else None
+        # Going against an edge needs its up state open: closed on one-way edges.
         self.net = kelvane.Network.from_arrays(
             np.asarray(nod.from_nodes), np.asarray(nod.to_nodes), node_count=nod.node_count, cost=cost,
-            up_state=(way == 1).astype(np.int8), down_state=np.zeros(len(way), np.int8), turns=turns)
+            up_state=(way != BOTH).astype(np.int8), down_state=np.zeros(len(way), np.int8), turns=turns)
         self.node_xy = np.asarray(nod.node_xy).copy()
-        self._segments()
         self.split = None
         feedback.setProgress(45)
 
@@ -160,18 +153,64 @@ class StreetNetwork:
         if feedback is not None and feedback.isCanceled():
             raise QgsProcessingException("Canceled")
 
+    def edge_points(self, e):
+        pts = self._points.get(e)
+        if pts is None:
+            pts = self._points[e] = np.array(self.noding.edge_points(e))
+        return pts
+
+    def _edge_of(self, line, frac):
+        """The edges (1-based; 0 for none) covering the given planar fractions
+        of the given lines, and the fractions along those edges."""
+        k = np.searchsorted(self._edge_keys, line * 2.0 + frac, side="right") - 1
+        order = self._edge_order[np.clip(k, 0, len(self._edge_keys) - 1)]
+        ok = self.edge_line[order] == line
+        span = np.maximum(self.edge_to[order] - self.edge_from[order], 1e-300)
+        f = np.clip((frac - self.edge_from[order]) / span, 0.0, 1.0)
+        return np.where(ok, order + 1, 0), f
+
+    def _segments(self, xy, offsets):
+        """Every segment of every line, with the stretch of its line it
+        covers, for snapping points and measuring edges."""
+        self._edge_order = np.lexsort((self.edge_from, self.edge_line))
+        self._edge_keys = self.edge_line[self._edge_order] * 2.0 + self.edge_from[self._edge_order]
+        per_line = np.diff(offsets) - 1
+        keep = np.ones(len(xy) - 1, bool)
+        keep[offsets[1:-1] - 1] = False  # from a line's last point to the next line's first
+        self.seg_a, self.seg_d = xy[:-1][keep], np.diff(xy, axis=0)[keep]
+        self.seg_line = np.repeat(np.arange(self.line_count), per_line)
+        seg = np.hypot(self.seg_d[:, 0], self.seg_d[:, 1])
+        line_len = np.maximum(np.bincount(self.seg_line, seg, minlength=self.line_count), 1e-300)
+        done = np.cumsum(seg)
+        first = np.concatenate([[0], np.cumsum(per_line)[:-1]])  # each line's first segment
+        before = done - seg - np.repeat((done - seg)[np.minimum(first, len(seg) - 1)], per_line)
+        self.seg_frac0 = before / line_len[self.seg_line]
+        self.seg_frac1 = (before + seg) / line_len[self.seg_line]
+        # Snapping only onto lines the noding kept (not shorter than the tolerance).
+        self.seg_usable = np.isin(self.seg_line, self.edge_line)
+        self.xscale = math.cos(math.radians(float(np.mean(self.seg_a[:, 1])))) if self.geographic else 1.0
+
     def _lengths(self, context):
         if not self.geographic:
-            return np.array([np.hypot(*np.diff(p, axis=0).T).sum() for p in self.edge_xy])
-        da = QgsDistanceArea()
-        da.setSourceCrs(self.crs, context.transformContext())
-        da.setEllipsoid(context.ellipsoid() if context.ellipsoid() not in ("", "NONE") else "WGS84")
-        return np.array([da.measureLine([QgsPointXY(x, y) for x, y in p]) for p in self.edge_xy])
+            return np.asarray(self.noding.edge_length, dtype=float)
+        # Each segment on the ellipsoid, summed over the edge it lies in
+        # (edges end at vertices: no segment is shared by two).
+        from pyproj import Geod
+
+        name = context.ellipsoid() if context.ellipsoid() not in ("", "NONE") else "WGS84"
+        try:
+            geod = Geod(ellps={"EPSG:7030": "WGS84"}.get(name, name))
+        except Exception:  # noqa: BLE001 - pyproj names fewer ellipsoids than QGIS
+            self.feedback.pushInfo("Ellipsoid %s not known here: lengths on WGS 84" % name)
+            geod = Geod(ellps="WGS84")
+        b = self.seg_a + self.seg_d
+        _, _, d = geod.inv(self.seg_a[:, 0], self.seg_a[:, 1], b[:, 0], b[:, 1])
+        edge, _ = self._edge_of(self.seg_line, (self.seg_frac0 + self.seg_frac1) / 2)
+        return np.bincount(edge, np.abs(d), minlength=len(self.edge_line) + 1)[1:]
 
     def _turns(self, pairs):
         """Forbidden turns (node, from edge, to edge, -1) wherever an edge of
-        the first street ends at a node where an edge of the second starts,
-        in the directions the edges may be taken."""
+        the first street meets an edge of the second."""
         edges_of_feature = {}
         for e, line in enumerate(self.edge_line, start=1):
             edges_of_feature.setdefault(int(self.line_feature[line]), []).append(e)
@@ -199,38 +238,23 @@ class StreetNetwork:
         t = np.array(rows)
         return (t[:, 0].astype(np.int32), t[:, 1].astype(np.int32), t[:, 2].astype(np.int32), t[:, 3])
 
-    def _segments(self):
-        """Every segment of every edge, for snapping points."""
-        counts = np.array([len(p) - 1 for p in self.edge_xy])
-        self.seg_a = np.vstack([p[:-1] for p in self.edge_xy])
-        self.seg_d = np.vstack([np.diff(p, axis=0) for p in self.edge_xy])
-        self.seg_edge = np.repeat(np.arange(1, len(self.edge_xy) + 1), counts)
-        seg = np.hypot(self.seg_d[:, 0], self.seg_d[:, 1])
-        before = np.cumsum(seg) - seg
-        first = np.concatenate([[0], np.cumsum(counts)[:-1]])
-        before -= np.repeat(before[first], counts)
-        self.seg_len, self.seg_before = seg, before
-        self.edge_planar = np.bincount(self.seg_edge, seg, minlength=len(self.edge_xy) + 1)[1:]
-        self.xscale = 1.0
-        if self.geographic:
-            self.xscale = math.cos(math.radians(float(np.mean(self.seg_a[:, 1]))))
-
     def snap(self, xy):
         """The edge nearest the point (x, y), the fraction along it, the
         distance (layer units; metres for a geographic layer) and the
         snapped point."""
         q = np.asarray(xy, dtype=float)
-        s = np.array([self.xscale, 1.0])
-        a, d = self.seg_a * s, self.seg_d * s
-        qq = q * s
+        sc = np.array([self.xscale, 1.0])
+        a, d = self.seg_a * sc, self.seg_d * sc
+        qq = q * sc
         t = np.clip(np.einsum("ij,ij->i", qq - a, d) / np.maximum(np.einsum("ij,ij->i", d, d), 1e-300), 0.0, 1.0)
         dist = np.hypot(*(a + t[:, None] * d - qq).T)
+        dist[~self.seg_usable] = np.inf
         i = int(np.argmin(dist))
-        e = int(self.seg_edge[i])
-        frac = (self.seg_before[i] + t[i] * self.seg_len[i]) / max(self.edge_planar[e - 1], 1e-300)
+        frac = self.seg_frac0[i] + t[i] * (self.seg_frac1[i] - self.seg_frac0[i])
+        e, f = self._edge_of(np.array([self.seg_line[i]]), np.array([frac]))
         p = self.seg_a[i] + t[i] * self.seg_d[i]
         metres = dist[i] * (111320.0 if self.geographic else 1.0)
-        return e, min(max(frac, 0.0), 1.0), metres, QgsPointXY(float(p[0]), float(p[1]))
+        return int(e[0]), float(f[0]), metres, QgsPointXY(float(p[0]), float(p[1]))
 
     def snap_points(self, points, what):
         """Snaps points (QgsPointXY) onto the network; refuses, through an
@@ -286,7 +310,7 @@ class StreetNetwork:
     def cut(self, edge, f0, f1):
         """The stretch of layer edge `edge` from fraction f0 to f1 of its
         length (reversed when f0 > f1), as (k, 2) points."""
-        pts = self.edge_xy[edge - 1]
+        pts = self.edge_points(edge)
         along = np.concatenate([[0.0], np.cumsum(np.hypot(*np.diff(pts, axis=0).T))])
         at = np.array([f0, f1]) * along[-1]
         lo, hi = min(at), max(at)
@@ -310,10 +334,9 @@ class StreetNetwork:
         """ranges: {layer edge: [(lo, hi), ...]} fractions reached. Returns
         {feature id: (polylines, fraction of the feature's length reached)}
         with the polylines in the feature's own direction."""
-        feature_len = {}
-        for e, line in enumerate(self.edge_line):
-            fid = int(self.line_feature[line])
-            feature_len[fid] = feature_len.get(fid, 0.0) + self.edge_length[e]
+        fids, inverse = np.unique(self.line_feature[self.edge_line], return_inverse=True)
+        lengths = np.bincount(inverse, self.edge_length)
+        feature_len = dict(zip(fids.tolist(), lengths.tolist()))
         out = {}
         for e, spans in ranges.items():
             spans = sorted(spans)
@@ -335,6 +358,39 @@ class StreetNetwork:
                 share[0] += (hi - lo) * self.edge_length[e - 1]
         return {fid: (polys, min(1.0, share[0] / feature_len[fid]) if feature_len[fid] > 0 else 1.0)
                 for fid, (polys, share) in out.items()}
+
+    def attributes(self, fids):
+        """{feature id: attributes} of the given features of the layer."""
+        request = QgsFeatureRequest().setFilterFids(list(fids)).setFlags(QgsFeatureRequest.NoGeometry)
+        return {f.id(): f.attributes() for f in self.source.getFeatures(request)}
+
+
+def _parts(g):
+    """The (k, 2) points of each part of a line geometry, curves segmentised;
+    None for a geometry that is not a line."""
+    if QgsWkbTypes.geometryType(g.wkbType()) != QgsWkbTypes.LineGeometry:
+        return None
+    flat = QgsWkbTypes.flatType(g.wkbType())
+    if flat not in (QgsWkbTypes.LineString, QgsWkbTypes.MultiLineString):
+        g = QgsGeometry(g.constGet().segmentize())
+        flat = QgsWkbTypes.flatType(g.wkbType())
+    return _wkb_lines(bytes(g.asWkb()), 0, flat == QgsWkbTypes.MultiLineString)[0]
+
+
+def _wkb_lines(wkb, at, multi):
+    """Parses the (multi) line string at byte `at` of ISO WKB: ([points], end)."""
+    order = "<" if wkb[at] == 1 else ">"
+    kind = int(np.frombuffer(wkb, order + "u4", 1, at + 1)[0])
+    n = int(np.frombuffer(wkb, order + "u4", 1, at + 5)[0])
+    if multi:
+        out, at = [], at + 9
+        for _ in range(n):
+            part, at = _wkb_lines(wkb, at, False)
+            out.extend(part)
+        return out, at
+    dim = {0: 2, 1: 3, 2: 3, 3: 4}[kind // 1000]
+    pts = np.frombuffer(wkb, order + "f8", n * dim, at + 9).reshape(n, dim)[:, :2].astype(float)
+    return [pts], at + 9 + 8 * n * dim
 
 
 def _number(v):
