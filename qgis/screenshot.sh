@@ -6,8 +6,8 @@
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$src/docs/qgis-plugin.png}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+work=${KELVANE_SHOT_WORK:-$(mktemp -d)}
+[ -n "${KELVANE_SHOT_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
 export PYTHONPATH=${2:-$src/build/python/python} QGIS_PLUGINPATH=$src/qgis PYTHONDONTWRITEBYTECODE=1
 export XDG_RUNTIME_DIR=$work/run KELVANE_SHOT=$out KELVANE_CITY=$work/city.gpkg
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
