@@ -7,6 +7,7 @@ from qgis.core import (
     QgsProcessing,
     QgsProcessingAlgorithm,
     QgsProcessingException,
+    QgsProcessingFeatureSourceDefinition,
     QgsProcessingParameterDistance,
     QgsProcessingParameterEnum,
     QgsProcessingParameterFeatureSource,
@@ -168,7 +169,13 @@ class KelvaneAlgorithm(QgsProcessingAlgorithm):
                 pairs = [(r[ff], r[tf]) for r in table.getFeatures()]
                 feedback.pushInfo("%d turn restrictions read" % len(pairs))
         feedback.setProgressText("Reading the network")
-        net = StreetNetwork(source, s, context, feedback, pairs)
+        # The layer itself, for reading it whole at once, unless only part of it is asked for.
+        layer = self.parameterAsVectorLayer(parameters, "INPUT", context)
+        given = parameters.get("INPUT")
+        if isinstance(given, QgsProcessingFeatureSourceDefinition) and (
+                given.selectedFeaturesOnly or given.featureLimit != -1 or getattr(given, "filterExpression", "")):
+            layer = None
+        net = StreetNetwork(source, s, context, feedback, pairs, layer)
         feedback.pushInfo("Network: %d nodes, %d edges from %d lines" % (net.noding.node_count,
                                                                          net.noding.edge_count, net.line_count))
         return source, net

@@ -11,6 +11,7 @@ from qgis.core import (
     QgsGeometry,
     QgsPointXY,
     QgsProcessingException,
+    QgsProviderRegistry,
     QgsUnitTypes,
     QgsWkbTypes,
 )
@@ -50,75 +51,62 @@ class StreetNetwork:
     node. What is per line, segment or edge is held in numpy arrays: a city of
     20,000 streets is read in a fraction of a second."""
 
-    def __init__(self, source, settings, context, feedback, turn_pairs=None):
+    def __init__(self, source, settings, context, feedback, turn_pairs=None, layer=None):
         self.settings = settings
         self.source = source
         self.crs = source.sourceCrs()
         self.fields = source.fields()
         self.geographic = self.crs.isGeographic()
         self.feedback = feedback
-        idx = [self.fields.lookupField(name) if name else -1
-               for name in (settings.direction_field, settings.speed_field, settings.street_id_field)]
-        dir_idx, speed_idx, id_idx = idx
-        request = QgsFeatureRequest().setSubsetOfAttributes([i for i in idx if i >= 0])
-        chunks, counts, line_feature, way_of_line, speed_of_line = [], [], [], [], []
-        self.street_key = {}  # street id (field value or feature id) -> feature ids, for turn restrictions
-        total = source.featureCount() or 1
-        skipped = []
-        for i, f in enumerate(source.getFeatures(request)):
-            if i % 5000 == 0:
-                self.check(feedback)
-                feedback.setProgress(20.0 * i / total)
-            g = f.geometry()
-            if g.isNull() or g.isEmpty():
-                continue
-            parts = _parts(g)
-            if parts is None:
-                skipped.append((f.id(), "not a line"))
-                continue
-            if not all(np.isfinite(p).all() for p in parts):
-                skipped.append((f.id(), "a coordinate is not a number"))
-                continue
-            way = settings.default_direction
-            if dir_idx >= 0:
-                v = f.attribute(dir_idx)
-                v = "" if v is None or v == NULL else str(v)
-                if v != "" and v == settings.forward:
-                    way = FORWARD
-                elif v != "" and v == settings.backward:
-                    way = BACKWARD
-                elif v != "" and v == settings.both:
-                    way = BOTH
-            kmh = settings.default_speed
-            if speed_idx >= 0:
-                try:
-                    kmh = float(f.attribute(speed_idx))
-                except (TypeError, ValueError):
-                    pass
-                if not (math.isfinite(kmh) and kmh > 0):
-                    kmh = settings.default_speed
-            for p in parts:
-                if len(p) < 2:
-                    continue
-                chunks.append(p[::-1] if way == BACKWARD else p)
-                counts.append(len(p))
-                line_feature.append(f.id())
-                way_of_line.append(way)
-                speed_of_line.append(kmh)
-            if turn_pairs:
-                key = f.attribute(id_idx) if id_idx >= 0 else f.id()
-                self.street_key.setdefault(key, []).append(f.id())
+        names = [n for n in (settings.direction_field, settings.speed_field, settings.street_id_field) if n]
+        feedback.setProgressText("Reading the lines")
+        fids, wkbs, values = read_columns(source, layer, names)
+        self.check(feedback)
+        feedback.setProgress(15)
+        xy, offsets, part_feature, not_line = parse_lines(wkbs)
+        counts = np.diff(offsets)
+        bad = np.zeros(len(fids), bool)
+        bad[not_line] = True
+        finite = np.isfinite(xy).all(axis=1)
+        if not finite.all():
+            bad_part = np.add.reduceat(~finite, offsets[:-1]) > 0 if len(counts) else np.zeros(0, bool)
+            bad[part_feature[bad_part & (counts > 0)]] = True
+        skipped = [(int(fids[i]), "not a line" if i in not_line else "a coordinate is not a number")
+                   for i in np.flatnonzero(bad)]
         for fid, why in skipped[:20]:
             feedback.reportError("Line feature %d left out: %s" % (fid, why))
         if len(skipped) > 20:
             feedback.reportError("... and %d more features left out" % (len(skipped) - 20))
-        if not chunks:
+        way = np.full(len(fids), settings.default_direction, np.int8)
+        if settings.direction_field:
+            text = np.array([_text(v) for v in values[settings.direction_field]], dtype=object)
+            for value, kind in ((settings.forward, FORWARD), (settings.backward, BACKWARD), (settings.both, BOTH)):
+                if value != "":
+                    way[text == value] = kind
+        speed = np.full(len(fids), float(settings.default_speed))
+        if settings.speed_field:
+            given = np.array([_float(v) for v in values[settings.speed_field]])
+            ok = np.isfinite(given) & (given > 0)
+            speed[ok] = given[ok]
+        self.street_key = {}  # street id (field value or feature id) -> feature ids, for turn restrictions
+        if turn_pairs:
+            keys = values[settings.street_id_field] if settings.street_id_field else fids.tolist()
+            for key, fid in zip(keys, fids.tolist()):
+                self.street_key.setdefault(_text(key) if isinstance(key, bytes) else key, []).append(fid)
+        use = (counts >= 2) & ~bad[part_feature]
+        if not use.any():
             raise QgsProcessingException("The network layer has no usable lines")
-        self.line_count = len(chunks)
-        self.line_feature = np.array(line_feature, dtype=np.int64)
-        self.line_flipped = np.array(way_of_line) == BACKWARD
-        xy = np.vstack(chunks)
-        offsets = np.concatenate([[0], np.cumsum(counts)]).astype(np.int64)
+        if not use.all():
+            rows = np.repeat(use, counts)
+            xy, counts, part_feature = xy[rows], counts[use], part_feature[use]
+            offsets = np.concatenate([[0], np.cumsum(counts)])
+        flip = way[part_feature] == BACKWARD
+        for s0, s1 in zip(offsets[:-1][flip], offsets[1:][flip]):
+            xy[s0:s1] = xy[s0:s1][::-1].copy()
+        way_of_line, speed_of_line = way[part_feature], speed[part_feature]
+        self.line_count = len(counts)
+        self.line_feature = fids[part_feature]
+        self.line_flipped = flip
         self.check(feedback)
         feedback.setProgressText("Noding %d lines" % self.line_count)
         self.noding = nod = kelvane.node_lines(xy, settings.tolerance, self.geographic,
@@ -363,6 +351,138 @@ class StreetNetwork:
         """{feature id: attributes} of the given features of the layer."""
         request = QgsFeatureRequest().setFilterFids(list(fids)).setFlags(QgsFeatureRequest.NoGeometry)
         return {f.id(): f.attributes() for f in self.source.getFeatures(request)}
+
+
+def read_columns(source, layer, names, fast=True):
+    """(feature ids, WKB geometries, {field name: values}) of every feature of
+    the source, with the given fields only. A whole OGR layer (no selection,
+    subset or filter) is read through GDAL's column reader at once; any other
+    source feature by feature."""
+    cols = _ogr_columns(source, layer, names) if fast else None
+    if cols is not None:
+        return cols
+    idx = [source.fields().lookupField(n) for n in names]
+    request = QgsFeatureRequest().setSubsetOfAttributes(idx)
+    fids, wkbs, values = [], [], [[] for _ in names]
+    for f in source.getFeatures(request):
+        g = f.geometry()
+        if g.isNull() or g.isEmpty():
+            continue
+        fids.append(f.id())
+        wkbs.append(bytes(g.asWkb()))
+        for v, i in zip(values, idx):
+            v.append(f.attribute(i))
+    return np.array(fids, np.int64), wkbs, dict(zip(names, values))
+
+
+def _ogr_columns(source, layer, names):
+    if layer is None or layer.providerType() != "ogr" or layer.subsetString() or \
+            source.featureCount() != layer.featureCount() or source.sourceCrs() != layer.crs():
+        return None
+    try:
+        from osgeo import ogr
+
+        parts = QgsProviderRegistry.instance().decodeUri("ogr", layer.source())
+        ds = ogr.Open(parts["path"])
+        lyr = ds.GetLayerByName(parts["layerName"]) if parts.get("layerName") else ds.GetLayer(
+            int(parts.get("layerId") or 0))
+        if lyr is None or lyr.GetFIDColumn() == "" or not hasattr(lyr, "GetArrowStreamAsNumPy"):
+            return None
+        defn = lyr.GetLayerDefn()
+        all_fields = [defn.GetFieldDefn(i).GetName() for i in range(defn.GetFieldCount())]
+        lyr.SetIgnoredFields([n for n in all_fields if n not in names])
+        geom = lyr.GetGeometryColumn() or "wkb_geometry"
+        fids, wkbs, values = [], [], {n: [] for n in names}
+        for batch in lyr.GetArrowStreamAsNumPy(options=["INCLUDE_FID=YES", "GEOMETRY_ENCODING=WKB"]):
+            got = [b"" if g is None else bytes(g) for g in batch[geom]]  # numpy voids, or None
+            keep = np.array([len(g) > 0 for g in got], bool)
+            fids.append(np.asarray(batch[lyr.GetFIDColumn()])[keep])
+            wkbs.extend(g for g in got if g)
+            for n in names:
+                values[n].extend(np.asarray(batch[n])[keep].tolist())
+        ds = None
+        if len(wkbs) != source.featureCount():
+            return None  # empty geometries: counted feature by feature instead
+        return (np.concatenate(fids).astype(np.int64) if fids else np.zeros(0, np.int64)), wkbs, values
+    except Exception:  # noqa: BLE001 - any surprise: read through QGIS instead
+        return None
+
+
+def parse_lines(wkbs):
+    """The points of every part of every WKB line: (xy (P, 2), part offsets
+    (L + 1), feature index of each part (L), features that are no line).
+    2D line strings and single-part multi-line strings, little-endian, go in
+    one numpy gather; anything else through QGIS."""
+    n = len(wkbs)
+    lengths = np.fromiter((len(w) for w in wkbs), np.int64, n)
+    buf = np.frombuffer(b"".join(wkbs), np.uint8)
+    starts = np.concatenate([[0], np.cumsum(lengths)[:-1]]).astype(np.int64)
+
+    def u32(at):
+        idx = at[:, None] + np.arange(4)
+        return buf[idx].copy().view("<u4").ravel() if len(at) else np.zeros(0, np.uint32)
+
+    simple = np.zeros(n, bool)
+    head = np.zeros(n, np.int64)
+    if n:
+        order = buf[starts]
+        kind = u32(starts + 1)
+        simple = (order == 1) & (kind == 2)
+        multi = (order == 1) & (kind == 5) & (lengths >= 18)
+        multi[multi] = u32(starts[multi] + 5) == 1
+        inner = np.where(multi, starts + 9, starts)
+        multi[multi] = (buf[inner[multi]] == 1) & (u32(inner[multi] + 1) == 2)
+        simple |= multi
+        head = np.where(multi, 9, 0)
+    at = starts + head
+    count = np.zeros(n, np.int64)
+    count[simple] = u32(at[simple] + 5)
+    simple &= lengths == head + 9 + 16 * count
+    xy_parts, feature_of, counts = [], [], []
+    if simple.any():
+        s_at, s_count = at[simple] + 9, count[simple]
+        total = int(s_count.sum())
+        first = np.repeat(s_at, s_count * 16)
+        within = np.arange(total * 16) - np.repeat(np.cumsum(s_count * 16) - s_count * 16, s_count * 16)
+        xy_parts.append(buf[first + within].copy().view("<f8").reshape(-1, 2))
+        feature_of.append(np.flatnonzero(simple))
+        counts.append(s_count)
+    not_line = []
+    for i in np.flatnonzero(~simple):
+        g = QgsGeometry()
+        g.fromWkb(wkbs[i])
+        parts = _parts(g)
+        if parts is None:
+            not_line.append(int(i))
+            continue
+        for p in parts:
+            xy_parts.append(p)
+            feature_of.append(np.array([i]))
+            counts.append(np.array([len(p)]))
+    if not xy_parts:
+        return np.zeros((0, 2)), np.zeros(1, np.int64), np.zeros(0, np.int64), not_line
+    feature_of = np.concatenate(feature_of)
+    counts = np.concatenate(counts)
+    xy = np.vstack(xy_parts)
+    # Parts in feature order, so that each feature's parts sit together.
+    order = np.argsort(feature_of, kind="stable")
+    offs = np.concatenate([[0], np.cumsum(counts)])
+    xy = np.vstack([xy[offs[k]:offs[k + 1]] for k in order]) if not np.all(order == np.arange(len(order))) else xy
+    counts, feature_of = counts[order], feature_of[order]
+    return xy, np.concatenate([[0], np.cumsum(counts)]).astype(np.int64), feature_of, not_line
+
+
+def _text(v):
+    if v is None or v == NULL:
+        return ""
+    return v.decode() if isinstance(v, bytes) else str(v)
+
+
+def _float(v):
+    try:
+        return float(v)
+    except (TypeError, ValueError):
+        return math.nan
 
 
 def _parts(g):
