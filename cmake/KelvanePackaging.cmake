@@ -111,7 +111,7 @@ if(KELVANE_BUILD_PYTHON AND KELVANE_PYTHON_OPTION STREQUAL "BOOL")
   set(CPACK_DEBIAN_QGIS_PACKAGE_ARCHITECTURE all)
   kelvane_deb(qgis qgis-plugin-kelvane science "python3-kelvane (= ${KELVANE_DEB_VERSION}), qgis, python3-qgis"
     "QGIS Processing algorithms computed by Kelvane"
-    "${KELVANE_DEB_BLURB}\nThis package holds the QGIS plugin kelvane_processing: the Processing provider\n\"kelvane\" with routes and service areas that take the native network\nalgorithms' parameters, plus point barriers, turn restrictions, an\norigin-destination cost matrix, traces, valve isolation and components.")
+    "${KELVANE_DEB_BLURB}\nThis package holds the QGIS plugin kelvane_processing: the Processing provider\nkelvane, with routes and service areas that take the native network\nalgorithms' parameters, plus point barriers, turn restrictions, an\norigin-destination cost matrix, traces, valve isolation and components.")
 endif()
 
 set(CPACK_GENERATOR DEB)
