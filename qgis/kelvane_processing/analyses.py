@@ -61,7 +61,8 @@ class _Analysis(KelvaneAlgorithm):
 
 class Trace(_Analysis):
     HELP = ("Everything connected to the flag points, or downstream or upstream of them, stopping at barrier "
-            "points (not passed) and at stop points (reached, not passed). " + FLOW)
+            "points and at stop points: the streets are reached up to either and not past it; a stop point's "
+            "node is among the nodes reached, a barrier's is not. " + FLOW)
 
     def name(self):
         return "trace"
@@ -101,7 +102,10 @@ class Trace(_Analysis):
         view = net.view()
         net.check(feedback)
         kind = ("connected", "downstream", "upstream")[self.parameterAsEnum(parameters, "KIND", context)]
-        result = view.trace(nodes[:nf], kind=kind, stop_nodes=nodes[nf:nf + ns], barrier_nodes=nodes[nf + ns:])
+        # A barrier point sits part-way along a street: the street up to it is
+        # reached, as up to a stop; only the barrier's own node is not.
+        barrier_nodes = set(int(n) for n in nodes[nf + ns:]) - set(int(n) for n in nodes[:nf + ns])
+        result = view.trace(nodes[:nf], kind=kind, stop_nodes=nodes[nf:])
         feedback.setProgress(70)
         sink, dest, fields = self.streets_sink(parameters, context, source, net)
         write_streets(self, net, ranges_of(net, result.edges), sink, fields)
@@ -109,7 +113,7 @@ class Trace(_Analysis):
         nfields.append(QgsField("node", QVariant.Int))
         nsink, ndest = self.parameterAsSink(parameters, "OUTPUT_NODES", context, nfields, QgsWkbTypes.Point, net.crs)
         if nsink is not None:
-            for n in np.asarray(result.nodes):
+            for n in (n for n in np.asarray(result.nodes) if int(n) not in barrier_nodes):
                 f = QgsFeature(nfields)
                 x, y = node_point(net, int(n), extra_xy)
                 f.setGeometry(QgsGeometry.fromPointXY(QgsPointXY(float(x), float(y))))

@@ -100,16 +100,19 @@ class _Area(KelvaneAlgorithm):
         for k, (p, feat) in enumerate(starts):
             net.check(feedback)
             area = view.service_area([int(s_nodes[k])], limit, barrier_nodes=b_nodes)
+            ranges, upper, lower = {}, [], []
+            self._up_to_barriers(net, view, area, b_nodes, limit, ranges)
             if net.split is not None:
                 area = area.fold(net.split)
             attrs = list(feat.attributes()) if feat is not None else []
-            ranges, upper, lower = {}, [], []
             for e, a, b in zip(area.edges, area.from_fraction, area.to_fraction):
                 e = int(e)
                 if a + b >= 1.0 or a >= 1.0 or b >= 1.0:
                     ranges[e] = [(0.0, 1.0)]
                     continue
                 spans = ranges.setdefault(e, [])
+                if spans == [(0.0, 1.0)]:
+                    continue
                 for lo, hi, at in ((0.0, a, a), (1.0 - b, 1.0, 1.0 - b)):
                     if hi > lo:
                         spans.append((lo, hi))
@@ -144,6 +147,32 @@ class _Area(KelvaneAlgorithm):
                     self.sink_add(st_sink, f)
             feedback.setProgress(50 + 50.0 * (k + 1) / len(starts))
         return {"OUTPUT_LINES": lines_dest, "OUTPUT": pts_dest, "OUTPUT_STREETS": st_dest}
+
+    @staticmethod
+    def _up_to_barriers(net, view, area, barriers, limit, ranges):
+        """The area search does not enter a barrier's node, nor write the
+        pieces leading to it; the streets are reached up to the barrier all
+        the same, as far as the limit allows. Adds those stretches to ranges
+        ({layer edge: [(lo, hi)]})."""
+        if not len(barriers):
+            return
+        cost_of = dict(zip(np.asarray(area.nodes).tolist(), np.asarray(area.costs).tolist()))
+        along = view.edge_cost(True)
+        up = net.net.up_state
+        one_way = np.asarray(up).copy()
+        del up  # a view of the network's table; none may outlive a later flag mapping
+        for b in set(int(n) for n in barriers):
+            for piece in np.asarray(net.net.edges_at(b)).tolist():
+                fa, ta = net.net.edge_ends(piece)
+                other = fa if ta == b else ta
+                if other == b or other not in cost_of or (other == ta and one_way[piece - 1]):
+                    continue  # not reached, or one-way towards the other end
+                share = min(1.0, max(0.0, (limit - cost_of[other]) / along[piece - 1])) if along[piece - 1] > 0 \
+                    else 1.0
+                o, f0, f1 = net.original(piece)
+                end = f0 + share * (f1 - f0) if other == fa else f1 + share * (f0 - f1)
+                start = f0 if other == fa else f1
+                ranges.setdefault(int(o), []).append((min(start, end), max(start, end)))
 
     @staticmethod
     def _vertex_before(net, e, at, from_start):

@@ -245,3 +245,59 @@ def test_bad_input_is_reported_not_raised_as_a_crash(streets, city, tmp_path):
     with pytest.raises(QgsProcessingException, match="Canceled"):
         run("kelvane:trace", INPUT=streets, FLAGS=point_layer(streets.crs(), [xy[0]]), OUTPUT="memory:",
             feedback=canceled)
+
+
+def test_native_parameters_kept_and_every_parameter_explained(qgis_app):
+    """A model switches by changing the id: every native parameter is there
+    with its type and default, and every parameter has help."""
+    from qgis.core import QgsApplication
+
+    reg = QgsApplication.processingRegistry()
+    for name in ("shortestpathpointtopoint", "shortestpathpointtolayer", "shortestpathlayertopoint",
+                 "serviceareafrompoint", "serviceareafromlayer"):
+        native, ours = reg.algorithmById("native:" + name), reg.algorithmById("kelvane:" + name)
+        for p in native.parameterDefinitions():
+            q = ours.parameterDefinition(p.name())
+            assert q is not None and (q.type(), q.defaultValue()) == (p.type(), p.defaultValue()), (name, p.name())
+        assert {o.name() for o in native.outputDefinitions()} <= {o.name() for o in ours.outputDefinitions()}
+    for alg in reg.providerById("kelvane").algorithms():
+        hidden = [p for p in alg.parameterDefinitions() if not p.flags() & p.FlagHidden]
+        assert all(p.help() for p in hidden), [p.name() for p in hidden if not p.help()]
+
+
+def test_trace_stops_at_barriers_and_stop_points(streets, city):
+    net, xy, _ = city
+    crs = streets.crs()
+    flags = point_layer(crs, [xy[40]])
+
+    def reached(**extra):
+        res = run("kelvane:trace", INPUT=streets, FLAGS=flags, OUTPUT="memory:", **extra)
+        return sum(f.geometry().length() for f in features(res["OUTPUT"]))
+
+    everything = reached()
+    # Points a third of the way along the flag's neighbours: barriers cut there, stops do not pass.
+    near = [int(e) for e in net.edges_at(41)]
+    cuts = []
+    fr, to = np.asarray(net.noding.from_nodes), np.asarray(net.noding.to_nodes)
+    for e in near:
+        other = to[e - 1] if fr[e - 1] == 41 else fr[e - 1]
+        cuts.append(xy[40] + (xy[other - 1] - xy[40]) / 3)
+    barred = reached(BARRIERS=point_layer(crs, cuts))
+    stopped = reached(STOPS=point_layer(crs, cuts))
+    assert 0 < barred < everything and stopped == pytest.approx(barred)
+
+
+def test_service_area_reaches_streets_up_to_a_barrier(streets, city):
+    net, xy, _ = city
+    start = len(xy) // 2
+    edge = int(net.edges_at(start + 1)[0])
+    bend = net.noding.edge_points(edge)
+    barrier = point_layer(streets.crs(), [bend[len(bend) // 2]])
+
+    def area(**extra):
+        res = run("kelvane:serviceareafrompoint", INPUT=streets, START_POINT=pt(xy[start], streets),
+                  TRAVEL_COST2=1e6, OUTPUT_LINES="memory:", **extra)
+        return features(res["OUTPUT_LINES"])[0].geometry().length()
+
+    # The whole city is within reach: the barrier loses nothing that can be reached round it.
+    assert area(BARRIERS=barrier) == pytest.approx(area(), rel=1e-9)
