@@ -57,3 +57,12 @@ def streets(qgis_app, tmp_path_factory):
     layer = QgsVectorLayer(path + "|layername=streets", "streets", "ogr")
     assert layer.isValid() and layer.featureCount() > 300
     return layer
+
+
+@pytest.fixture(scope="session")
+def lonlat_streets(streets):
+    """The same streets as make_city.py wrote them, in lon/lat."""
+    from qgis.core import QgsVectorLayer
+
+    path = os.path.join(os.path.dirname(streets.source().split("|")[0]), "lonlat-city.gpkg")
+    return QgsVectorLayer(path + "|layername=streets", "lonlat", "ogr")

@@ -112,6 +112,17 @@ def test_routes_cost_what_native_and_the_module_say(streets, city):
     assert [by_pair[("p0", f["name"])] for f in row] == pytest.approx([f["cost"] for f in row], abs=1e-6)
 
 
+def test_geographic_layers_measure_on_the_ellipsoid_as_native_does(lonlat_streets):
+    """Between street ends (where both snap alike: native snaps in degrees),
+    the costs agree to the centimetre."""
+    ends = [f.geometry().asPolyline()[0] for f in lonlat_streets.getFeatures()]
+    for a, b in ((3, 200), (20, 120)):
+        params = dict(INPUT=lonlat_streets, START_POINT="%r,%r [EPSG:4326]" % (ends[a].x(), ends[a].y()),
+                      END_POINT="%r,%r [EPSG:4326]" % (ends[b].x(), ends[b].y()), OUTPUT="memory:")
+        k, n = run("kelvane:shortestpathpointtopoint", **params), run("native:shortestpathpointtopoint", **params)
+        assert k["TRAVEL_COST"] > 100 and k["TRAVEL_COST"] == pytest.approx(n["TRAVEL_COST"], abs=0.01)
+
+
 def test_service_area_covers_what_the_module_costs_reach(streets, city):
     """The lines' length is the coverage the module's node costs imply, the
     streets output adds up to it, and native's lines, measured along the
