@@ -10,7 +10,7 @@ work=${KELVANE_SHOT_WORK:-$(mktemp -d)}
 [ -n "${KELVANE_SHOT_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
 export PYTHONPATH=${2:-$src/build/python/python} QGIS_PLUGINPATH=$src/qgis PYTHONDONTWRITEBYTECODE=1
 export XDG_RUNTIME_DIR=$work/run KELVANE_SHOT=$out KELVANE_CITY=$work/city.gpkg
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 /usr/bin/python3 -c "import sys; sys.path.insert(0, '$src/tests/qgis'); from conftest import make_city; make_city('$work', 40)"
 mkdir -p "$work/profiles/default/QGIS"
 printf '[PythonPlugins]\nkelvane_processing=true\n[qgis]\nshowTips=false\ncheckVersion=false\n' \

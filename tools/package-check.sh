@@ -103,7 +103,8 @@ if printf '%s\n' "${packages[@]}" | grep -qx qgis-plugin-kelvane; then
   [ -f "$plugin/metadata.txt" ] || fail "no $plugin/metadata.txt"
   # Enabled in a private profile, as a user enables it once in the plugin
   # manager; no bytecode, which the purge would leave behind.
-  mkdir -p -m 700 "$scratch/run" "$scratch/config/profiles/default/QGIS"
+  mkdir -m 700 "$scratch/run"
+  mkdir -p "$scratch/config/profiles/default/QGIS"
   printf '[PythonPlugins]\nkelvane_processing=true\n' > "$scratch/config/profiles/default/QGIS/QGIS3.ini"
   listed=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch/run" QGIS_CUSTOM_CONFIG_PATH="$scratch/config" \
            PYTHONDONTWRITEBYTECODE=1 "$(command -v qgis_process.bin || command -v qgis_process)" list 2>/dev/null |

@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/run QGIS_CUSTOM_CONFIG_PATH=$work/config
 export QGIS_PLUGINPATH=$src/qgis PYTHONPATH=$module PYTHONDONTWRITEBYTECODE=1
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 # Debian's /usr/bin/qgis_process wrapper passes the desktop's --noversioncheck
 # (from /etc/default/qgis), which qgis_process 3.22 refuses: run the binary.
 qgis_process=$(command -v qgis_process.bin || command -v qgis_process)
@@ -30,7 +30,7 @@ printf '[PythonPlugins]\nkelvane_processing=true\n' > "$QGIS_CUSTOM_CONFIG_PATH/
 
 count=$($qgis_process list 2>/dev/null | grep -c '^\s*kelvane:' || true)
 [ "$count" = 9 ] || { echo "qgis_process lists $count Kelvane algorithms, not 9" >&2; exit 1; }
-route=(INPUT="$work/city.gpkg" START_POINT=-500.3,-472.4 END_POINT=165.9,26.0 DIRECTION_FIELD=oneway
+route=(INPUT="$work/city.gpkg" "START_POINT=-500.3,-472.4" "END_POINT=165.9,26.0" DIRECTION_FIELD=oneway
        VALUE_FORWARD=1 VALUE_BACKWARD=-1 VALUE_BOTH=0)
 cost() { $qgis_process run "$1" --json --PROJECT_PATH="$work/empty.qgz" -- "${route[@]}" OUTPUT="$work/$2.gpkg" 2>/dev/null |
          /usr/bin/python3 -c "import json, sys; print(json.load(sys.stdin)['results']['TRAVEL_COST'])"; }
