@@ -8,8 +8,8 @@
 # demo (the trace demo), python (the Python module and its tests), package (the
 # Debian packages and their checks), ci-extra (what else CI runs: sanitizers,
 # valgrind, static checks, fuzzers, benchmarks, the demo's picture check, the
-# Python example's picture), qgis (the QGIS plugin's tests in a headless QGIS,
-# and its screenshot under Xvfb).
+# Python example's picture), qgis (the QGIS plugin's tests in a headless QGIS;
+# qgis/screenshot.sh also wants xvfb, which CI does not run).
 # POSIX sh, for run-demo.sh; no `local` there, so the functions' own variables
 # start with _kd_ to leave the caller's alone.
 
