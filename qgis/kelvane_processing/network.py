@@ -388,6 +388,14 @@ def _ogr_columns(source, layer, names):
             int(parts.get("layerId") or 0))
         if lyr is None or lyr.GetFIDColumn() == "" or not hasattr(lyr, "GetArrowStreamAsNumPy"):
             return None
+        for n in names:
+            # The column reader gives a null as 0 or "": such a layer is read
+            # feature by feature, where a null direction takes the default.
+            nulls = ds.ExecuteSQL('SELECT COUNT(*) FROM "%s" WHERE "%s" IS NULL' % (lyr.GetName(), n))
+            count = nulls.GetNextFeature().GetField(0) if nulls is not None else 1
+            ds.ReleaseResultSet(nulls)
+            if count:
+                return None
         defn = lyr.GetLayerDefn()
         all_fields = [defn.GetFieldDefn(i).GetName() for i in range(defn.GetFieldCount())]
         lyr.SetIgnoredFields([n for n in all_fields if n not in names])
