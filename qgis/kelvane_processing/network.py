@@ -60,7 +60,7 @@ class StreetNetwork:
         self.feedback = feedback
         names = [n for n in (settings.direction_field, settings.speed_field, settings.street_id_field) if n]
         feedback.setProgressText("Reading the lines")
-        fids, wkbs, values = read_columns(source, layer, names)
+        fids, wkbs, values = read_columns(source, layer, names, feedback)
         self.check(feedback)
         feedback.setProgress(15)
         xy, offsets, part_feature, not_line = parse_lines(wkbs)
@@ -353,18 +353,22 @@ class StreetNetwork:
         return {f.id(): f.attributes() for f in self.source.getFeatures(request)}
 
 
-def read_columns(source, layer, names, fast=True):
+def read_columns(source, layer, names, feedback=None, fast=True):
     """(feature ids, WKB geometries, {field name: values}) of every feature of
     the source, with the given fields only. A whole OGR layer (no selection,
     subset or filter) is read through GDAL's column reader at once; any other
     source feature by feature."""
-    cols = _ogr_columns(source, layer, names) if fast else None
+    cols = _ogr_columns(source, layer, names, feedback) if fast else None
     if cols is not None:
         return cols
     idx = [source.fields().lookupField(n) for n in names]
     request = QgsFeatureRequest().setSubsetOfAttributes(idx)
     fids, wkbs, values = [], [], [[] for _ in names]
-    for f in source.getFeatures(request):
+    total = max(1, source.featureCount())
+    for i, f in enumerate(source.getFeatures(request)):
+        if i % 5000 == 0 and feedback is not None:
+            StreetNetwork.check(feedback)
+            feedback.setProgress(15.0 * i / total)
         g = f.geometry()
         if g.isNull() or g.isEmpty():
             continue
@@ -375,7 +379,7 @@ def read_columns(source, layer, names, fast=True):
     return np.array(fids, np.int64), wkbs, dict(zip(names, values))
 
 
-def _ogr_columns(source, layer, names):
+def _ogr_columns(source, layer, names, feedback):
     if layer is None or layer.providerType() != "ogr" or layer.subsetString() or \
             source.featureCount() != layer.featureCount() or source.sourceCrs() != layer.crs():
         return None
@@ -402,6 +406,9 @@ def _ogr_columns(source, layer, names):
         geom = lyr.GetGeometryColumn() or "wkb_geometry"
         fids, wkbs, values = [], [], {n: [] for n in names}
         for batch in lyr.GetArrowStreamAsNumPy(options=["INCLUDE_FID=YES", "GEOMETRY_ENCODING=WKB"]):
+            if feedback is not None:
+                StreetNetwork.check(feedback)
+                feedback.setProgress(15.0 * len(wkbs) / max(1, source.featureCount()))
             got = [b"" if g is None else bytes(g) for g in batch[geom]]  # numpy voids, or None
             keep = np.array([len(g) > 0 for g in got], bool)
             fids.append(np.asarray(batch[lyr.GetFIDColumn()])[keep])
@@ -412,6 +419,8 @@ def _ogr_columns(source, layer, names):
         if len(wkbs) != source.featureCount():
             return None  # empty geometries: counted feature by feature instead
         return (np.concatenate(fids).astype(np.int64) if fids else np.zeros(0, np.int64)), wkbs, values
+    except QgsProcessingException:
+        raise  # canceled
     except Exception:  # noqa: BLE001 - any surprise: read through QGIS instead
         return None
 
