@@ -7,7 +7,6 @@ import os
 import processing
 from qgis.core import QgsLineSymbol, QgsProject, QgsVectorLayer
 from qgis.PyQt.QtCore import QTimer
-from qgis.PyQt.QtWidgets import QDockWidget
 from qgis.utils import iface, plugins
 
 city = os.environ["KELVANE_CITY"]
