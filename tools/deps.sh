@@ -19,7 +19,9 @@ kelvane_deps() {
       build)    echo cmake make g++ pkg-config ;;
       tests)    echo libgtest-dev libgmock-dev libboost-graph-dev ;;
       demo)     echo libgdal-dev ;;
-      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx ;;
+      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx \
+                     python3-pandas python3-geopandas python3-shapely python3-dask python3-distributed \
+                     python3-venv python3-pip python3-setuptools mypy ;;
       package)  echo dpkg-dev file binutils lintian ;;
       qgis)     echo qgis python3-qgis qgis-providers python3-gdal python3-pytest ;;
       ci-extra) echo libbenchmark-dev liblemon-dev clang clang-tidy cppcheck valgrind \
