@@ -494,6 +494,100 @@ bool CRouteSearch::RunTurns(std::int32_t lStart, const NSearchRun& run) {
   return !m_bStopped;
 }
 
+// Settles the nearest queued node and relaxes its steps; every step to a node
+// the other search has costed is a route through it.
+template <bool kReverse, bool kDirected>
+void CRouteSearch::ExpandOne(const CRouteSearch& other, double& dBest, std::int32_t& lMeet) {
+  double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  const double* otherDist = other.m_st.dist.data();
+  const CSearchHeap::Item it = m_st.heap.Pop();
+  const std::int32_t u = static_cast<std::int32_t>(it.lId);
+  m_st.settled.push_back(u);
+  const std::int64_t end = m_pFirst[u + 1];
+  for (std::int64_t j = m_pFirst[u]; j < end; ++j) {
+    bool bFrom = false;
+    const double c = CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
+    if (c == kNoRoute || Blocked(j, kReverse)) continue;
+    const std::int32_t v = m_pFar[j];
+    const double d = it.dKey + c;
+    if (d < dist[v - 1]) {
+      dist[v - 1] = d;
+      pred[v - 1] = j;
+      m_st.heap.Push(d, v);
+    }
+    // Strictly lower only, so that ties keep the route met first.
+    if (otherDist[v - 1] != kNoRoute && d + otherDist[v - 1] < dBest) {
+      dBest = d + otherDist[v - 1];
+      lMeet = v;
+    }
+  }
+}
+
+void CRouteSearch::RunBidirectional(CRouteSearch& back, std::int32_t lFrom, std::int32_t lTo, NPath_stru& path) {
+  m_bTurnLabels = false;
+  back.m_bTurnLabels = false;
+  m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
+  back.m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
+  SeedNode(lFrom, 0, false);
+  back.SeedNode(lTo, 0, true);
+  path.dCost = kNoRoute;
+  double dBest = kNoRoute;
+  std::int32_t lMeet = 0;
+  if (Dist(lFrom) == 0.0 && back.Dist(lFrom) != kNoRoute) {
+    dBest = back.Dist(lFrom);  // lTo itself, or a neighbour of a closed lTo
+    lMeet = lFrom;
+  }
+  for (;;) {
+    const double f = m_st.heap.Empty() ? kNoRoute : m_st.heap.Top().dKey;
+    const double b = back.m_st.heap.Empty() ? kNoRoute : back.m_st.heap.Top().dKey;
+    if (f == kNoRoute || b == kNoRoute || f + b >= dBest) break;
+    if (f <= b) {
+      if (m_bDirected) {
+        ExpandOne<false, true>(back, dBest, lMeet);
+      } else {
+        ExpandOne<false, false>(back, dBest, lMeet);
+      }
+    } else if (m_bDirected) {
+      back.ExpandOne<true, true>(*this, dBest, lMeet);
+    } else {
+      back.ExpandOne<true, false>(*this, dBest, lMeet);
+    }
+  }
+  path.dCost = dBest;
+  path.bFound = dBest < kNoRoute;
+  if (!path.bFound || lFrom == lTo) return;
+  // Forward from lFrom to the meeting node, then along the reverse tree.
+  std::vector<NPathStep_stru> steps;
+  for (std::int32_t v = lMeet; v != lFrom;) {
+    const std::int64_t j = m_st.pred[static_cast<std::size_t>(v - 1)];
+    bool bAlong = false;
+    StepCost(j, false, bAlong);
+    steps.push_back(NPathStep_stru{m_pEdge[j], v, bAlong, Dist(v)});
+    v = NodeOfEntry(j);
+  }
+  std::reverse(steps.begin(), steps.end());
+  for (std::int32_t u = lMeet; u != lTo;) {
+    const std::int64_t j = back.m_st.pred[static_cast<std::size_t>(u - 1)];
+    const std::int32_t at = NodeOfEntry(j);
+    bool bFrom = false;
+    std::int32_t next = 0;
+    bool bAlong = false;
+    if (at == u) {  // a step into a closed lTo, listed at u
+      StepCost(j, false, bFrom);
+      next = m_pFar[j];
+      bAlong = bFrom;
+    } else {  // listed at the node it arrives at
+      StepCost(j, true, bFrom);
+      next = at;
+      bAlong = !bFrom;
+    }
+    steps.push_back(NPathStep_stru{m_pEdge[j], next, bAlong, dBest - back.Dist(next)});
+    u = next;
+  }
+  path.steps.swap(steps);
+}
+
 std::int32_t CRouteSearch::NodeOfEntry(std::int64_t j) const {
   const std::int64_t* end = m_pFirst + m_view.GetNodNum() + 2;
   return static_cast<std::int32_t>(std::upper_bound(m_pFirst + 1, end, j) - m_pFirst - 1);

@@ -218,20 +218,24 @@ std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std:
     }
     CStateHold hold(opt, 0);
     CRouteSearch search(view, opt.bDirected, barriers, hold.Get());
-    NSearchRun run;
-    run.lStop = lTo;
-    run.bPred = true;
-    if (bTurns) {
-      search.RunTurns(lFrom, run);
-    } else {
-      search.RunNodes(std::vector<std::int32_t>{lFrom}, run);
-    }
     NPath_stru out;
     out.lFrom = lFrom;
     out.lTo = lTo;
-    out.dCost = search.Dist(lTo);
-    out.bFound = out.dCost < kNoRoute;
-    if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
+    if (bTurns) {
+      NSearchRun run;
+      run.lStop = lTo;
+      run.bPred = true;
+      search.RunTurns(lFrom, run);
+      out.dCost = search.Dist(lTo);
+      out.bFound = out.dCost < kNoRoute;
+      if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
+    } else {
+      // Plain costs: from both ends at once, each search settling about half
+      // the nodes one from the start alone would.
+      CStateHold backHold(opt, 1);
+      CRouteSearch back(view, opt.bDirected, barriers, backHold.Get());
+      search.RunBidirectional(back, lFrom, lTo, out);
+    }
     path = std::move(out);
     return 1;
   });
