@@ -269,8 +269,9 @@ void CRouteSearch::Nodes(const NSearchRun& run) {
 // A search to every node reads each step once per node settled; the cost of
 // every step is gathered first in entry order, so that the search reads it
 // next to the far node instead of from the edge's slot elsewhere in memory.
-template <bool kReverse>
-void CRouteSearch::NodesAll() {
+// kTree keeps each node's entry and, for a closest facility, its start.
+template <bool kReverse, bool kTree>
+void CRouteSearch::NodesAll(const NSearchRun& run) {
   const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
   GrowTo(m_st.stepCost, static_cast<std::size_t>(m), kNoRoute);
   double* cost = m_st.stepCost.data();
@@ -280,8 +281,10 @@ void CRouteSearch::NodesAll() {
     cost[j] = StepCost(j, kReverse, bFrom);
     if (bBlock && Blocked(j, kReverse)) cost[j] = kNoRoute;
   }
-  const NSearchRun run;
   double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  std::int32_t* owner = m_st.owner.data();
+  const bool bOwner = run.bOwner;
   CSearchHeap& heap = m_st.heap;
   while (!heap.Empty()) {
     const CSearchHeap::Item it = heap.Pop();
@@ -297,9 +300,16 @@ void CRouteSearch::NodesAll() {
     for (std::int64_t j = m_pFirst[u]; j < end; ++j) {
       const std::int32_t v = m_pFar[j];
       const double d = it.dKey + cost[j];
-      if (d < dist[v - 1]) {
-        if (dist[v - 1] == kNoRoute) Prefetch(m_pFirst + v);
-        dist[v - 1] = d;
+      double& dv = dist[v - 1];
+      // Closest facility: an equal cost from a start listed earlier wins,
+      // and the node passes it on (settled again if it must).
+      if (d < dv || (kTree && bOwner && d == dv && d != kNoRoute && owner[u - 1] < owner[v - 1])) {
+        if (dv == kNoRoute) Prefetch(m_pFirst + v);
+        dv = d;
+        if (kTree) {
+          pred[v - 1] = j;
+          owner[v - 1] = owner[u - 1];
+        }
         heap.Push(d, v);
       }
     }
@@ -367,11 +377,18 @@ bool CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, const NSear
     if (Settle(v, run)) return !m_bStopped;
   }
   const bool bBarriers = m_pBarriers->bAny;
-  if (run.lStop == 0 && run.dLimit == kNoRoute && !run.bPred && !run.bOwner && !run.bWait) {
+  if (run.lStop == 0 && run.dLimit == kNoRoute && !run.bWait) {
+    const bool bTree = run.bPred || run.bOwner;
     if (run.bReverse) {
-      NodesAll<true>();
+      if (bTree) {
+        NodesAll<true, true>(run);
+      } else {
+        NodesAll<true, false>(run);
+      }
+    } else if (bTree) {
+      NodesAll<false, true>(run);
     } else {
-      NodesAll<false>();
+      NodesAll<false, false>(run);
     }
   } else if (run.bReverse) {
     if (m_bDirected) {

@@ -128,8 +128,8 @@ class CRouteSearch {
  private:
   template <bool kReverse, bool kDirected, bool kBarriers>
   void Nodes(const NSearchRun& run);
-  template <bool kReverse>
-  void NodesAll();
+  template <bool kReverse, bool kTree>
+  void NodesAll(const NSearchRun& run);
   template <bool kReverse, bool kDirected, bool kBarriers>
   void Turns(const NSearchRun& run);
   double StepCost(std::int64_t j, bool bReverse, bool& bFromEnd) const;
