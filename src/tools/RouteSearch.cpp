@@ -266,21 +266,11 @@ void CRouteSearch::Nodes(const NSearchRun& run) {
   }
 }
 
-// A search to every node reads each step once per node settled; the cost of
-// every step is gathered first in entry order, so that the search reads it
-// next to the far node instead of from the edge's slot elsewhere in memory.
-// kTree keeps each node's entry and, for a closest facility, its start.
+// A search to every node, over the gathered step costs. kTree keeps each
+// node's entry and, for a closest facility, its start.
 template <bool kReverse, bool kTree>
 void CRouteSearch::NodesAll(const NSearchRun& run) {
-  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
-  GrowTo(m_st.stepCost, static_cast<std::size_t>(m), kNoRoute);
-  double* cost = m_st.stepCost.data();
-  const bool bBlock = m_pBarriers->bAny || kReverse;
-  for (std::int64_t j = 0; j < m; ++j) {
-    bool bFrom = false;
-    cost[j] = StepCost(j, kReverse, bFrom);
-    if (bBlock && Blocked(j, kReverse)) cost[j] = kNoRoute;
-  }
+  const double* cost = GatherCosts(kReverse);
   double* dist = m_st.dist.data();
   std::int64_t* pred = m_st.pred.data();
   std::int32_t* owner = m_st.owner.data();
@@ -314,6 +304,22 @@ void CRouteSearch::NodesAll(const NSearchRun& run) {
       }
     }
   }
+}
+
+// The cost of every step under the call's rules, +infinity where it is not
+// taken, in entry order: a search that runs to the end then reads each cost
+// beside the far node instead of from the edge's slot elsewhere in memory.
+const double* CRouteSearch::GatherCosts(bool bReverse) {
+  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
+  GrowTo(m_st.stepCost, static_cast<std::size_t>(m), kNoRoute);
+  double* cost = m_st.stepCost.data();
+  const bool bBlock = m_pBarriers->bAny || bReverse;
+  for (std::int64_t j = 0; j < m; ++j) {
+    bool bFrom = false;
+    cost[j] = StepCost(j, bReverse, bFrom);
+    if (bBlock && Blocked(j, bReverse)) cost[j] = kNoRoute;
+  }
+  return cost;
 }
 
 void CRouteSearch::SeedNode(std::int32_t v, std::int32_t lOwner, bool bReverse) {
@@ -418,6 +424,7 @@ void CRouteSearch::Turns(const NSearchRun& run) {
   CSearchHeap& heap = m_st.heap;
   const std::int16_t* nearPos = m_view.StepTurnPos();
   const std::int16_t* farPos = m_view.StepFarTurnPos();
+  const double* gathered = run.lStop == 0 && !run.bWait ? GatherCosts(kReverse) : nullptr;
   while (!heap.Empty()) {
     const CSearchHeap::Item it = heap.Pop();
     const std::int64_t i = it.lId;
@@ -453,9 +460,11 @@ void CRouteSearch::Turns(const NSearchRun& run) {
     const std::int64_t end = m_pFirst[v + 1];
     for (std::int64_t j = m_pFirst[v]; j < end; ++j) {
       bool bFrom = false;
-      const double c = CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
+      const double c = gathered != nullptr
+                           ? gathered[j]
+                           : CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
       if (c == kNoRoute) continue;
-      if ((kBarriers || kReverse) && Blocked(j, kReverse)) continue;
+      if (gathered == nullptr && (kBarriers || kReverse) && Blocked(j, kReverse)) continue;
       double t = 0.0;
       if (side > 0 && !TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) {
         continue;

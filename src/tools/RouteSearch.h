@@ -133,6 +133,7 @@ class CRouteSearch {
   template <bool kReverse, bool kDirected, bool kBarriers>
   void Turns(const NSearchRun& run);
   double StepCost(std::int64_t j, bool bReverse, bool& bFromEnd) const;
+  const double* GatherCosts(bool bReverse);
   void SeedNode(std::int32_t v, std::int32_t lOwner, bool bReverse);
   void SeedClosedTarget(std::int32_t t, bool bTurns);
   void SetDist(std::int32_t v, double d, std::int64_t pred, std::int32_t lOwner);
