@@ -16,7 +16,8 @@
 // glibc's default allocator. The Work forms keep a search workspace between
 // calls; costs to a node run the reverse search on the same grid; closest
 // facility is one search from 100 starts; the matrices are 16 sources by 16
-// targets on one thread and on two.
+// targets on one thread and on two; one to one is 50 routes between nodes
+// spread over the grid, against Boost stopped at each target.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -76,6 +77,16 @@ struct LimitVisitor : boost::default_dijkstra_visitor {
   const std::vector<double>* dist_;
   double limit_;
   std::vector<std::size_t>* seen_;
+};
+
+// Stops Boost's search once the target is examined.
+struct TargetVisitor : boost::default_dijkstra_visitor {
+  explicit TargetVisitor(std::size_t target) : target_(target) {}
+  template <class Vertex, class Graph>
+  void examine_vertex(Vertex u, const Graph&) const {
+    if (u == target_) throw StopSearch();
+  }
+  std::size_t target_;
 };
 
 class Networks {
@@ -172,6 +183,38 @@ class Networks {
     opt.pWork = &work_;
     if (FindServiceArea(view_, {graph_.source}, limit_, opt, area_) != 1) Abort("FindServiceArea");
     return static_cast<double>(area_.nods.size() + area_.edges.size());
+  }
+  // 50 routes between nodes spread over the grid, the sum of their costs.
+  double LibraryPairs() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.bTurns = false;
+    const std::vector<std::int32_t> nods = Spread(100);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      if (FindShortestPath(view_, nods[i], nods[i + 50], opt, path_) != 1) Abort("FindShortestPath");
+      sum += path_.dCost;
+    }
+    return sum;
+  }
+  double BoostPairs() {
+    const BglCsr& g = *bgl_;
+    const std::vector<std::int32_t> nods = Spread(100);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      const std::size_t t = static_cast<std::size_t>(nods[i + 50] - 1);
+      try {
+        boost::dijkstra_shortest_paths(
+            g, boost::vertex(static_cast<std::size_t>(nods[i] - 1), g),
+            boost::weight_map(boost::get(&Arc::dCost, g))
+                .distance_map(boost::make_iterator_property_map(dist_.begin(), boost::get(boost::vertex_index, g)))
+                .predecessor_map(boost::make_iterator_property_map(pred_.begin(), boost::get(boost::vertex_index, g)))
+                .visitor(TargetVisitor(t)));
+      } catch (const StopSearch&) {
+      }
+      sum += dist_[t];
+    }
+    return sum;
   }
   double LibraryArea() {
     if (FindServiceArea(view_, {graph_.source}, limit_, NRouteOptions_stru(), area_) != 1) Abort("FindServiceArea");
@@ -296,6 +339,7 @@ class Networks {
   CNetworkView turnView_;
   std::vector<double> costs_;
   NServiceArea_stru area_;
+  NPath_stru path_;
   kelvane::tools::CSearchWorkspace work_;
   kelvane::tools::NClosestFacility_stru closest_;
   std::vector<double> matrix_;
@@ -370,6 +414,15 @@ void BM_Matrix16x16Threads2(benchmark::State& s) {
 }
 void BM_AreaLibraryWork(benchmark::State& s) { Run(s, "library area", [](Networks& n) { return n.LibraryAreaWork(); }, false); }
 
+void BM_OneToOne50PairsLibraryWork(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  nets.Check(nets.BoostPairs(), nets.LibraryPairs(), "Boost, one to one");
+  Run(s, "one to one", [](Networks& n) { return n.LibraryPairs(); }, false);
+}
+void BM_OneToOne50PairsBoostCsrGraph(benchmark::State& s) {
+  Run(s, "Boost, one to one", [](Networks& n) { return n.BoostPairs(); }, false);
+}
+
 void RegisterAll() {
   const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
       {"BM_RouteLibrary", BM_RouteLibrary},
@@ -387,6 +440,8 @@ void RegisterAll() {
       {"BM_AreaLibraryWork", BM_AreaLibraryWork},
       {"BM_Matrix16x16Threads1", BM_Matrix16x16Threads1},
       {"BM_Matrix16x16Threads2", BM_Matrix16x16Threads2},
+      {"BM_OneToOne50PairsLibraryWork", BM_OneToOne50PairsLibraryWork},
+      {"BM_OneToOne50PairsBoostCsrGraph", BM_OneToOne50PairsBoostCsrGraph},
   };
   kelvane_bench::ForEachGrid([&all](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
     for (const auto& b : all) kelvane_bench::RegisterOnGrid(b.first, b.second, args, unit);

@@ -416,10 +416,35 @@ bool CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, const NSear
   return !m_bStopped;
 }
 
+// Label i, popped at key d, reaches (in reverse: leaves) node v: v's cost
+// when it is the lowest yet, and the stop rules. true: the search ends here.
+bool CRouteSearch::ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run) {
+  double& dv = m_st.dist[static_cast<std::size_t>(v - 1)];
+  if (d < dv) {
+    if (dv == kNoRoute) m_st.settled.push_back(v);
+    dv = d;
+    m_st.pred[static_cast<std::size_t>(v - 1)] = i;
+  }
+  if (++m_nSincePoll >= kPollEvery && !Poll()) return true;
+  if (v == run.lStop) {
+    m_lBestLabel = i;
+    m_bDone = true;
+    return true;
+  }
+  unsigned char& w = m_st.wait[static_cast<std::size_t>(v - 1)];
+  if (run.bWait && w == 1) {
+    w = 2;
+    if (--m_nWaiting == 0) {
+      m_bDone = true;
+      return true;
+    }
+  }
+  return false;
+}
+
 template <bool kReverse, bool kDirected, bool kBarriers>
 void CRouteSearch::Turns(const NSearchRun& run) {
-  double* dist = m_st.dist.data();
-  std::int64_t* pred = m_st.pred.data();
+  const double* dist = m_st.dist.data();
   double* label = m_st.label.data();
   CSearchHeap& heap = m_st.heap;
   const std::int16_t* nearPos = m_view.StepTurnPos();
@@ -434,29 +459,12 @@ void CRouteSearch::Turns(const NSearchRun& run) {
     // Without a matrix every turn at v costs nothing, so the first label
     // settled there passes v as cheaply as any later one can.
     if (side == 0 && it.dKey >= dist[v - 1]) continue;
-    if (it.dKey < dist[v - 1]) {
-      if (dist[v - 1] == kNoRoute) m_st.settled.push_back(v);
-      dist[v - 1] = it.dKey;
-      pred[v - 1] = i;
-    }
-    if (++m_nSincePoll >= kPollEvery && !Poll()) break;
-    if (v == run.lStop) {
-      m_lBestLabel = i;
-      m_bDone = true;
-      break;
-    }
-    if (run.bWait && m_st.wait[static_cast<std::size_t>(v - 1)] == 1) {
-      m_st.wait[static_cast<std::size_t>(v - 1)] = 2;
-      if (--m_nWaiting == 0) {
-        m_bDone = true;
-        break;
-      }
-    }
+    if (ArriveLabel(v, it.dKey, i, run)) break;
     // Forward the turn at v is from i's edge into the next; in reverse from
     // the edge arrived by into i's.
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
-    const std::int16_t pI = side > 0 ? farPos[i] : -1;
+    const std::int16_t pI = farPos[i];
     const std::int64_t end = m_pFirst[v + 1];
     for (std::int64_t j = m_pFirst[v]; j < end; ++j) {
       bool bFrom = false;
@@ -466,9 +474,7 @@ void CRouteSearch::Turns(const NSearchRun& run) {
       if (c == kNoRoute) continue;
       if (gathered == nullptr && (kBarriers || kReverse) && Blocked(j, kReverse)) continue;
       double t = 0.0;
-      if (side > 0 && !TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) {
-        continue;
-      }
+      if (!TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) continue;
       const double d = it.dKey + t + c;
       if (d < label[j]) PushLabel(j, d, i);
     }
@@ -565,8 +571,10 @@ void CRouteSearch::RunBidirectional(CRouteSearch& back, std::int32_t lFrom, std:
     lMeet = lFrom;
   }
   for (;;) {
-    const double f = m_st.heap.Empty() ? kNoRoute : m_st.heap.Top().dKey;
-    const double b = back.m_st.heap.Empty() ? kNoRoute : back.m_st.heap.Top().dKey;
+    double f = kNoRoute;
+    double b = kNoRoute;
+    if (!m_st.heap.Empty()) f = m_st.heap.Top().dKey;
+    if (!back.m_st.heap.Empty()) b = back.m_st.heap.Top().dKey;
     if (f == kNoRoute || b == kNoRoute || f + b >= dBest) break;
     if (f <= b) {
       if (m_bDirected) {

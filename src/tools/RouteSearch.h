@@ -85,6 +85,7 @@ class CRouteSearch {
 
   double Dist(std::int32_t v) const { return m_st.dist[static_cast<std::size_t>(v - 1)]; }
   const std::vector<std::int32_t>& Settled() const { return m_st.settled; }
+  std::int32_t Edge(std::int64_t j) const { return m_pEdge[j]; }
   // The edge by which v was reached (in reverse: left toward the starts); 0
   // for a start or a node not reached. After a run with bPred.
   std::int32_t ReachedBy(std::int32_t v) const;
@@ -139,6 +140,7 @@ class CRouteSearch {
   void SetDist(std::int32_t v, double d, std::int64_t pred, std::int32_t lOwner);
   void PushLabel(std::int64_t j, double d, std::int64_t pred);
   bool Settle(std::int32_t u, const NSearchRun& run);
+  bool ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run);
   std::int32_t NodeOfEntry(std::int64_t j) const;
   bool Poll();
   template <bool kReverse, bool kDirected>

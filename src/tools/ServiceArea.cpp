@@ -55,37 +55,25 @@ class CAreaShares {
   double m_dLimit;
 };
 
-// The edges of the area, ascending, each with its largest share from each
-// end: the shares of the steps out of the area's nodes, sorted by edge and
-// merged, so the work follows the area, not the network.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
-               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
-  const CAreaShares shares(search, bReverse, dLimit);
-  std::vector<NAreaEdge_stru> parts;
-  for (std::int32_t u : search.Settled()) {
-    if (barriers.bAny && barriers.nods.Test(u)) continue;
-    if (bReverse && view.NodClosed()[u] != 0) {
-      // A closed start: the steps into it, from the other end of each.
-      search.ForEachStepInto(u, [&](std::int64_t j, std::int32_t w) {
-        if (search.Blocked(j, false) || (barriers.bAny && barriers.nods.Test(w))) return;
-        for (int end = 0; end < 2; ++end) {
-          const double c = search.EndCost(j, false, end == 0);
-          if (c == kNoRoute) continue;
-          const double f = c == 0.0 ? 1.0 : std::min(1.0, (dLimit - search.Dist(u)) / c);
-          if (f <= 0.0) continue;
-          // Left from w's from end, the edge ends at u's: its to end.
-          parts.push_back(NAreaEdge_stru{view.StepEdge()[j], end == 0 ? 0.0 : f, end == 0 ? f : 0.0});
-        }
-      });
-      continue;
+// The shares of the steps into a closed start of an area to the starts,
+// which has no steps of its own: each from the far end of its step.
+void ClosedStartShares(const CRouteSearch& search, const NBarrierBits& barriers, std::int32_t u, double dLimit,
+                       std::vector<NAreaEdge_stru>& parts) {
+  search.ForEachStepInto(u, [&](std::int64_t j, std::int32_t w) {
+    if (search.Blocked(j, false) || (barriers.bAny && barriers.nods.Test(w))) return;
+    for (int end = 0; end < 2; ++end) {
+      const double c = search.EndCost(j, false, end == 0);
+      if (c == kNoRoute) continue;
+      const double f = c == 0.0 ? 1.0 : std::min(1.0, (dLimit - search.Dist(u)) / c);
+      if (f <= 0.0) continue;
+      // Left from w's from end, the edge ends at u's: its to end.
+      parts.push_back(NAreaEdge_stru{search.Edge(j), end == 0 ? 0.0 : f, end == 0 ? f : 0.0});
     }
-    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      const double fFrom = shares.Share(u, j, true);
-      const double fTo = shares.Share(u, j, false);
-      if (fFrom <= 0.0 && fTo <= 0.0) continue;
-      parts.push_back(NAreaEdge_stru{view.StepEdge()[j], std::max(fFrom, 0.0), std::max(fTo, 0.0)});
-    }
-  }
+  });
+}
+
+// The largest share of each edge from each end, ascending by edge.
+void MergeShares(std::vector<NAreaEdge_stru>& parts, std::vector<NAreaEdge_stru>& areaEdges) {
   std::sort(parts.begin(), parts.end(),
             [](const NAreaEdge_stru& a, const NAreaEdge_stru& b) { return a.lEdge < b.lEdge; });
   for (const NAreaEdge_stru& p : parts) {
@@ -96,6 +84,29 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
       areaEdges.push_back(p);
     }
   }
+}
+
+// The edges of the area, ascending, each with its largest share from each
+// end: the shares of the steps out of the area's nodes, sorted by edge and
+// merged, so the work follows the area, not the network.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+  const CAreaShares shares(search, bReverse, dLimit);
+  std::vector<NAreaEdge_stru> parts;
+  for (std::int32_t u : search.Settled()) {
+    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    if (bReverse && view.NodClosed()[u] != 0) {
+      ClosedStartShares(search, barriers, u, dLimit, parts);
+      continue;
+    }
+    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
+      const double fFrom = shares.Share(u, j, true);
+      const double fTo = shares.Share(u, j, false);
+      if (fFrom <= 0.0 && fTo <= 0.0) continue;
+      parts.push_back(NAreaEdge_stru{view.StepEdge()[j], std::max(fFrom, 0.0), std::max(fTo, 0.0)});
+    }
+  }
+  MergeShares(parts, areaEdges);
 }
 
 // The area's nodes ascending: a sort of the nodes settled, or for an area
