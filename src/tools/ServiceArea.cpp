@@ -13,19 +13,8 @@
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CRouteSearch;
-using kelvane::tools::CStateHold;
-using kelvane::tools::NProgress_stru;
-using kelvane::tools::NSearchRun;
-using kelvane::tools::Format;
-using kelvane::tools::kNoRoute;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -179,17 +168,11 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
   return Guarded(pError, ServiceArea, view, starts, dLimit, false, opt, area, nullptr);
 }
 
-namespace kelvane {
-namespace tools {
-
 std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
                                const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
                                const NProgress_stru* pProgress) {
   return Guarded(pError, ServiceArea, view, starts, dLimit, true, opt, area, pProgress);
 }
-
-}  // namespace tools
-}  // namespace kelvane
 
 namespace {
 
@@ -270,3 +253,6 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   edges.swap(out);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

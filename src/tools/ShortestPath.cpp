@@ -18,20 +18,8 @@
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CheckNod;
-using kelvane::tools::CRouteSearch;
-using kelvane::tools::CStateHold;
-using kelvane::tools::kNoRoute;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::NProgress_stru;
-using kelvane::tools::NSearchRun;
-using kelvane::tools::NSearchState;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -252,9 +240,6 @@ std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int
   return Guarded(pError, [&] { return CostMatrix(view, sources, targets, opt, costs, pError, nullptr); });
 }
 
-namespace kelvane {
-namespace tools {
-
 std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
                            std::vector<double>& costs, std::vector<std::int32_t>& reachedBy, NFinding_stru* pError,
                            const NProgress_stru* pProgress) {
@@ -311,9 +296,6 @@ std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std
   });
 }
 
-}  // namespace tools
-}  // namespace kelvane
-
 std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps) {
   std::vector<NFoldedStep_stru> out;
   out.reserve(path.steps.size());
@@ -336,3 +318,6 @@ std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vec
   steps.swap(out);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -13,6 +13,9 @@
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // An edge of the area: the share of it reached from its from node (going
 // along it) and from its to node (going against it), each 0 to 1. An edge
 // reached whole has dFromFrac + dToFrac of 1 or more, or one of them 1.
@@ -38,9 +41,6 @@ KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const s
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
                                                NFinding_stru* pError = nullptr);
 
-namespace kelvane {
-namespace tools {
-
 // The area from which the nearest start is reached within dLimit: the
 // search of FindServiceArea run backward, over the ways one arrives by
 // (everyone who can get to a hospital within ten minutes). costs are each
@@ -54,9 +54,6 @@ KELVANE_TOOLS_API std::int32_t FindServiceAreaTo(const CNetworkView& view, const
                                                  NServiceArea_stru& area, NFinding_stru* pError = nullptr,
                                                  const NProgress_stru* pProgress = nullptr);
 
-}  // namespace tools
-}  // namespace kelvane
-
 // The area's edges on the edges as they were before flag mapping: for each
 // original edge the share reached from each of its ends, pieces joined end to
 // end (a gap of pieces not reached ends a stretch). Ascending. Returns 1; 0
@@ -64,5 +61,14 @@ KELVANE_TOOLS_API std::int32_t FindServiceAreaTo(const CNetworkView& view, const
 // network. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
                                                std::vector<NAreaEdge_stru>& edges);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SERVICEAREA_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SERVICEAREA_H

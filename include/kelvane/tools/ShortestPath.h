@@ -16,8 +16,6 @@ namespace kelvane {
 namespace tools {
 class CSearchWorkspace;
 struct NProgress_stru;
-}  // namespace tools
-}  // namespace kelvane
 
 struct NRouteOptions_stru {
   // true: only the steps one may leave a node by, at the cost of their
@@ -30,7 +28,7 @@ struct NRouteOptions_stru {
   NElemSet_stru barriers;  // never entered
   // Working memory kept between calls (SearchWorkspace.h), one call at a time;
   // null: the call makes and frees its own.
-  kelvane::tools::CSearchWorkspace* pWork = nullptr;
+  CSearchWorkspace* pWork = nullptr;
   // Threads a cost matrix or a service area of many starts spreads over, each
   // with its own part of pWork; 1: the calling thread alone. The host owns
   // its threads, so more is only ever asked for.
@@ -77,9 +75,6 @@ KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const st
                                               const std::vector<std::int32_t>& targets,
                                               const NRouteOptions_stru& opt, std::vector<double>& costs,
                                               NFinding_stru* pError = nullptr);
-
-namespace kelvane {
-namespace tools {
 
 // FindCostsFrom with the tree of least-cost routes: reachedBy gets, entry
 // n - 1 for node n, the edge by which node n is reached on its route (with
@@ -134,9 +129,6 @@ KELVANE_TOOLS_API std::int32_t FindClosestFacility(const CNetworkView& view, con
                                                    NFinding_stru* pError = nullptr,
                                                    const NProgress_stru* pProgress = nullptr);
 
-}  // namespace tools
-}  // namespace kelvane
-
 // One stretch of a path on the edges as they were before flag mapping: the
 // part of lEdge from fraction dFrom to dTo (from its from node; dFrom > dTo
 // when travelled against it), and the cost from the start to its end.
@@ -152,5 +144,14 @@ struct NFoldedStep_stru {
 // edge of the path is not an edge of the indexed network. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path,
                                         std::vector<NFoldedStep_stru>& steps);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SHORTESTPATH_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SHORTESTPATH_H
