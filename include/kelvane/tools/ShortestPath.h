@@ -14,6 +14,8 @@
 
 namespace kelvane {
 namespace tools {
+class CSearchWorkspace;
+struct NProgress_stru;
 
 struct NRouteOptions_stru {
   // true: only the steps one may leave a node by, at the cost of their
@@ -24,6 +26,13 @@ struct NRouteOptions_stru {
   // the turn); ignored when the view has none. Not with bDirected false.
   bool bTurns = true;
   NElemSet_stru barriers;  // never entered
+  // Working memory kept between calls (SearchWorkspace.h), one call at a time;
+  // null: the call makes and frees its own.
+  CSearchWorkspace* pWork = nullptr;
+  // Threads a cost matrix or a service area of many starts spreads over, each
+  // with its own part of pWork; 1: the calling thread alone. The host owns
+  // its threads, so more is only ever asked for.
+  std::int32_t lThreads = 1;
 };
 
 // One edge of a path, in travel order.
@@ -66,6 +75,59 @@ KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const st
                                               const std::vector<std::int32_t>& targets,
                                               const NRouteOptions_stru& opt, std::vector<double>& costs,
                                               NFinding_stru* pError = nullptr);
+
+// FindCostsFrom with the tree of least-cost routes: reachedBy gets, entry
+// n - 1 for node n, the edge by which node n is reached on its route (with
+// turns, on its best arrival); 0 for lFrom and for nodes not reached. A host
+// draws any route by following the edges back from its end.
+KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom,
+                                             const NRouteOptions_stru& opt, std::vector<double>& costs,
+                                             std::vector<std::int32_t>& reachedBy, NFinding_stru* pError = nullptr,
+                                             const NProgress_stru* pProgress = nullptr);
+
+// The least cost from every node to lTo, entry n - 1 for node n (+infinity
+// where lTo cannot be reached): the search of FindCostsFrom run backward over
+// the ways one arrives by, the same rules, one-way streets, barriers, closed
+// nodes and turns included (with turns, the cost of leaving a node by its
+// best first edge). A closed node is reached only as lTo itself. Returns 1;
+// 0 with the outputs untouched as FindCostsFrom refuses, or when the host
+// stops it (pProgress).
+KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                                           std::vector<double>& costs, NFinding_stru* pError = nullptr,
+                                           const NProgress_stru* pProgress = nullptr);
+// With the tree: reachedBy[n - 1] is the first edge of node n's route to lTo;
+// 0 for lTo and for nodes that cannot reach it.
+KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                                           std::vector<double>& costs, std::vector<std::int32_t>& reachedBy,
+                                           NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
+
+// FindCostMatrix polled by the host: as FindCostMatrix, and 0 with costs
+// untouched when pProgress stops it. With fewer distinct targets than
+// sources, one search per target is run toward it, else one per source; each
+// stops once it has costed every node it was asked for. opt.lThreads spreads
+// the searches over threads, each with its own part of opt.pWork.
+KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                                              const std::vector<std::int32_t>& targets,
+                                              const NRouteOptions_stru& opt, std::vector<double>& costs,
+                                              NFinding_stru* pError, const NProgress_stru* pProgress);
+
+// Every node's nearest start, by one search from all of them at once: the
+// network parted among the starts.
+struct NClosestFacility_stru {
+  std::vector<std::int32_t> facility;   // per node n - 1: index in starts of its nearest start; -1 for none
+  std::vector<double> costs;            // per node n - 1: its cost from that start; +infinity for none
+  std::vector<std::int32_t> reachedBy;  // per node n - 1: the edge it is reached by; 0 for a start or none
+};
+
+// Ties go to the start listed first, whatever the order of the list: a node
+// as near to starts 2 and 0 is start 0's, and a start listed twice keeps its
+// first index. A barrier start reaches nothing, not even itself. Turn costs
+// are not applied. Returns 1; 0 with out untouched as FindShortestPath
+// refuses, for a start out of range, or when the host stops it.
+KELVANE_TOOLS_API std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                                   const NRouteOptions_stru& opt, NClosestFacility_stru& out,
+                                                   NFinding_stru* pError = nullptr,
+                                                   const NProgress_stru* pProgress = nullptr);
 
 // One stretch of a path on the edges as they were before flag mapping: the
 // part of lEdge from fraction dFrom to dTo (from its from node; dFrom > dTo
