@@ -11,7 +11,14 @@
 //
 // A step is named by its edge and the node it leaves, which is what a
 // restriction's path names: the direction of a loop does not matter to it.
+//
+// The same search serves routes between flags with driving sides: the start
+// is left by the steps its side allows only, and with labels per step entry
+// arrived by, each node's best arrival along and against its edge is kept
+// apart, so that a target's cost is the best arrival from its side.
 #include "kelvane/tools/Restrictions.h"
+
+#include "kelvane/tools/DrivingSide.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -171,22 +178,67 @@ class CRestrictionAutomaton {
 // The search over (place, state) labels.
 class CRestrictedSearch {
  public:
-  CRestrictedSearch(const CNetworkView& view, const NRouteOptions_stru& opt, bool bTurns, const NBarrierBits& bar,
-                    CRestrictionAutomaton& automaton)
-      : m_view(view), m_bDirected(opt.bDirected), m_bTurns(bTurns), m_bar(bar), m_auto(automaton) {
-    m_nBase = bTurns ? view.StepEnd(view.GetNodNum()) : view.GetNodNum() + 1;
+  // bSides: labels per step entry arrived by, and the best arrivals along
+  // and against kept per node (m_alongDist, m_againstDist).
+  CRestrictedSearch(const CNetworkView& view, const NRouteOptions_stru& opt, bool bTurns, bool bSides,
+                    const NBarrierBits& bar, CRestrictionAutomaton& automaton)
+      : m_view(view), m_bDirected(opt.bDirected), m_bTurns(bTurns), m_bEdge(bTurns || bSides), m_bar(bar),
+        m_auto(automaton) {
+    m_nBase = m_bEdge ? view.StepEnd(view.GetNodNum()) : view.GetNodNum() + 1;
     m_dist.assign(static_cast<std::size_t>(m_nBase), kNoWay);
     m_pred.assign(static_cast<std::size_t>(m_nBase), -1);
     m_arrivedBy.assign(static_cast<std::size_t>(m_nBase), -1);
     m_nodDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+    if (bSides) {
+      m_alongDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+      m_againstDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+    }
   }
 
-  // Runs from lFrom until lTo is settled (0: every node).
-  void Run(std::int32_t lFrom, std::int32_t lTo) {
+  // Whether a side binds at lNod: undirected every street is two-way; a
+  // directed route asks whether the node can be left (bLeave) or arrived at
+  // both along and against an edge, by states and costs.
+  bool TwoWay(std::int32_t lNod, bool bLeave) const {
+    if (!m_bDirected) return true;
+    const unsigned char alongBit = bLeave ? CNetworkView::kLeaveAlong : CNetworkView::kArriveAlong;
+    const unsigned char againstBit = bLeave ? CNetworkView::kLeaveAgainst : CNetworkView::kArriveAgainst;
+    bool along = false;
+    bool against = false;
+    for (std::int64_t j = m_view.StepBegin(lNod); j < m_view.StepEnd(lNod); ++j) {
+      const unsigned char w = m_view.StepWays()[j];
+      const std::int32_t e = m_view.StepEdge()[j];
+      along = along || ((w & alongBit) != 0 && m_view.CostAlong()[e] < kNoWay);
+      against = against || ((w & againstBit) != 0 && m_view.CostAgainst()[e] < kNoWay);
+    }
+    return along && against;
+  }
+
+  // Binds the first step out of lFrom to eSide.
+  void SetStartSide(std::int32_t lFrom, DrivingSide eSide) {
+    m_firstOk.clear();
+    if (eSide == DrivingSide::Both || !TwoWay(lFrom, true)) return;
+    for (std::int64_t j = m_view.StepBegin(lFrom); j < m_view.StepEnd(lFrom); ++j) {
+      bool bAlong = false;
+      Cost(j, bAlong);
+      const bool bLoop = m_view.StepFar()[j] == lFrom;  // leaves on both sides
+      m_firstOk.push_back(bLoop || bAlong == (eSide == DrivingSide::Right) ? 1 : 0);
+    }
+  }
+
+  // The cost of arriving at lNod from eSide, after a run with bSides.
+  double ArrivalCost(std::int32_t lNod, DrivingSide eSide, std::int32_t lFrom) const {
+    const std::size_t i = static_cast<std::size_t>(lNod - 1);
+    if (lNod == lFrom || eSide == DrivingSide::Both || !TwoWay(lNod, false)) return m_nodDist[i];
+    return eSide == DrivingSide::Right ? m_alongDist[i] : m_againstDist[i];
+  }
+
+  // Runs from lFrom until lTo is settled from eToSide (lTo 0: every node).
+  void Run(std::int32_t lFrom, std::int32_t lTo, DrivingSide eToSide = DrivingSide::Both) {
     m_nodDist[static_cast<std::size_t>(lFrom - 1)] = 0.0;
     if (m_bar.bAny && m_bar.nods.Test(lFrom)) return;
     if (lFrom == lTo) return;
-    if (m_bTurns) {
+    const bool bToBound = lTo > 0 && eToSide != DrivingSide::Both && TwoWay(lTo, false);
+    if (m_bEdge || !m_firstOk.empty()) {
       Expand(lFrom, 0.0, 0, -1, -1);  // no turn at the start
     } else {
       m_dist[static_cast<std::size_t>(lFrom)] = 0.0;
@@ -198,14 +250,25 @@ class CRestrictedSearch {
       const std::int64_t id = it.second;
       if (it.first > m_dist[static_cast<std::size_t>(id)]) continue;
       const std::int64_t place = Place(id);
-      const std::int32_t v = m_bTurns ? m_view.StepFar()[place] : static_cast<std::int32_t>(place);
+      const std::int32_t v = m_bEdge ? m_view.StepFar()[place] : static_cast<std::int32_t>(place);
       double& best = m_nodDist[static_cast<std::size_t>(v - 1)];
       if (it.first < best) best = it.first;
-      if (v == lTo) {
+      bool bAlong = false;
+      bool bLoop = false;  // a loop arrives on both sides
+      if (!m_alongDist.empty()) {
+        Cost(place, bAlong);
+        bLoop = place >= m_view.StepBegin(v) && place < m_view.StepEnd(v);
+        double& along = m_alongDist[static_cast<std::size_t>(v - 1)];
+        double& against = m_againstDist[static_cast<std::size_t>(v - 1)];
+        if ((bAlong || bLoop) && it.first < along) along = it.first;
+        if ((!bAlong || bLoop) && it.first < against) against = it.first;
+      }
+      if (v == lTo && (!bToBound || bLoop || bAlong == (eToSide == DrivingSide::Right))) {
         m_lBest = id;
+        m_dBest = it.first;
         return;
       }
-      Expand(v, it.first, State(id), id, m_bTurns ? place : -1);
+      Expand(v, it.first, State(id), id, m_bEdge ? place : -1);
     }
   }
 
@@ -224,7 +287,10 @@ class CRestrictedSearch {
     path.steps.swap(steps);
   }
 
-  std::vector<double> m_nodDist;  // per node n - 1: the best label's cost
+  std::vector<double> m_nodDist;      // per node n - 1: the best label's cost
+  std::vector<double> m_alongDist;    // per node n - 1, with sides: the best arrival along an edge
+  std::vector<double> m_againstDist;  // and against one
+  double m_dBest = kNoWay;            // the cost of the label the last Run stopped at
 
  private:
   typedef std::pair<double, std::int64_t> Item;
@@ -291,8 +357,11 @@ class CRestrictedSearch {
       nTurn = m_view.TurnEntries(v);
       row = (side > 0 && p >= 0) ? static_cast<std::int64_t>(p) * side : -1;
     }
+    const std::int64_t begin = m_view.StepBegin(v);
     const std::int64_t end = m_view.StepEnd(v);
-    for (std::int64_t j = m_view.StepBegin(v); j < end; ++j) {
+    const bool bFirst = from < 0 && !m_firstOk.empty();
+    for (std::int64_t j = begin; j < end; ++j) {
+      if (bFirst && m_firstOk[static_cast<std::size_t>(j - begin)] == 0) continue;
       bool bAlong = false;
       const double c = Cost(j, bAlong);
       if (c == kNoWay) continue;
@@ -309,7 +378,7 @@ class CRestrictedSearch {
       }
       const std::int32_t next = m_auto.Step(s, e, v);
       if (next < 0) continue;
-      const std::int64_t id = LabelOf(m_bTurns ? j : far, next);
+      const std::int64_t id = LabelOf(m_bEdge ? j : far, next);
       const double nd = d + t + c;
       if (nd < m_dist[static_cast<std::size_t>(id)]) {
         m_dist[static_cast<std::size_t>(id)] = nd;
@@ -322,7 +391,9 @@ class CRestrictedSearch {
 
   const CNetworkView& m_view;
   bool m_bDirected;
-  bool m_bTurns;
+  bool m_bTurns;  // turn weights added
+  bool m_bEdge;   // labels per step entry arrived by (else per node)
+  std::vector<unsigned char> m_firstOk;  // per step entry of the start, when its side binds: may be taken
   const NBarrierBits& m_bar;
   CRestrictionAutomaton& m_auto;
   std::int64_t m_nBase = 0;             // labels of state 0: one per place
@@ -363,7 +434,7 @@ std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, st
     bool bTurns = false;
     CRestrictionAutomaton automaton;
     if (Prepare(view, {lFrom, lTo}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
-    CRestrictedSearch search(view, opt, bTurns, bar, automaton);
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
     search.Run(lFrom, lTo);
     NPath_stru out;
     out.lFrom = lFrom;
@@ -386,9 +457,90 @@ std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFro
     bool bTurns = false;
     CRestrictionAutomaton automaton;
     if (Prepare(view, {lFrom}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
-    CRestrictedSearch search(view, opt, bTurns, bar, automaton);
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
     search.Run(lFrom, 0);
     costs.swap(search.m_nodDist);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+namespace {
+
+std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
+                        NFinding_stru* pError) {
+  if (!sides.empty() && sides.size() != nNods) {
+    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+                                      Format("%zu %s sides for %zu nodes: give one per node or none", sides.size(),
+                                             what, nNods)));
+  }
+  for (std::size_t i = 0; i < sides.size(); ++i) {
+    if (sides[i] != DrivingSide::Both && sides[i] != DrivingSide::Right && sides[i] != DrivingSide::Left) {
+      return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+                                        Format("%s side %zu is %d: neither both (0), right (1) nor left (2)", what, i,
+                                               static_cast<int>(sides[i]))));
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, DrivingSide eFromSide, std::int32_t lTo,
+                           DrivingSide eToSide, const NRouteOptions_stru& opt, NPath_stru& path,
+                           NFinding_stru* pError) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {lFrom, lTo}, opt, {}, bar, bTurns, automaton, pError) == 0 ||
+        CheckSides({eFromSide}, 1, "start", pError) == 0 || CheckSides({eToSide}, 1, "end", pError) == 0) {
+      return 0;
+    }
+    CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+    search.SetStartSide(lFrom, eFromSide);
+    search.Run(lFrom, lTo, eToSide);
+    NPath_stru out;
+    out.lFrom = lFrom;
+    out.lTo = lTo;
+    out.dCost = lFrom == lTo ? 0.0 : search.m_dBest;
+    out.bFound = out.dCost < kNoWay;
+    if (out.bFound && lFrom != lTo) search.Trace(out);
+    path = std::move(out);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                                 const std::vector<DrivingSide>& sourceSides, const std::vector<std::int32_t>& targets,
+                                 const std::vector<DrivingSide>& targetSides, const NRouteOptions_stru& opt,
+                                 std::vector<double>& costs, NFinding_stru* pError) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {}, opt, {}, bar, bTurns, automaton, pError) == 0) return 0;
+    CElemBits bits(view.GetNodNum());
+    if (MarkNods(view, sources, "source node", bits, pError) == 0 ||
+        MarkNods(view, targets, "target node", bits, pError) == 0 ||
+        CheckSides(sourceSides, sources.size(), "source", pError) == 0 ||
+        CheckSides(targetSides, targets.size(), "target", pError) == 0) {
+      return 0;
+    }
+    std::vector<double> out(sources.size() * targets.size(), kNoWay);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+      search.SetStartSide(sources[i], sourceSides.empty() ? DrivingSide::Both : sourceSides[i]);
+      search.Run(sources[i], 0);
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        const DrivingSide side = targetSides.empty() ? DrivingSide::Both : targetSides[t];
+        out[i * targets.size() + t] = search.ArrivalCost(targets[t], side, sources[i]);
+      }
+    }
+    costs.swap(out);
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
