@@ -43,26 +43,32 @@ constexpr double kNoWay = std::numeric_limits<double>::infinity();
 // large block are asked for as huge pages, then the block is filled in with
 // one call rather than one fault per page. Both are advice: a kernel that
 // refuses either leaves the block as it was.
-void PreparePages(const void* p, std::size_t bytes) {
+void PreparePages(void* p, std::size_t bytes) {
 #if defined(__linux__)
-  constexpr std::uintptr_t kSmall = std::uintptr_t{4} << 10;
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(p);
+  constexpr std::size_t kSmall = std::size_t{4} << 10;
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  char* const base = static_cast<char*>(p);
+  const std::size_t at = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p));
+  // Offsets from base to the first whole page of a size, and the bytes of
+  // whole pages from there.
+  const auto whole = [at, bytes](std::size_t page, std::size_t& skip) {
+    skip = (page - at % page) % page;
+    return skip < bytes ? (bytes - skip) / page * page : 0;
+  };
+  std::size_t skip = 0;
 #if defined(MADV_HUGEPAGE)
-  const std::uintptr_t hugeBegin = (at + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t hugeEnd = (at + bytes) & ~(kHuge - 1);
-  if (hugeEnd > hugeBegin) (void)madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
+  const std::size_t huge = whole(kHuge, skip);
+  if (huge > 0) (void)madvise(base + skip, huge, MADV_HUGEPAGE);
 #endif
 #if defined(MADV_POPULATE_WRITE)
   // Only pages the block owns whole: the allocator's own words share the
   // first and last pages with it, and need no help.
-  const std::uintptr_t begin = (at + kSmall - 1) & ~(kSmall - 1);
-  const std::uintptr_t end = (at + bytes) & ~(kSmall - 1);
-  if (end > begin + 16 * kSmall) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  const std::size_t small = whole(kSmall, skip);
+  if (small > 16 * kSmall) (void)madvise(base + skip, small, MADV_POPULATE_WRITE);
 #endif
-  (void)kSmall;
-  (void)kHuge;
-  (void)at;
+  (void)base;
+  (void)skip;
+  (void)whole;
 #else
   (void)p;
   (void)bytes;
@@ -74,7 +80,7 @@ template <class T>
 void Fresh(std::vector<T>& v, std::size_t n) {
   std::vector<T>().swap(v);
   v.reserve(n);
-  PreparePages(v.data(), v.capacity() * sizeof(T));
+  PreparePages(static_cast<void*>(v.data()), v.capacity() * sizeof(T));
 }
 
 // v holding n copies of x, its pages made ready before the fill.

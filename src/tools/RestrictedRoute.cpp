@@ -51,60 +51,17 @@ class CRestrictionAutomaton {
   // Reads the restrictions; 0 with a finding naming the first that is not a
   // path of the view's edges.
   std::int32_t Read(const CNetworkView& view, const std::vector<NRestriction_stru>& in, NFinding_stru* pError) {
-    const CLocalNetwork& net = *view.GetNetwork();
     m_firstEdges = CElemBits(view.GetEdgeNum());
     m_items.assign(1, std::vector<std::int64_t>());  // state 0: on no path
     m_next.assign(1, std::unordered_map<std::uint64_t, std::int32_t>());
     for (std::size_t r = 0; r < in.size(); ++r) {
-      const NRestriction_stru& res = in[r];
       const std::int32_t id = static_cast<std::int32_t>(r);
-      if (res.eKind != NRestrictionKind::No && res.eKind != NRestrictionKind::Only) {
-        return Bad(pError, 0, Format("restriction %d: kind %d is neither no (0) nor only (1)", id,
-                                      static_cast<int>(res.eKind)));
-      }
-      if (res.edges.size() < 2) return Bad(pError, 0, Format("restriction %d: a path needs two edges or more", id));
-      for (std::int32_t e : res.edges) {
-        if (e < 1 || e > view.GetEdgeNum()) {
-          return Bad(pError, 0, Format("restriction %d: edge %d is not an edge of the view", id, e));
-        }
-      }
-      const NEdgeNod_stru& e0 = net.m_pEdgeNod[res.edges[0] - 1];
-      const NEdgeNod_stru& e1 = net.m_pEdgeNod[res.edges[1] - 1];
-      std::int32_t via = res.lViaNod;
-      if (via == 0) {
-        const bool a = e0.lFromNod == e1.lFromNod || e0.lFromNod == e1.lToNod;
-        const bool b = e0.lToNod == e1.lFromNod || e0.lToNod == e1.lToNod;
-        if (a && b && e0.lFromNod != e0.lToNod) {
-          return Bad(pError, res.edges[0], Format("restriction %d: edges %d and %d share both their nodes: give the via node",
-                                        id, res.edges[0], res.edges[1]));
-        }
-        via = a ? e0.lFromNod : (b ? e0.lToNod : 0);
-        if (via == 0) {
-          return Bad(pError, res.edges[1], Format("restriction %d: edges %d and %d share no node", id, res.edges[0],
-                                                  res.edges[1]));
-        }
-      }
-      // The steps: the from edge towards via, then each edge from the node
-      // the one before arrived at.
       std::vector<std::uint64_t> path;
-      std::int32_t at = Other(e0, via);
-      if (at == 0 || via < 1 || via > view.GetNodNum()) {
-        return Bad(pError, res.edges[0],
-                   Format("restriction %d: edge %d does not end at node %d", id, res.edges[0], via));
-      }
-      for (std::size_t k = 0; k < res.edges.size(); ++k) {
-        const std::int32_t e = res.edges[k];
-        const std::int32_t to = Other(net.m_pEdgeNod[e - 1], at);
-        if (to == 0) {
-          return Bad(pError, e, Format("restriction %d: edge %d does not follow on at node %d", id, e, at));
-        }
-        path.push_back(ArcKey(e, at));
-        at = to;
-      }
-      m_firstEdges.Set(res.edges[0]);
+      if (ReadPath(view, in[r], id, path, pError) == 0) return 0;
+      m_firstEdges.Set(in[r].edges[0]);
       m_starting[path[0]].push_back(id);
       m_paths.push_back(std::move(path));
-      m_only.push_back(res.eKind == NRestrictionKind::Only);
+      m_only.push_back(in[r].eKind == NRestrictionKind::Only);
     }
     return 1;
   }
@@ -122,6 +79,56 @@ class CRestrictionAutomaton {
   }
 
  private:
+  // Restriction `id` as its steps: the from edge towards the via node, then
+  // each edge from the node the one before arrived at. 0 with a finding
+  // when it is not a path of the view's edges.
+  static std::int32_t ReadPath(const CNetworkView& view, const NRestriction_stru& res, std::int32_t id,
+                               std::vector<std::uint64_t>& path, NFinding_stru* pError) {
+    if (res.eKind != NRestrictionKind::No && res.eKind != NRestrictionKind::Only) {
+      return Bad(pError, 0, Format("restriction %d: kind %d is neither no (0) nor only (1)", id,
+                                   static_cast<int>(res.eKind)));
+    }
+    if (res.edges.size() < 2) return Bad(pError, 0, Format("restriction %d: a path needs two edges or more", id));
+    for (std::int32_t e : res.edges) {
+      if (e < 1 || e > view.GetEdgeNum()) {
+        return Bad(pError, 0, Format("restriction %d: edge %d is not an edge of the view", id, e));
+      }
+    }
+    const CLocalNetwork& net = *view.GetNetwork();
+    const std::int32_t via = res.lViaNod != 0 ? res.lViaNod : SharedNod(net, res, id, pError);
+    if (via == 0) return 0;
+    std::int32_t at = Other(net.m_pEdgeNod[res.edges[0] - 1], via);
+    if (at == 0 || via < 1 || via > view.GetNodNum()) {
+      return Bad(pError, res.edges[0], Format("restriction %d: edge %d does not end at node %d", id, res.edges[0], via));
+    }
+    for (std::int32_t e : res.edges) {
+      const std::int32_t to = Other(net.m_pEdgeNod[e - 1], at);
+      if (to == 0) return Bad(pError, e, Format("restriction %d: edge %d does not follow on at node %d", id, e, at));
+      path.push_back(ArcKey(e, at));
+      at = to;
+    }
+    return 1;
+  }
+
+  // The one node the first two edges share; 0 with a finding when they
+  // share none or two.
+  static std::int32_t SharedNod(const CLocalNetwork& net, const NRestriction_stru& res, std::int32_t id,
+                                NFinding_stru* pError) {
+    const NEdgeNod_stru& e0 = net.m_pEdgeNod[res.edges[0] - 1];
+    const NEdgeNod_stru& e1 = net.m_pEdgeNod[res.edges[1] - 1];
+    const bool a = e0.lFromNod == e1.lFromNod || e0.lFromNod == e1.lToNod;
+    const bool b = e0.lToNod == e1.lFromNod || e0.lToNod == e1.lToNod;
+    if (a && b && e0.lFromNod != e0.lToNod) {
+      return Bad(pError, res.edges[0], Format("restriction %d: edges %d and %d share both their nodes: give the via node",
+                                              id, res.edges[0], res.edges[1]));
+    }
+    if (!a && !b) {
+      return Bad(pError, res.edges[1],
+                 Format("restriction %d: edges %d and %d share no node", id, res.edges[0], res.edges[1]));
+    }
+    return a ? e0.lFromNod : e0.lToNod;
+  }
+
   static std::int32_t Other(const NEdgeNod_stru& en, std::int32_t n) {
     if (en.lFromNod == n) return en.lToNod;
     return en.lToNod == n ? en.lFromNod : 0;
