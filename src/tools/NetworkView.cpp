@@ -61,10 +61,12 @@ void PreparePages(void* p, std::size_t bytes) {
   if (huge > 0) (void)madvise(base + skip, huge, MADV_HUGEPAGE);
 #endif
 #if defined(MADV_POPULATE_WRITE)
-  // Only pages the block owns whole: the allocator's own words share the
-  // first and last pages with it, and need no help.
+  // Only pages the block owns whole (the allocator's own words share the
+  // first and last with it), and only in a block of a megabyte or more: a
+  // smaller one mostly comes back from the allocator's free memory, where
+  // the call would cost more than the faults it saves.
   const std::size_t small = whole(kSmall, skip);
-  if (small > 16 * kSmall) (void)madvise(base + skip, small, MADV_POPULATE_WRITE);
+  if (small >= 256 * kSmall) (void)madvise(base + skip, small, MADV_POPULATE_WRITE);
 #endif
   (void)base;
   (void)skip;
@@ -283,6 +285,9 @@ std::uint64_t PackEdge(const NEdgeNod_stru& en, bool upOpen, bool downOpen, std:
 inline std::int32_t PackedFrom(std::uint64_t w) { return static_cast<std::int32_t>(w >> 33); }
 inline std::int32_t PackedTo(std::uint64_t w) { return static_cast<std::int32_t>((w >> 2) & 0x7FFFFFFFU); }
 
+// Edges from which a view packs its edges' records before reading the lists.
+constexpr std::int32_t kPackEdges = std::int32_t{1} << 18;
+
 // Nodes ahead whose edge records are asked for while a node is read.
 constexpr std::int32_t kReadAhead = 32;
 
@@ -339,7 +344,15 @@ struct CNetworkView::NReadState {
   std::vector<std::int16_t> lastPos;
   std::vector<std::int16_t> posAtFrom;
   std::vector<std::int16_t> posAtTo;
-  std::vector<std::uint64_t> packed;  // per edge number: PackEdge
+  std::vector<std::uint64_t> packed;  // per edge number: PackEdge; empty for a small network
+  const CLocalNetwork* pNet = nullptr;
+
+  // Edge e's end nodes and open directions as PackEdge gives them.
+  std::uint64_t Word(std::int32_t e) const {
+    if (!packed.empty()) return packed[static_cast<std::size_t>(e)];
+    return PackEdge(pNet->m_pEdgeNod[e - 1], pNet->m_pUpEdgeState[e - 1] != 1, pNet->m_pDownEdgeState[e - 1] != 1,
+                    nNod);
+  }
 };
 
 std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
@@ -355,11 +368,17 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
 
   st.bTurns = opt.bTurns && net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
   st.nTurnNod = st.bTurns ? Cut(st.nNod, net.m_ppTurnWgt) : 0;
-  Fresh(st.packed, static_cast<std::size_t>(st.nEdge) + 1);
-  st.packed.push_back(0);
-  for (std::int32_t e = 1; e <= st.nEdge; ++e) {
-    st.packed.push_back(PackEdge(net.m_pEdgeNod[e - 1], net.m_pUpEdgeState[e - 1] != 1,
-                                 net.m_pDownEdgeState[e - 1] != 1, st.nNod));
+  st.pNet = &net;
+  // The edges' tables of a small network stay in the cache whatever order
+  // they are read in: packing them would only add a pass.
+  const bool bPack = st.nEdge >= kPackEdges;
+  if (bPack) {
+    Fresh(st.packed, static_cast<std::size_t>(st.nEdge) + 1);
+    st.packed.push_back(0);
+    for (std::int32_t e = 1; e <= st.nEdge; ++e) {
+      st.packed.push_back(PackEdge(net.m_pEdgeNod[e - 1], net.m_pUpEdgeState[e - 1] != 1,
+                                   net.m_pDownEdgeState[e - 1] != 1, st.nNod));
+    }
   }
   FreshFilled(m_first, static_cast<std::size_t>(st.nNod) + 2, std::int64_t{0});
   FreshFilled(m_closed, static_cast<std::size_t>(st.nNod) + 1, static_cast<unsigned char>(0));
@@ -382,8 +401,8 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
     // The read waits on the edges' records, which the lists name in no order
     // memory likes: ask for those of a node a few ahead, and for that node's
     // list a few further.
-    if (n + 2 * kReadAhead <= st.nNod) Prefetch(net.m_pNodConn[n + 2 * kReadAhead - 1].pConnEdge);
-    if (n + kReadAhead <= st.nNod) PrefetchEdges(net, n + kReadAhead, st.nEdge, st.packed.data());
+    if (bPack && n + 2 * kReadAhead <= st.nNod) Prefetch(net.m_pNodConn[n + 2 * kReadAhead - 1].pConnEdge);
+    if (bPack && n + kReadAhead <= st.nNod) PrefetchEdges(net, n + kReadAhead, st.nEdge, st.packed.data());
     ReadNod(net, n, st);
   }
   m_first[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_far.size());
@@ -408,7 +427,7 @@ void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState&
     const std::int32_t entry = conn.pConnEdge[i];
     const std::int32_t e = AbsOf(entry);
     if (e < 1 || e > st.nEdge) continue;
-    const std::uint64_t w = st.packed[static_cast<std::size_t>(e)];
+    const std::uint64_t w = st.Word(e);
     const std::int32_t from = PackedFrom(w);
     const std::int32_t to = PackedTo(w);
     if (st.bTurns) {
@@ -462,7 +481,7 @@ void CNetworkView::FinishTurns(const NReadState& st) {
   for (std::size_t j = 0; j < m_far.size(); ++j) {
     const std::int32_t e = m_edge[j];
     m_farTurnPos[j] =
-        m_far[j] == PackedTo(st.packed[static_cast<std::size_t>(e)]) ? st.posAtTo[static_cast<std::size_t>(e)] : st.posAtFrom[static_cast<std::size_t>(e)];
+        m_far[j] == PackedTo(st.Word(e)) ? st.posAtTo[static_cast<std::size_t>(e)] : st.posAtFrom[static_cast<std::size_t>(e)];
   }
 }
 
