@@ -30,6 +30,8 @@
 #include "support/GridNetwork.h"
 #include "support/TraversalBaselines.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane_bench::Abort;

@@ -10,6 +10,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkBuilder.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 constexpr std::int32_t kSide = 708;  // 708 x 708 nodes: 1,001,112 edges

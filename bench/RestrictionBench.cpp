@@ -21,6 +21,8 @@
 #include "support/GridCases.h"
 #include "support/GridNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane::tools::NRestriction_stru;

@@ -34,6 +34,8 @@
 #include "support/GridCases.h"
 #include "support/GridNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane_bench::Abort;

@@ -15,6 +15,8 @@
 #include "kelvane/tools/NetworkView.h"
 #include "support/GridNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane_bench::Abort;

@@ -30,6 +30,8 @@
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/TraceAnalysis.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 constexpr std::int32_t kMaxNods = 40;

@@ -12,6 +12,8 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/TraceAnalysis.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // A piece of the library's network as a stretch of a demo edge.

@@ -14,6 +14,9 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/SplitIndex.h"
 
+using kelvane::tools::CSplitIndex;
+using kelvane::tools::NComponents_stru;
+
 // A stretch of a demo edge, as fractions of its planar length from the start
 // of its geometry.
 struct NEdgeStretch {

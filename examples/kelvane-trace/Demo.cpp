@@ -11,6 +11,8 @@
 #include "Output.h"
 #include "kelvane/tools/NetworkCheck.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 std::string Fixed(double d, int nDigits) {

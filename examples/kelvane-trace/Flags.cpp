@@ -10,6 +10,8 @@
 
 #include "kelvane/tools/NetworkCheck.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // The network's segments in a uniform grid of about one segment per cell, so

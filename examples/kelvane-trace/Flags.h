@@ -13,6 +13,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/SplitIndex.h"
 
+using kelvane::tools::CSplitIndex;
+
 // A flag or barrier as the user gave it.
 struct NFlagRequest {
   bool bBarrier = false;

@@ -5,6 +5,8 @@
 
 #include "kelvane/tools/NetworkBuilder.h"
 
+using namespace kelvane::tools;
+
 bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTranspose, CLocalNetwork& net,
                   std::string& strError) {
   // Ground length of each line, to share its cost and demand among its edges.

@@ -8,6 +8,8 @@
 
 #include "kelvane/tools/LineNoding.h"
 
+using namespace kelvane::tools;
+
 bool NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std::string* pError) {
   std::vector<NLinePoint_stru> pts;
   std::vector<std::int64_t> starts{0};

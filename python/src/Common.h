@@ -22,6 +22,8 @@ namespace py = pybind11;
 
 namespace kelvane_py {
 
+using namespace kelvane::tools;  // the toolkit the bindings expose
+
 constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;
 
 // What kelvane.BUILD says.

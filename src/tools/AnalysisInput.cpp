@@ -75,13 +75,6 @@ std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barrier
   return MarkEdges(view, barriers.edges, "barrier edge", bits.edges, pError);
 }
 
-}  // namespace tools
-}  // namespace kelvane
-
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::Refuse;
-
 std::int32_t FlagNods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std::int32_t>& nods,
                       NFinding_stru* pError) {
   std::vector<std::int32_t> out;
@@ -104,3 +97,6 @@ std::int32_t FlagNods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std:
   nods.swap(out);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -16,12 +16,8 @@
 #include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -258,3 +254,6 @@ std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, cons
     return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory finding the components"));
   }
 }
+
+}  // namespace tools
+}  // namespace kelvane

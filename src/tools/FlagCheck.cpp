@@ -8,8 +8,8 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Entries;
-using kelvane::tools::Format;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -138,3 +138,6 @@ std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruc
   for (const NFlagCheck_stru& check : checks) nNotFine += check.eStatus != NFlagStatus::Fine ? 1 : 0;
   return nNotFine;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -15,13 +15,8 @@
 #include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CheckNod;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkNods;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -186,3 +181,6 @@ std::int32_t IsolateElement(const CNetworkView& view, const NIsolationQuery_stru
     return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory isolating"));
   }
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -17,6 +17,9 @@
 
 #include "tools/PlanarFrame.h"
 
+namespace kelvane {
+namespace tools {
+
 namespace {
 
 constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
@@ -313,3 +316,6 @@ std::int32_t NodeLines(const NLinePoint_stru* pPts, const std::int64_t* pLineSta
   out = std::move(res);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -9,8 +9,8 @@
 
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -410,3 +410,6 @@ std::int32_t CNetworkBuilder::Build(CLocalNetwork& net, NFinding_stru* pError) c
   if (!ok && pError != nullptr) *pError = err;
   return ok ? 1 : 0;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -8,9 +8,8 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Entries;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -253,3 +252,6 @@ std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t l
   CheckListed(out, net, sc);
   return std::move(out.List());
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -21,15 +21,8 @@
 #include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Entries;
-using kelvane::tools::ExtFld;
-using kelvane::tools::ExtFldCount;
-using kelvane::tools::ExtTable;
-using kelvane::tools::ExtTableCount;
-using kelvane::tools::Format;
-using kelvane::tools::kFirstGeneration;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::Prefetch;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -553,3 +546,6 @@ std::size_t CNetworkView::GetMemoryBytes() const {
          m_turnFirst.capacity() * sizeof(std::int64_t) + m_turnSize.capacity() * sizeof(std::int32_t) +
          m_turn.capacity() * sizeof(double);
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -12,16 +12,8 @@
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CRouteSearch;
-using kelvane::tools::Format;
-using kelvane::tools::kNoRoute;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -220,3 +212,6 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   edges.swap(out);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -10,16 +10,8 @@
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::CheckNod;
-using kelvane::tools::CRouteSearch;
-using kelvane::tools::kNoRoute;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -133,3 +125,6 @@ std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vec
   steps.swap(out);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

@@ -10,9 +10,8 @@
 
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::Entries;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -259,3 +258,6 @@ std::int32_t CSplitIndex::FoldTraceResult(const CSmartArray<std::int32_t>& visit
   if (pFractions != nullptr) pFractions->Swap(fractions);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

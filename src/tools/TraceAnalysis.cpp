@@ -13,16 +13,8 @@
 #include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
 
-using kelvane::tools::CElemBits;
-using kelvane::tools::CheckCurrent;
-using kelvane::tools::Format;
-using kelvane::tools::MakeFinding;
-using kelvane::tools::MarkBarriers;
-using kelvane::tools::MarkEdges;
-using kelvane::tools::MarkNods;
-using kelvane::tools::NBarrierBits;
-using kelvane::tools::Prefetch;
-using kelvane::tools::Refuse;
+namespace kelvane {
+namespace tools {
 
 namespace {
 
@@ -189,3 +181,6 @@ std::int32_t WriteTraceMarks(CLocalNetwork& net, const CNetworkView& view, const
   for (std::int32_t e : result.edges) net.TraceEdge(e);
   return 1;
 }
+
+}  // namespace tools
+}  // namespace kelvane

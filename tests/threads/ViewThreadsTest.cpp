@@ -17,6 +17,8 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/TraceAnalysis.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 constexpr std::int32_t kSide = 14;  // a kSide x kSide grid with a few diagonals

@@ -19,6 +19,8 @@
 #include "kelvane/tools/TraceAnalysis.h"
 #include "support/Flags.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // 1 -e1-> 2 -e2-> 3 -e3-> 4, and the view of it.

@@ -17,6 +17,8 @@
 #include "kelvane/tools/NetworkView.h"
 #include "tools/RandomNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane::tools::DrivingSide;

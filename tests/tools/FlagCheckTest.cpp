@@ -13,6 +13,8 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "support/Flags.h"
 
+using namespace kelvane::tools;
+
 // 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4, with e6
 // split once already (node 5, pieces 7 and 8).
 class FlagCheckTest : public ::testing::Test {

@@ -14,6 +14,8 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/SplitIndex.h"
 
+using namespace kelvane::tools;
+
 TEST(FlagOutsideEdgeRegressTest, SearchesEndWhenAFlagLiesBeforeItsEdge) {
   CNetworkBuilder b;
   b.SetNodNum(2);

@@ -14,6 +14,8 @@
 
 #include "kelvane/tools/LineNoding.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using Line = std::vector<NLinePoint_stru>;

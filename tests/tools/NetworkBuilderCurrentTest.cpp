@@ -9,6 +9,8 @@
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
 
+using namespace kelvane::tools;
+
 TEST(NetworkBuilderCurrentTest, ExtraColumnsMatchAHandFilledNetwork) {
   NetworkBuilder hand;
   hand.Nodes(3).Edge(1, 2).Edge(2, 3).ExtFld(7).ExtFld(3);

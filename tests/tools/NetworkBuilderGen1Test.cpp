@@ -5,6 +5,8 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkBuilder.h"
 
+using namespace kelvane::tools;
+
 TEST(NetworkBuilderGen1Test, AnExtraColumnIsRefused) {
   CNetworkBuilder b;
   b.SetNodNum(2);

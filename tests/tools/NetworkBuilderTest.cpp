@@ -13,6 +13,8 @@
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4. Node lists

@@ -7,6 +7,8 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "support/ReferenceBuilder.h"
 
+using namespace kelvane::tools;
+
 TEST(NetworkCheckCurrentTest, ExtraColumnsAreCheckedLikeTheFixedOnes) {
   CLocalNetwork net;
   NetworkBuilder().Nodes(2).Edge(1, 2).Edge(2, 1).ExtFld(7).ExtFld(-1).ExtFld(3).Fill(net);

@@ -12,6 +12,8 @@
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 std::vector<std::string> Texts(const std::vector<NFinding_stru>& findings) {

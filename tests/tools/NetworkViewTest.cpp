@@ -15,6 +15,8 @@
 #include "support/Flags.h"
 #include "tools/RandomNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using oracle::kGen1;

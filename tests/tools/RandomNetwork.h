@@ -24,6 +24,8 @@
 
 namespace oracle {
 
+using namespace kelvane::tools;
+
 constexpr bool kGen1 = KELVANE_FIRST_GENERATION != 0;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kAlongFld = 0;    // weight column 1: cost along an edge

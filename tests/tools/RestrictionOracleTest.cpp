@@ -21,6 +21,8 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "tools/RandomNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using kelvane::tools::NRestriction_stru;

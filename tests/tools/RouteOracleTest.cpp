@@ -19,6 +19,8 @@
 #include "kelvane/tools/ShortestPath.h"
 #include "tools/RandomNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using oracle::Arc;

@@ -16,6 +16,8 @@
 #include "support/Flags.h"
 #include "support/ReferenceBuilder.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 // 1 -e1(cost 4)- 2 -e2(cost 2)- 3, a flag on e1 at 0.25: its pieces cost 1

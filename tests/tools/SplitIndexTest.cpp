@@ -11,6 +11,8 @@
 #include "support/Flags.h"
 #include "support/ReferenceBuilder.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 struct Piece {

@@ -17,6 +17,8 @@
 #include "kelvane/tools/TraceAnalysis.h"
 #include "tools/RandomNetwork.h"
 
+using namespace kelvane::tools;
+
 namespace {
 
 using oracle::Arc;

@@ -16,6 +16,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // Nodes and edges, in any order; repeats are allowed.
 struct NElemSet_stru {
   std::vector<std::int32_t> nods;
@@ -29,5 +32,14 @@ struct NElemSet_stru {
 // std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FlagNods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std::int32_t>& nods,
                                         NFinding_stru* pError = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_ANALYSISINPUT_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_ANALYSISINPUT_H

@@ -12,6 +12,9 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 enum class NComponentKind : char {
   Weak = 0,
   Strong = 1,
@@ -50,5 +53,14 @@ KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NCompone
 KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
                                               const NComponentOptions_stru& opt, NComponents_stru& comps,
                                               NFinding_stru* pError = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_COMPONENTS_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_COMPONENTS_H

@@ -8,6 +8,9 @@
 
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // What a finding is about. Network covers the counts, settings, whole tables
 // and weight columns.
 enum class NElemKind : char { Network = 0, Node = 1, Edge = 2, Flag = 3 };
@@ -17,5 +20,14 @@ struct NFinding_stru {
   std::int32_t lElem = 0;                // node or edge number; index in the flag list; 0 for the network
   std::string strText;                   // the whole sentence, element named, e.g. "edge 7: to node 0 is not a node"
 };
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_FINDING_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_FINDING_H

@@ -12,6 +12,9 @@
 #include "kelvane/tools/ToolsConfig.h"
 #include "kelvane/tools/TraceAnalysis.h"
 
+namespace kelvane {
+namespace tools {
+
 struct NIsolationQuery_stru {
   NElemKind eStartKind = NElemKind::Node;  // Node or Edge: the element to cut off (a burst pipe)
   std::int32_t lStart = 0;                 // its number
@@ -39,5 +42,14 @@ struct NIsolationResult_stru {
 // number out of range.
 KELVANE_TOOLS_API std::int32_t IsolateElement(const CNetworkView& view, const NIsolationQuery_stru& query,
                                               NIsolationResult_stru& result, NFinding_stru* pError = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_ISOLATION_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_ISOLATION_H

@@ -12,6 +12,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 struct NLinePoint_stru {
   double dX = 0.0;  // easting, or longitude in degrees
   double dY = 0.0;  // northing, or latitude in degrees
@@ -56,5 +59,14 @@ struct NNodedLines_stru {
 KELVANE_TOOLS_API std::int32_t NodeLines(const NLinePoint_stru* pPts, const std::int64_t* pLineStart,
                                          std::int64_t llLineNum, const NNodingOptions_stru& opt,
                                          NNodedLines_stru& out, NFinding_stru* pError = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_LINENODING_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_LINENODING_H

@@ -22,6 +22,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // A weight record holding dVal as a double (type 4), the form a host's own
 // floating-point costs take.
 inline NWeightVal_stru DoubleWgt(double dVal) {
@@ -186,5 +189,14 @@ class KELVANE_TOOLS_API CNetworkBuilder {
   bool m_bError;                    // a call was refused
   NFinding_stru m_firstError;       // the first refusal
 };
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_NETWORKBUILDER_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_NETWORKBUILDER_H

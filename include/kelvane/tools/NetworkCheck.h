@@ -12,6 +12,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // Every fault found in net, in this order: counts, settings and tables; edges
 // (end nodes that are not nodes, weight types other than 0 to 4); nodes
 // (connection entries naming no edge or a deleted one, entries whose edge does
@@ -47,5 +50,14 @@ struct NFlagCheck_stru {
 // Returns how many flags are not Fine. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
                                           std::vector<NFlagCheck_stru>& checks);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_NETWORKCHECK_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_NETWORKCHECK_H

@@ -27,6 +27,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 class CSplitIndex;
 
 struct NViewOptions_stru {
@@ -121,27 +124,32 @@ class KELVANE_TOOLS_API CNetworkView {
 
   // --- Flat arrays for analyses written by a host. Node n's entries are
   // StepBegin(n) to StepEnd(n) - 1 of the step arrays. Valid while the view
-  // is neither rebuilt nor destroyed. ---
+  // is neither rebuilt nor destroyed. The toolkit's rule is the core's:
+  // element n is entry n - 1 (results, tables). The per-node and per-edge
+  // arrays below came before that rule and keep their layout for 1.x hosts:
+  // each says "by number" (element n is entry n, entry 0 unused); step
+  // arrays are indexed by step entry, from 0. ---
   std::int64_t StepBegin(std::int32_t lNod) const { return m_first[static_cast<std::size_t>(lNod)]; }
   std::int64_t StepEnd(std::int32_t lNod) const { return m_first[static_cast<std::size_t>(lNod) + 1]; }
-  // Per node number 0 to GetNodNum() + 1: StepFirst()[n] is StepBegin(n).
+  // By number, nodes 0 to GetNodNum() + 1: StepFirst()[n] is StepBegin(n).
   const std::int64_t* StepFirst() const { return m_first.data(); }
+  // By step entry: the far node, the positive edge number, the k* ways bits.
   const std::int32_t* StepFar() const { return m_far.data(); }
   const std::int32_t* StepEdge() const { return m_edge.data(); }
   const unsigned char* StepWays() const { return m_ways.data(); }
-  // Per edge number (entry 0 unused): cost along and against; +infinity no way.
+  // By edge number (entry 0 unused): cost along and against; +infinity no way.
   const double* CostAlong() const { return m_costAlong.data(); }
   const double* CostAgainst() const { return m_bOneCost ? m_costAlong.data() : m_costAgainst.data(); }
-  // Per node number (entry 0 unused): 1 for a closed node (reached, not passed).
+  // By node number (entry 0 unused): 1 for a closed node (reached, not passed).
   const unsigned char* NodClosed() const { return m_closed.data(); }
-  // With turns: per step entry, the last position of its edge in the list of
+  // With turns, by step entry: the last position of its edge in the list of
   // the node it is listed at (the row or column of that node's matrix), and
   // the same position in the list of its far node; -1 when the edge is not in
   // that list.
   const std::int16_t* StepTurnPos() const { return m_turnPos.data(); }
   const std::int16_t* StepFarTurnPos() const { return m_farTurnPos.data(); }
   // With turns: node n's matrix (m_pNodConn's count squared, row by row) at
-  // TurnMatrix(n), TurnSize(n) its side; TurnSize 0 for no matrix. Entry
+  // TurnMatrix(n), TurnSize(n) its side, each taking the node's number; TurnSize 0 for no matrix. Entry
   // p * side + q exists when it is below TurnEntries(n) (a short matrix is
   // copied as far as it goes).
   const double* TurnMatrix(std::int32_t lNod) const;
@@ -177,5 +185,14 @@ class KELVANE_TOOLS_API CNetworkView {
   std::vector<std::int32_t> m_turnSize;   // per node number: matrix side, with turns
   std::vector<double> m_turn;             // every matrix, node after node
 };
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_NETWORKVIEW_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_NETWORKVIEW_H

@@ -13,6 +13,9 @@
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // An edge of the area: the share of it reached from its from node (going
 // along it) and from its to node (going against it), each 0 to 1. An edge
 // reached whole has dFromFrac + dToFrac of 1 or more, or one of them 1.
@@ -42,5 +45,14 @@ KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const s
 // network. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
                                                std::vector<NAreaEdge_stru>& edges);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SERVICEAREA_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SERVICEAREA_H

@@ -12,6 +12,9 @@
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 struct NRouteOptions_stru {
   // true: only the steps one may leave a node by, at the cost of their
   // direction. false: every edge not blocked both ways, either way, at the
@@ -81,5 +84,14 @@ struct NFoldedStep_stru {
 // edge of the path is not an edge of the indexed network. Throws std::bad_alloc.
 KELVANE_TOOLS_API std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path,
                                         std::vector<NFoldedStep_stru>& steps);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SHORTESTPATH_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SHORTESTPATH_H

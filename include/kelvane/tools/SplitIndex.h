@@ -11,6 +11,9 @@
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 // One piece of a split edge: its number and the stretch of the original it
 // covers, as fractions from the original's from node.
 struct NEdgePiece_stru {
@@ -89,5 +92,14 @@ class KELVANE_TOOLS_API CSplitIndex {
   std::vector<NEdgePiece_stru> m_pieces;   // group after group, each from its from node
   std::vector<std::int32_t> m_pieceGroup;  // group index of each entry of m_pieces
 };
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_SPLITINDEX_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_SPLITINDEX_H

@@ -12,6 +12,9 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/ToolsConfig.h"
 
+namespace kelvane {
+namespace tools {
+
 enum class NTraceKind : char {
   Connected = 0,   // every step either way
   Downstream = 1,  // the steps one may leave a node by
@@ -45,5 +48,14 @@ KELVANE_TOOLS_API std::int32_t TraceNetwork(const CNetworkView& view, const NTra
 // out of range; 0 with no trace open when the trace bits cannot be allocated.
 KELVANE_TOOLS_API std::int32_t WriteTraceMarks(CLocalNetwork& net, const CNetworkView& view,
                                                const NTraceResult_stru& result, NFinding_stru* pError = nullptr);
+
+}  // namespace tools
+}  // namespace kelvane
+
+// The names of the 1.x toolkit at global scope, deprecated.
+#define KELVANE_TOOLS_TRACEANALYSIS_DECLARED
+#if !defined(KELVANE_TOOLS_NO_GLOBAL_NAMES)
+#include "kelvane/tools/GlobalNames.h"
+#endif
 
 #endif  // KELVANE_TOOLS_TRACEANALYSIS_H
