@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/PlanarFrame.h"
+#include "kelvane/tools/PlanarFrame.h"
 
 namespace kelvane {
 namespace tools {
