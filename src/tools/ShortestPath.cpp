@@ -29,10 +29,6 @@ std::int32_t CheckRoute(const CNetworkView& view, const NRouteOptions_stru& opt,
                         bool& bTurns, NFinding_stru* pError) {
   if (CheckCurrent(view, pError) == 0) return 0;
   bTurns = opt.bTurns && view.HasTurns();
-  if (bTurns && !opt.bDirected) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
-                                      "turn costs need a directed route: set bTurns false for an undirected one"));
-  }
   return MarkBarriers(view, opt.barriers, barriers, pError);
 }
 

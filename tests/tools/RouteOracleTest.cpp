@@ -260,10 +260,10 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
     if (HasFatalFailure()) return;
     const std::int32_t s = r.flagNods.empty() ? 1 : r.flagNods[0];
     NRouteOptions_stru opt;
-    opt.bDirected = true;
+    opt.bDirected = round % 3 != 2;  // a third undirected: turns between edges, either way along each
     opt.bTurns = true;
     opt.barriers = Barriers(rng, r, round, r.flagNods);
-    const std::vector<CostArc> arcs = RouteWays(r.net, true, r.closed, opt.barriers);
+    const std::vector<CostArc> arcs = RouteWays(r.net, opt.bDirected, r.closed, opt.barriers);
     r.Close();
     CNetworkView view;
     NViewOptions_stru vo;
@@ -271,7 +271,7 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
     vo.lAgainstFld = oracle::kAgainstFld;
     ASSERT_EQ(view.Build(r.net, vo), 1);
     ASSERT_TRUE(view.HasTurns());
-    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s);
+    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s << (opt.bDirected ? "" : ", undirected"));
     const std::vector<double> want = EdgeBasedSearch(r.net, arcs, s);
     std::vector<double> got;
     NFinding_stru err;

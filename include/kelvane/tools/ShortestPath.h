@@ -23,7 +23,10 @@ struct NRouteOptions_stru {
   // lower of its two costs that is a way (a direction of no way is not taken).
   bool bDirected = true;
   // Add the view's turn weights at every node passed (a negative one forbids
-  // the turn); ignored when the view has none. Not with bDirected false.
+  // the turn); ignored when the view has none. Undirected, a turn at a node
+  // is the matrix entry of the two edges, whichever way each is travelled:
+  // the matrix names edges, not directions, so it reads the same for an
+  // edge taken along or against.
   bool bTurns = true;
   NElemSet_stru barriers;  // never entered
   // Working memory kept between calls (SearchWorkspace.h), one call at a time;
@@ -54,8 +57,7 @@ struct NPath_stru {
 // The least-cost path from lFrom to lTo. Closed nodes and barriers are not
 // passed; a closed node can still be the end of a path. Returns 1 (also when
 // no path exists: bFound false); 0 with path untouched for a view that is not
-// current, a node out of range, bTurns with bDirected false on a view with
-// turns, or a barrier out of range. Ties go to the path found first, so a
+// current, a node out of range or a barrier out of range. Ties go to the path found first, so a
 // repeated call gives the same path.
 KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                                 const NRouteOptions_stru& opt, NPath_stru& path,
