@@ -19,6 +19,7 @@
 #include "Common.h"
 #include "NetworkInput.h"
 #include "kelvane/tools/NetworkCheck.h"
+#include "network/CoreAccess.h"
 
 namespace kelvane_py {
 
@@ -185,19 +186,9 @@ py::object WeightView(const PNetwork& p, NWeightVal_stru* table, std::int32_t n)
   return TableView(p, WeightDtype(), {n}, {static_cast<py::ssize_t>(sizeof(NWeightVal_stru))}, table);
 }
 
-// The table of edge column lFld, looked up as the core does: fixed column 1,
-// fixed column 2, then the extra columns by position.
-NWeightVal_stru* EdgeColumnTable(CLocalNetwork& net, std::int32_t lFld) {
-  if (lFld < 0) return nullptr;
-  if (net.m_lEdgeWgtFld1 == lFld) return net.m_pEdgeWgt1;
-  if (net.m_lEdgeWgtFld2 == lFld) return net.m_pEdgeWgt2;
-#if !KELVANE_FIRST_GENERATION  // the first generation has no extra columns
-  for (std::int32_t i = 0; i < net.m_ExtEdgeWgtFld.GetSize(); ++i) {
-    if (net.m_ExtEdgeWgtFld.GetAt(i) == lFld) return net.m_ExtEdgeWgt.GetAt(i);
-  }
-#endif
-  return nullptr;
-}
+// The table of edge column lFld, looked up as the core does (one lookup
+// for the core, the toolkit and this module).
+NWeightVal_stru* EdgeColumnTable(CLocalNetwork& net, std::int32_t lFld) { return kelvane::EdgeColumn(net, lFld); }
 
 // Holds the network alone (the core's queries write its recorders), with the
 // GIL released first.

@@ -161,40 +161,31 @@ NWeightVal_stru ScaleWeight(const NWeightVal_stru& wgt, double dFraction) {
   NWeightVal_stru piece = wgt;  // bytes beyond the type's width stay as read
   // The value is read from the source record, not from the fresh copy: a load
   // spanning the copy's two stores would stall on every piece.
-  const unsigned char* from = reinterpret_cast<const unsigned char*>(&wgt) + offsetof(NWeightVal_stru, dVal);
+  double v = 0.0;
+  if (!kelvane::WeightValue(wgt, v)) return piece;  // a value the library does not interpret travels unchanged
   unsigned char* to = reinterpret_cast<unsigned char*>(&piece) + offsetof(NWeightVal_stru, dVal);
   switch (piece.cType) {
     case 1: {
-      std::int32_t l;
-      std::memcpy(&l, from, sizeof l);
-      l = SaturateToInt32(l * dFraction);
+      const std::int32_t l = SaturateToInt32(v * dFraction);
       std::memcpy(to, &l, sizeof l);
       break;
     }
     case 2: {
-      std::int16_t s;
-      std::memcpy(&s, from, sizeof s);
       // The low 16 bits of the 32-bit result, as two's complement keeps them.
-      const auto low = static_cast<std::uint16_t>(static_cast<std::uint32_t>(SaturateToInt32(s * dFraction)));
+      const auto low = static_cast<std::uint16_t>(static_cast<std::uint32_t>(SaturateToInt32(v * dFraction)));
       std::memcpy(to, &low, sizeof low);
       break;
     }
     case 3: {
-      float f;
-      std::memcpy(&f, from, sizeof f);
-      f = RoundToFloat(static_cast<double>(f) * dFraction);
+      const float f = RoundToFloat(v * dFraction);
       std::memcpy(to, &f, sizeof f);
       break;
     }
-    case 4: {
-      double d;
-      std::memcpy(&d, from, sizeof d);
-      d *= dFraction;
+    default: {
+      const double d = v * dFraction;
       std::memcpy(to, &d, sizeof d);
       break;
     }
-    default:
-      break;  // a value the library does not interpret travels unchanged
   }
   return piece;
 }

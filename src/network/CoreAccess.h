@@ -13,9 +13,11 @@
 #define KELVANE_SRC_NETWORK_COREACCESS_H
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "network/NetTables.h"  // the one list of a network's tables, walked by the core and the check alike
 
 #define KELVANE_CORE_ACCESS_VERSION 1
 
@@ -87,6 +89,55 @@ inline NWeightVal_stru* ExtTable(const CLocalNetwork& net, std::int32_t i) {
   (void)i;
   return nullptr;
 #endif
+}
+
+// The table of edge column lFld, as GetEdgeWgtVal reads it: fixed column 1,
+// fixed column 2, then the extra columns by position; the first match wins.
+// A negative id matches nothing. Null when no column matches, or when the
+// matching extra column has no table (more ids than tables).
+inline NWeightVal_stru* EdgeColumn(const CLocalNetwork& net, std::int32_t lFld) {
+  if (lFld < 0) return nullptr;
+  if (lFld == net.m_lEdgeWgtFld1) return net.m_pEdgeWgt1;
+  if (lFld == net.m_lEdgeWgtFld2) return net.m_pEdgeWgt2;
+  const std::int32_t nFld = ExtFldCount(net);
+  for (std::int32_t i = 0; i < nFld; ++i) {
+    if (ExtFld(net, i) != lFld) continue;
+    return i < ExtTableCount(net) ? ExtTable(net, i) : nullptr;
+  }
+  return nullptr;
+}
+
+// The value of a weight record of type 1 to 4 (int32, int16, float, double)
+// as a double. False for type 0 (no value) and for a type byte that names no
+// type, with v untouched. The value bytes follow the type byte unaligned, so
+// they are copied out, never read through a cast.
+inline bool WeightValue(const NWeightVal_stru& w, double& v) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&w) + 1;
+  switch (w.cType) {
+    case 1: {
+      std::int32_t i = 0;
+      std::memcpy(&i, bytes, sizeof i);
+      v = i;
+      return true;
+    }
+    case 2: {
+      std::int16_t i = 0;
+      std::memcpy(&i, bytes, sizeof i);
+      v = i;
+      return true;
+    }
+    case 3: {
+      float f = 0.0F;
+      std::memcpy(&f, bytes, sizeof f);
+      v = f;
+      return true;
+    }
+    case 4:
+      std::memcpy(&v, bytes, sizeof v);
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace kelvane

@@ -8,24 +8,6 @@ using kelvane::TableEntries;
 
 namespace {
 
-// The table of column lFld: fixed column 1, fixed column 2, then the extra
-// columns by position; the first match wins. Null when no column matches, or
-// when the matching column has no table.
-const NWeightVal_stru* FindEdgeColumn(CLocalNetwork& net, std::int32_t lFld) {
-  if (net.m_lEdgeWgtFld1 >= 0 && lFld == net.m_lEdgeWgtFld1) return net.m_pEdgeWgt1;
-  if (net.m_lEdgeWgtFld2 >= 0 && lFld == net.m_lEdgeWgtFld2) return net.m_pEdgeWgt2;
-#if !KELVANE_FIRST_GENERATION
-  const std::int32_t nFld = net.m_ExtEdgeWgtFld.GetSize();
-  for (std::int32_t i = 0; i < nFld; ++i) {
-    const std::int32_t id = net.m_ExtEdgeWgtFld.GetAt(i);
-    if (id < 0 || id != lFld) continue;
-    NWeightVal_stru** slot = net.m_ExtEdgeWgt.GetPtr(i);  // null past the end of the tables
-    return slot != nullptr ? *slot : nullptr;
-  }
-#endif
-  return nullptr;
-}
-
 // The node's turn matrix when turn weights exist and the node has one.
 const double* TurnMatrix(const CLocalNetwork& net, std::int32_t lNod) {
   if (net.m_lTurnWgtFlag != 1) return nullptr;
@@ -43,7 +25,7 @@ std::int32_t CLocalNetwork::GetNodWgtVal(std::int32_t lNod, std::int32_t lFld, N
 std::int32_t CLocalNetwork::GetEdgeWgtVal(std::int32_t lEdge, std::int32_t lFld, NWeightVal_stru& val) {
   const std::int32_t e = AbsEdge(lEdge);
   if (e < 1 || e > m_lEdgeNum) return 0;
-  const NWeightVal_stru* table = FindEdgeColumn(*this, lFld);
+  const NWeightVal_stru* table = kelvane::EdgeColumn(*this, lFld);
   if (table == nullptr || static_cast<std::size_t>(e) > TableEntries(table)) return 0;
   val = table[e - 1];
   return 1;

@@ -79,6 +79,34 @@ struct NScope_stru {
   std::vector<unsigned char> atFrom;
 };
 
+// Checks, in the core's order, the fixed tables that always exist (bOptional
+// false) or the ones a setting asks for; the extra columns are checked apart.
+struct CTableListCheck {
+  CFindings& out;
+  const CLocalNetwork& net;
+  const NScope_stru& sc;
+  bool bOptional;
+  template <class T>
+  void operator()(kelvane::TableDesc<T> d) const {
+    if ((d.pszSetting != nullptr) != bOptional) return;
+    const void* table = net.*d.member;
+    const bool bNod = d.per == kelvane::Per::kNod;
+    const std::int32_t lCount = bNod ? sc.lNods : sc.lEdges;
+    const char* pszUnit = bNod ? "nodes" : "edges";
+    if (bOptional) {
+      CheckOptional(out, table, d.wanted(net), lCount, d.pszName, d.pszSetting, pszUnit);
+    } else {
+      CheckTable(out, table, lCount, d.pszName, pszUnit);
+    }
+  }
+  template <class Tables, class Ids>
+  void operator()(kelvane::ExtColumnsDesc<Tables, Ids>) const {}
+};
+
+void CheckTableList(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc, bool bOptional) {
+  kelvane::ForEachTable(CTableListCheck{out, net, sc, bOptional});
+}
+
 void CheckSettings(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc) {
   if (net.m_lNodNum < 0) out.Add(NElemKind::Network, 0, Format("the node count %d is negative", net.m_lNodNum));
   if (net.m_lEdgeNum < 0) out.Add(NElemKind::Network, 0, Format("the edge count %d is negative", net.m_lEdgeNum));
@@ -89,23 +117,10 @@ void CheckSettings(CFindings& out, const CLocalNetwork& net, const NScope_stru& 
   if (cMode != 0 && cMode != 1 && cMode != 2) {
     out.Add(NElemKind::Network, 0, Format("the direction mode %d is not 0, 1 or 2", static_cast<int>(cMode)));
   }
-  CheckTable(out, net.m_pEdgeNod, sc.lEdges, "end-node", "edges");
-  CheckTable(out, net.m_pNodConn, sc.lNods, "connection", "nodes");
-  CheckTable(out, net.m_pNodState, sc.lNods, "node state", "nodes");
-  CheckTable(out, net.m_pUpEdgeState, sc.lEdges, "up state", "edges");
-  CheckTable(out, net.m_pDownEdgeState, sc.lEdges, "down state", "edges");
-  CheckOptional(out, net.m_pNodWgt, net.m_lNodWgtFld >= 0, sc.lNods, "node weight", "the node weight column id",
-                "nodes");
-  CheckOptional(out, net.m_pEdgeWgt1, net.m_lEdgeWgtFld1 >= 0, sc.lEdges, "column 1 edge weight", "its column id",
-                "edges");
-  CheckOptional(out, net.m_pEdgeWgt2, net.m_lEdgeWgtFld2 >= 0, sc.lEdges, "column 2 edge weight", "its column id",
-                "edges");
-  CheckOptional(out, net.m_ppTurnWgt, net.m_lTurnWgtFlag == 1, sc.lNods, "turn matrix", "the turn-weight flag",
-                "nodes");
-  CheckOptional(out, net.m_pEdgeDirect, cMode == 1 || cMode == 2, sc.lEdges, "direction", "the direction mode",
-                "edges");
-  CheckOptional(out, net.m_pNodDmd, net.m_cDmdFld >= 0, sc.lNods, "node demand", "the demand field", "nodes");
-  CheckOptional(out, net.m_pEdgeDmd, net.m_cDmdFld >= 0, sc.lEdges, "edge demand", "the demand field", "edges");
+  // Tables that always exist first, then those a setting asks for, each group
+  // in the order of the core's one list.
+  CheckTableList(out, net, sc, false);
+  CheckTableList(out, net, sc, true);
   const std::int32_t nIds = kelvane::tools::ExtFldCount(net);
   const std::int32_t nTables = kelvane::tools::ExtTableCount(net);
   if (nTables != nIds) {

@@ -85,12 +85,6 @@ void FreshFilled(std::vector<T>& v, std::size_t n, T x) {
   v.assign(n, x);
 }
 
-// |entry|, 0 for the most negative number (which names no edge).
-inline std::int32_t AbsOf(std::int32_t entry) {
-  if (entry == INT32_MIN) return 0;
-  return entry < 0 ? -entry : entry;
-}
-
 // The smaller of a count and the entries `table` holds; 0 for a count below 1.
 std::int32_t Cut(std::int32_t count, const void* table) {
   if (count <= 0) return 0;
@@ -98,53 +92,16 @@ std::int32_t Cut(std::int32_t count, const void* table) {
   return n < count ? static_cast<std::int32_t>(n) : count;
 }
 
-// The column GetEdgeWgtVal reads for lFld, or null.
-const NWeightVal_stru* EdgeColumn(const CLocalNetwork& net, std::int32_t lFld) {
-  if (net.m_lEdgeWgtFld1 >= 0 && lFld == net.m_lEdgeWgtFld1) return net.m_pEdgeWgt1;
-  if (net.m_lEdgeWgtFld2 >= 0 && lFld == net.m_lEdgeWgtFld2) return net.m_pEdgeWgt2;
-  const std::int32_t nFld = ExtFldCount(net);
-  for (std::int32_t i = 0; i < nFld; ++i) {
-    const std::int32_t id = ExtFld(net, i);
-    if (id < 0 || id != lFld) continue;
-    return i < ExtTableCount(net) ? ExtTable(net, i) : nullptr;
-  }
-  return nullptr;
-}
-
 // The value of a weight record as a cost: +infinity for no way (type 0, a
 // negative or infinite value), NaN for a value that is not a number, and
 // false for a type byte that names no type.
 bool Decode(const NWeightVal_stru& w, double& cost) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&w) + 1;  // value bytes follow the type
-  double v = 0.0;
-  switch (w.cType) {
-    case 0:
-      cost = kNoWay;
-      return true;
-    case 1: {
-      std::int32_t i = 0;
-      std::memcpy(&i, bytes, sizeof i);
-      v = i;
-      break;
-    }
-    case 2: {
-      std::int16_t i = 0;
-      std::memcpy(&i, bytes, sizeof i);
-      v = i;
-      break;
-    }
-    case 3: {
-      float f = 0.0F;
-      std::memcpy(&f, bytes, sizeof f);
-      v = f;
-      break;
-    }
-    case 4:
-      std::memcpy(&v, bytes, sizeof v);
-      break;
-    default:
-      return false;
+  if (w.cType == 0) {
+    cost = kNoWay;
+    return true;
   }
+  double v = 0.0;
+  if (!WeightValue(w, v)) return false;
   // NaN passes through: the caller refuses it, naming the edge.
   cost = v;
   if (v < 0.0 || std::isinf(v)) cost = kNoWay;
@@ -318,7 +275,7 @@ void PrefetchEdges(const CLocalNetwork& net, std::int32_t n, std::int32_t nEdge,
   const NNodConn_stru& conn = net.m_pNodConn[n - 1];
   const std::int32_t nList = ListLength(conn);
   for (std::int32_t i = 0; i < nList; ++i) {
-    const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+    const std::int32_t e = AbsEdge(conn.pConnEdge[i]);
     if (e < 1 || e > nEdge) continue;
     Prefetch(packed + e);
   }
@@ -418,7 +375,7 @@ void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState&
   m_closed[static_cast<std::size_t>(n)] = net.m_pNodState[n - 1] == 1 ? 1 : 0;
   for (std::int32_t i = 0; i < nList; ++i) {
     const std::int32_t entry = conn.pConnEdge[i];
-    const std::int32_t e = AbsOf(entry);
+    const std::int32_t e = AbsEdge(entry);
     if (e < 1 || e > st.nEdge) continue;
     const std::uint64_t w = st.Word(e);
     const std::int32_t from = PackedFrom(w);
@@ -439,7 +396,7 @@ void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState&
   }
   if (bTurnsHere) {
     for (std::int32_t i = 0; i < nList; ++i) {
-      const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+      const std::int32_t e = AbsEdge(conn.pConnEdge[i]);
       if (e >= 1 && e <= st.nEdge) st.lastPos[static_cast<std::size_t>(e)] = -1;
     }
   }
@@ -457,7 +414,7 @@ void CNetworkView::CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int3
   }
   // A repeated edge answers to its last position, as GetTurnWgtVal finds it.
   for (std::int32_t i = 0; i < nList; ++i) {
-    const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+    const std::int32_t e = AbsEdge(conn.pConnEdge[i]);
     if (e >= 1 && e <= st.nEdge) st.lastPos[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(i);
   }
 }
