@@ -1,13 +1,17 @@
-// Bits.h - the one bitset of the library (private, never installed): the
-// trace marks and the recorders of blocked elements both keep one bit per
-// element in a table, element i at bit i - 1: byte (i - 1) / 8, bit (i - 1) % 8
-// from the least significant end.
+// Bits.h - the one bitset of the core and the toolkit (private, never
+// installed). The trace marks and the recorders of blocked elements keep one
+// bit per element in a table of the core, element i at bit i - 1: byte
+// (i - 1) / 8, bit (i - 1) % 8 from the least significant end. The toolkit's
+// analyses keep theirs in CElemBits below, which owns its words; both scan
+// their words for set bits the same way (ForEachSetIn).
 #ifndef KELVANE_SRC_NETWORK_BITS_H
 #define KELVANE_SRC_NETWORK_BITS_H
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "kelvane/SmartArray.h"
 
@@ -45,6 +49,12 @@ inline std::uint64_t LoadWord(const unsigned char* bits, std::int64_t k, std::in
   return word;
 }
 
+// Calls f(first + k) for every bit k set in word, ascending.
+template <class F>
+inline void ForEachSetIn(std::uint64_t word, std::int64_t first, F f) {
+  for (; word != 0; word &= word - 1) f(first + __builtin_ctzll(word));
+}
+
 // Empties list, then appends in ascending order every element 1 to nBits whose
 // bit is set (wantSet) or clear. Whole words of nothing are skipped and whole
 // words of everything written as a run, so sparse and dense bitsets both cost
@@ -70,14 +80,50 @@ inline void ListBits(const unsigned char* bits, std::int32_t nBits, bool wantSet
         p += 64;
         continue;
       }
-      do {
-        *p++ = first + __builtin_ctzll(word);
-        word &= word - 1;
-      } while (word != 0);
+      ForEachSetIn(word, first, [&p](std::int64_t i) { *p++ = static_cast<std::int32_t>(i); });
     }
     list.CommitBack(static_cast<std::int32_t>(p - out));
   }
 }
+
+// One bit per element number 0 to n, owned by the object: the analyses'
+// reached, barrier and start sets. Number 0 is never set by the analyses.
+class CElemBits {
+ public:
+  explicit CElemBits(std::int64_t n = 0) : m_words(static_cast<std::size_t>(n / 64 + 1), 0) {}
+  bool Test(std::int64_t i) const { return ((m_words[Word(i)] >> (i & 63)) & 1U) != 0; }
+  void Set(std::int64_t i) { m_words[Word(i)] |= Bit(i); }
+  // Sets bit i and tells whether it was clear.
+  bool TestAndSet(std::int64_t i) {
+    std::uint64_t& w = m_words[Word(i)];
+    const std::uint64_t b = Bit(i);
+    if ((w & b) != 0) return false;
+    w |= b;
+    return true;
+  }
+  bool Any() const {
+    return std::any_of(m_words.begin(), m_words.end(), [](std::uint64_t w) { return w != 0; });
+  }
+  // The numbers set, ascending, appended to out.
+  void AppendSet(std::vector<std::int32_t>& out) const {
+    ForEachSet([&out](std::int64_t i) { out.push_back(static_cast<std::int32_t>(i)); });
+  }
+  // Calls f(i) for every number i set, ascending.
+  template <class F>
+  void ForEachSet(F f) const {
+    for (std::size_t w = 0; w < m_words.size(); ++w) ForEachSetIn(m_words[w], static_cast<std::int64_t>(w * 64), f);
+  }
+  std::int64_t Count() const {
+    std::int64_t n = 0;
+    for (std::uint64_t w : m_words) n += __builtin_popcountll(w);
+    return n;
+  }
+
+ private:
+  static std::size_t Word(std::int64_t i) { return static_cast<std::size_t>(i >> 6); }
+  static std::uint64_t Bit(std::int64_t i) { return std::uint64_t{1} << (i & 63); }
+  std::vector<std::uint64_t> m_words;
+};
 
 }  // namespace kelvane
 

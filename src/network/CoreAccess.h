@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "network/Bits.h"       // the one bitset
 #include "network/NetTables.h"  // the one list of a network's tables, walked by the core and the check alike
 
 #define KELVANE_CORE_ACCESS_VERSION 1

@@ -1,5 +1,5 @@
 // AnalysisInput.cpp - the checks every analysis makes of its numbers before
-// it reads anything, the bitsets it keeps, and flags turned into start nodes.
+// it reads anything, and flags turned into start nodes.
 #include "kelvane/tools/AnalysisInput.h"
 
 #include <algorithm>
@@ -12,20 +12,6 @@
 
 namespace kelvane {
 namespace tools {
-
-bool CElemBits::Any() const {
-  return std::any_of(m_words.begin(), m_words.end(), [](std::uint64_t w) { return w != 0; });
-}
-
-void CElemBits::AppendSet(std::vector<std::int32_t>& out) const {
-  ForEachSet([&out](std::int64_t i) { out.push_back(static_cast<std::int32_t>(i)); });
-}
-
-std::int64_t CElemBits::Count() const {
-  std::int64_t n = 0;
-  for (std::uint64_t w : m_words) n += __builtin_popcountll(w);
-  return n;
-}
 
 std::int32_t Refuse(NFinding_stru* pError, NFinding_stru f) {
   if (pError != nullptr) *pError = std::move(f);

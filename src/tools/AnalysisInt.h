@@ -11,43 +11,12 @@
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/NetworkView.h"
+#include "network/Bits.h"
 
 namespace kelvane {
 namespace tools {
 
-// One bit per element number 0 to n; number 0 is never set by the analyses.
-class CElemBits {
- public:
-  explicit CElemBits(std::int64_t n = 0) : m_words(static_cast<std::size_t>(n / 64 + 1), 0) {}
-  bool Test(std::int64_t i) const { return ((m_words[Word(i)] >> (i & 63)) & 1U) != 0; }
-  void Set(std::int64_t i) { m_words[Word(i)] |= Bit(i); }
-  // Sets bit i and tells whether it was clear.
-  bool TestAndSet(std::int64_t i) {
-    std::uint64_t& w = m_words[Word(i)];
-    const std::uint64_t b = Bit(i);
-    if ((w & b) != 0) return false;
-    w |= b;
-    return true;
-  }
-  bool Any() const;
-  // The numbers set, ascending, appended to out.
-  void AppendSet(std::vector<std::int32_t>& out) const;
-  // Calls f(i) for every number i set, ascending.
-  template <class F>
-  void ForEachSet(F f) const {
-    for (std::size_t w = 0; w < m_words.size(); ++w) {
-      for (std::uint64_t bits = m_words[w]; bits != 0; bits &= bits - 1) {
-        f(static_cast<std::int64_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
-      }
-    }
-  }
-  std::int64_t Count() const;
-
- private:
-  static std::size_t Word(std::int64_t i) { return static_cast<std::size_t>(i >> 6); }
-  static std::uint64_t Bit(std::int64_t i) { return std::uint64_t{1} << (i & 63); }
-  std::vector<std::uint64_t> m_words;
-};
+using kelvane::CElemBits;  // network/Bits.h: the one bitset of core and toolkit
 
 // Asks the memory for the line holding p ahead of its use: the analyses walk
 // the view in an order its arrays are not laid out in, and wait on memory
