@@ -9,8 +9,6 @@
 // oracle: lists ascending and in range, paths that chain from start to end
 // at rising costs, refusals that leave their outputs as they were, and a view
 // that refuses once the network's counts change.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +18,7 @@
 #include <limits>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/Components.h"
@@ -32,7 +31,14 @@
 
 using namespace kelvane::tools;
 
+const char* const kelvane_fuzz::kHarness = "analysis";
+
 namespace {
+
+using kelvane_fuzz::Check;
+using kelvane_fuzz::PickDouble;
+using kelvane_fuzz::PickElem;
+using kelvane_fuzz::WeightOf;
 
 constexpr std::int32_t kMaxNods = 40;
 constexpr std::int32_t kMaxEdges = 64;
@@ -40,31 +46,7 @@ constexpr int kMaxOps = 48;   // analyses per input
 constexpr int kMaxList = 12;  // starts, barriers, devices per call
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-[[noreturn]] void Fail(const char* what, long a, long b) {
-  std::fprintf(stderr, "analysis invariant broken: %s (%ld, %ld)\n", what, a, b);
-  std::abort();
-}
-
-void Check(bool ok, const char* what, long a = 0, long b = 0) {
-  if (!ok) Fail(what, a, b);
-}
-
 // --- Picking values ---
-
-std::int32_t PickElem(FuzzedDataProvider& in, std::int32_t count) {
-  switch (in.ConsumeIntegralInRange<int>(0, 15)) {
-    case 0:
-      return std::numeric_limits<std::int32_t>::min();
-    case 1:
-      return std::numeric_limits<std::int32_t>::max();
-    case 2:
-      return -in.ConsumeIntegralInRange<std::int32_t>(0, count + 2);
-    case 3:
-      return in.ConsumeIntegral<std::int32_t>();
-    default:
-      return in.ConsumeIntegralInRange<std::int32_t>(0, count + 1);
-  }
-}
 
 // Mostly in range, so that the analyses get past their checks.
 std::int32_t PickGoodElem(FuzzedDataProvider& in, std::int32_t count) {
@@ -89,60 +71,22 @@ NElemSet_stru PickSet(FuzzedDataProvider& in, std::int32_t nNod, std::int32_t nE
   return s;
 }
 
-double PickDouble(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange<int>(0, 11)) {
-    case 0:
-      return 0.0;
-    case 1:
-      return std::numeric_limits<double>::quiet_NaN();
-    case 2:
-      return kInf;
-    case 3:
-      return -kInf;
-    case 4:
-      return std::numeric_limits<double>::max();
-    case 5:
-      return -in.ConsumeFloatingPointInRange<double>(0.0, 5.0);
-    case 6:
-      return std::numeric_limits<double>::denorm_min();
-    case 7: {
-      const std::uint64_t bits = in.ConsumeIntegral<std::uint64_t>();
-      double d;
-      std::memcpy(&d, &bits, sizeof d);
-      return d;
-    }
-    default:
-      return in.ConsumeFloatingPointInRange<double>(0.0, 10.0);
-  }
-}
-
 NWeightVal_stru PickWeight(FuzzedDataProvider& in) {
-  NWeightVal_stru w;
   const int type = in.ConsumeIntegralInRange<int>(0, 15);
-  w.cType = static_cast<char>(type <= 4 ? type : (type < 14 ? 4 : in.ConsumeIntegral<std::int8_t>()));
-  switch (w.cType) {
-    case 1: {
-      const std::int32_t l = in.ConsumeIntegralInRange<std::int32_t>(-5, 1000);
-      std::memcpy(&w.dVal, &l, sizeof l);
-      break;
-    }
-    case 2: {
-      const std::int16_t s = in.ConsumeIntegral<std::int16_t>();
-      std::memcpy(&w.dVal, &s, sizeof s);
-      break;
-    }
-    case 3: {
-      const float f = static_cast<float>(in.ConsumeFloatingPointInRange<double>(-1.0, 100.0));
-      std::memcpy(&w.dVal, &f, sizeof f);
-      break;
-    }
+  const auto cType = static_cast<char>(type <= 4 ? type : (type < 14 ? 4 : in.ConsumeIntegral<std::int8_t>()));
+  switch (cType) {
+    case 1:
+      return WeightOf(cType, in.ConsumeIntegralInRange<std::int32_t>(-5, 1000));
+    case 2:
+      return WeightOf(cType, in.ConsumeIntegral<std::int16_t>());
+    case 3:
+      return WeightOf(cType, static_cast<float>(in.ConsumeFloatingPointInRange<double>(-1.0, 100.0)));
     default:
       // Values that are not a number are rare, so that most views build.
-      w.dVal = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? PickDouble(in)
-                                                         : in.ConsumeFloatingPointInRange<double>(0.0, 10.0);
-      break;
+      return WeightOf(cType, in.ConsumeIntegralInRange<int>(0, 7) == 0
+                                 ? PickDouble(in)
+                                 : in.ConsumeFloatingPointInRange<double>(0.0, 10.0));
   }
-  return w;
 }
 
 char PickState(FuzzedDataProvider& in) {
@@ -150,19 +94,6 @@ char PickState(FuzzedDataProvider& in) {
   if (k < 6) return 0;
   if (k < 8) return 1;
   return static_cast<char>(in.ConsumeIntegral<std::uint8_t>());
-}
-
-std::int32_t PickFld(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-    case 0:
-      return -1;
-    case 1:
-      return std::numeric_limits<std::int32_t>::min();
-    case 2:
-      return in.ConsumeIntegral<std::int32_t>();
-    default:
-      return in.ConsumeIntegralInRange<std::int32_t>(0, 3);
-  }
 }
 
 // --- The network ---
@@ -173,14 +104,14 @@ bool FillNetwork(CLocalNetwork& net, FuzzedDataProvider& in) {
   net.m_lNodNum = in.ConsumeIntegralInRange<std::int32_t>(0, kMaxNods);
   net.m_lEdgeNum = in.ConsumeIntegralInRange<std::int32_t>(0, kMaxEdges);
   net.m_lNodWgtFld = -1;
-  net.m_lEdgeWgtFld1 = in.ConsumeBool() ? 0 : PickFld(in);
-  net.m_lEdgeWgtFld2 = in.ConsumeBool() ? 1 : PickFld(in);
+  net.m_lEdgeWgtFld1 = in.ConsumeBool() ? 0 : kelvane_fuzz::PickSetting(in);
+  net.m_lEdgeWgtFld2 = in.ConsumeBool() ? 1 : kelvane_fuzz::PickSetting(in);
   net.m_cDmdFld = -1;
   net.m_lTurnWgtFlag = in.ConsumeIntegralInRange<std::int32_t>(0, 2);
   net.m_cEdgeDirectMode = 0;
 #if !KELVANE_FIRST_GENERATION
   const int nExt = in.ConsumeIntegralInRange<int>(0, 2);
-  for (int i = 0; i < nExt; ++i) net.m_ExtEdgeWgtFld.Add(PickFld(in));
+  for (int i = 0; i < nExt; ++i) net.m_ExtEdgeWgtFld.Add(kelvane_fuzz::PickSetting(in));
 #endif
   if (net.ReallocMemory() != 1) return true;
   const std::int32_t nNod = net.m_lNodNum;
@@ -233,12 +164,7 @@ bool FillNetwork(CLocalNetwork& net, FuzzedDataProvider& in) {
     if (net.m_pEdgeWgt1 != nullptr) net.m_pEdgeWgt1[e] = PickWeight(in);
     if (net.m_pEdgeWgt2 != nullptr) net.m_pEdgeWgt2[e] = PickWeight(in);
   }
-#if !KELVANE_FIRST_GENERATION
-  for (std::int32_t i = 0; i < net.m_ExtEdgeWgt.GetSize(); ++i) {
-    NWeightVal_stru* table = net.m_ExtEdgeWgt.GetAt(i);
-    for (std::int32_t e = 0; table != nullptr && e < nEdge; ++e) table[e] = PickWeight(in);
-  }
-#endif
+  kelvane_fuzz::FillExtWeights(net, in, nEdge, PickWeight);
   return consistent;
 }
 
@@ -620,8 +546,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool mapped = in.ConsumeBool() && MapFlags(net, in, split, flagNods, bOutside);
 
   NViewOptions_stru opt;
-  opt.lAlongFld = in.ConsumeBool() ? 0 : PickFld(in);
-  opt.lAgainstFld = in.ConsumeBool() ? -1 : PickFld(in);
+  opt.lAlongFld = in.ConsumeBool() ? 0 : kelvane_fuzz::PickSetting(in);
+  opt.lAgainstFld = in.ConsumeBool() ? -1 : kelvane_fuzz::PickSetting(in);
   opt.bTurns = in.ConsumeBool();
   opt.pSplit = mapped && in.ConsumeBool() ? &split : nullptr;
   CNetworkView view;

@@ -13,8 +13,6 @@
 // harness keeps track of what the host broke: a node whose list it vandalised
 // is "tainted" and never checked, and once a count no longer matches the
 // tables no structure is checked at all until the next ReallocMemory.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,23 +23,23 @@
 #include <set>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "kelvane/LocalNetwork.h"
 
+const char* const kelvane_fuzz::kHarness = "network";
+
 namespace {
+
+using kelvane_fuzz::Check;
+using kelvane_fuzz::PickDouble;
+using kelvane_fuzz::PickElem;
+using kelvane_fuzz::PickSetting;
+using kelvane_fuzz::WeightOf;
 
 constexpr std::int32_t kMaxElems = 64;      // nodes and edges of a freshly filled network
 constexpr int kMaxOps = 96;                 // operations per input
 constexpr std::int32_t kMaxWalk = 512;      // elements walked by a whole-network comparison
 constexpr std::int32_t kMaxManyFlags = 1500;  // flags on one edge in the "many flags" case
-
-[[noreturn]] void Fail(const char* what, long a, long b) {
-  std::fprintf(stderr, "network invariant broken: %s (%ld, %ld)\n", what, a, b);
-  std::abort();
-}
-
-void Check(bool ok, const char* what, long a = 0, long b = 0) {
-  if (!ok) Fail(what, a, b);
-}
 
 // What the harness knows about the network it filled.
 struct Model {
@@ -57,59 +55,10 @@ void Taint(Model& m, std::int32_t lNod) {
   if (lNod >= 1 && static_cast<std::size_t>(lNod) <= m.nodTainted.size()) m.nodTainted[lNod - 1] = true;
 }
 
-// A number for an element argument: mostly near the valid range, sometimes
-// far outside it.
-std::int32_t PickElem(FuzzedDataProvider& in, std::int32_t count) {
-  const std::int32_t top = count < 0 ? 2 : (count > (1 << 20) ? (1 << 20) : count + 2);
-  switch (in.ConsumeIntegralInRange<int>(0, 15)) {
-    case 0:
-      return std::numeric_limits<std::int32_t>::min();
-    case 1:
-      return std::numeric_limits<std::int32_t>::max();
-    case 2:
-      return -in.ConsumeIntegralInRange<std::int32_t>(0, top);
-    case 3:
-      return in.ConsumeIntegral<std::int32_t>();
-    default:
-      return in.ConsumeIntegralInRange<std::int32_t>(0, top);
-  }
-}
-
 std::int32_t PickEdge(FuzzedDataProvider& in, std::int32_t count) {
   std::int32_t e = PickElem(in, count);
   if (e > 0 && in.ConsumeBool()) e = -e;  // either sign names the same edge
   return e;
-}
-
-double PickDouble(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange<int>(0, 15)) {
-    case 0:
-      return 0.0;
-    case 1:
-      return 1.0;
-    case 2:
-      return -0.0;
-    case 3:
-      return std::numeric_limits<double>::quiet_NaN();
-    case 4:
-      return std::numeric_limits<double>::infinity();
-    case 5:
-      return -std::numeric_limits<double>::infinity();
-    case 6:
-      return std::numeric_limits<double>::max();
-    case 7:
-      return -std::numeric_limits<double>::max();
-    case 8:
-      return std::numeric_limits<double>::denorm_min();
-    case 9: {
-      std::uint64_t bits = in.ConsumeIntegral<std::uint64_t>();
-      double d;
-      std::memcpy(&d, &bits, sizeof d);
-      return d;
-    }
-    default:
-      return in.ConsumeFloatingPointInRange<double>(-2.0, 3.0);
-  }
 }
 
 char PickState(FuzzedDataProvider& in) {
@@ -127,43 +76,19 @@ char PickState(FuzzedDataProvider& in) {
   }
 }
 
-std::int32_t PickSetting(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-    case 0:
-      return -1;
-    case 1:
-      return std::numeric_limits<std::int32_t>::min();
-    case 2:
-      return in.ConsumeIntegral<std::int32_t>();
-    default:
-      return in.ConsumeIntegralInRange<std::int32_t>(0, 3);
-  }
-}
-
 NWeightVal_stru PickWeight(FuzzedDataProvider& in) {
-  NWeightVal_stru w;
-  w.cType = static_cast<char>(in.ConsumeIntegralInRange<int>(-1, 6));
-  switch (w.cType) {
-    case 1: {
-      std::int32_t l = in.ConsumeBool() ? std::numeric_limits<std::int32_t>::min() : in.ConsumeIntegral<std::int32_t>();
-      std::memcpy(&w.dVal, &l, sizeof l);
-      break;
-    }
-    case 2: {
-      std::int16_t s = in.ConsumeIntegral<std::int16_t>();
-      std::memcpy(&w.dVal, &s, sizeof s);
-      break;
-    }
-    case 3: {
-      float f = in.ConsumeBool() ? std::numeric_limits<float>::max() : static_cast<float>(PickDouble(in));
-      std::memcpy(&w.dVal, &f, sizeof f);
-      break;
-    }
+  const auto cType = static_cast<char>(in.ConsumeIntegralInRange<int>(-1, 6));
+  switch (cType) {
+    case 1:
+      return WeightOf(cType, in.ConsumeBool() ? std::numeric_limits<std::int32_t>::min()
+                                              : in.ConsumeIntegral<std::int32_t>());
+    case 2:
+      return WeightOf(cType, in.ConsumeIntegral<std::int16_t>());
+    case 3:
+      return WeightOf(cType, in.ConsumeBool() ? std::numeric_limits<float>::max() : static_cast<float>(PickDouble(in)));
     default:
-      w.dVal = PickDouble(in);
-      break;
+      return WeightOf(cType, PickDouble(in));
   }
-  return w;
 }
 
 // A count the host writes over one the library made: anything but so large
@@ -193,20 +118,6 @@ void WriteSettings(CLocalNetwork& net, FuzzedDataProvider& in) {
   net.m_ExtEdgeWgtFld.RemoveAll();
   const int nExt = in.ConsumeIntegralInRange<int>(0, 3);
   for (int i = 0; i < nExt; ++i) net.m_ExtEdgeWgtFld.Add(PickSetting(in));
-#endif
-}
-
-void FillExtWeights(CLocalNetwork& net, FuzzedDataProvider& in, std::int32_t nEdge) {
-#if !KELVANE_FIRST_GENERATION
-  for (std::int32_t i = 0; i < net.m_ExtEdgeWgt.GetSize(); ++i) {
-    NWeightVal_stru* table = net.m_ExtEdgeWgt.GetAt(i);
-    if (table == nullptr) continue;
-    for (std::int32_t e = 0; e < nEdge; ++e) table[e] = PickWeight(in);
-  }
-#else
-  (void)net;  // the first generation has no extra columns
-  (void)in;
-  (void)nEdge;
 #endif
 }
 
@@ -256,7 +167,7 @@ void Fill(CLocalNetwork& net, FuzzedDataProvider& in, Model& m) {
     if (net.m_pEdgeWgt1 != nullptr) net.m_pEdgeWgt1[e] = PickWeight(in);
     if (net.m_pEdgeWgt2 != nullptr) net.m_pEdgeWgt2[e] = PickWeight(in);
   }
-  FillExtWeights(net, in, nEdge);
+  kelvane_fuzz::FillExtWeights(net, in, nEdge, PickWeight);
 }
 
 void Build(CLocalNetwork& net, FuzzedDataProvider& in, Model& m) {
