@@ -10,6 +10,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "network/TableAlloc.h"
+#include "support/Flags.h"
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
 
@@ -24,13 +25,7 @@ void FillRing(CLocalNetwork& net) {
   b.Fill(net);
 }
 
-NET_FLGstruct EdgeFlag(std::int32_t e, double pos) {
-  NET_FLGstruct f;
-  f.cFlgType = 2;
-  f.lElemID = e;
-  f.dPos = pos;
-  return f;
-}
+NET_FLGstruct EdgeFlag(std::int32_t e, double dPos) { return Flag(2, e, dPos); }
 
 TEST(MapNetFlagFaultTest, EveryEdgeIsFullySplitOrUntouchedWhenMemoryRunsOut) {
   // Edge -> its flags' input indices.

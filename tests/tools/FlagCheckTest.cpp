@@ -12,18 +12,17 @@
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkCheck.h"
 #include "support/Flags.h"
+#include "support/SmallNetwork.h"
 
 using namespace kelvane::tools;
 
-// 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4, with e6
-// split once already (node 5, pieces 7 and 8).
+// The small network (support/SmallNetwork.h), with e6 split once already
+// (node 5, pieces 7 and 8).
 class FlagCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CNetworkBuilder b;
-    b.SetNodNum(4);
-    const std::int32_t ends[][2] = {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 4}, {2, 4}};
-    for (const auto& e : ends) b.AddEdge(e[0], e[1]);
+    ASSERT_EQ(AddSmallNetwork(b), 1);
     ASSERT_EQ(b.Build(net), 1);
     CSmartArray<NET_FLGstruct> in;
     in.Add(Flag(2, 6, 0.5));

@@ -12,15 +12,11 @@
 #include "kelvane/tools/NetworkCheck.h"
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
+#include "support/SmallNetwork.h"
 
 using namespace kelvane::tools;
 
 namespace {
-
-// 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4. Node lists
-// in ascending edge order, +e where e ends, -e where it starts:
-//   1: -1 3    2: 1 -2 -6    3: 2 -3 -4    4: 4 5 -5 6
-const std::vector<std::pair<std::int32_t, std::int32_t>> kEdges = {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 4}, {2, 4}};
 
 NWeightVal_stru FloatWgt(float f) {
   NWeightVal_stru w;
@@ -29,11 +25,12 @@ NWeightVal_stru FloatWgt(float f) {
   return w;
 }
 
-// Every table written by hand, as the host fill order has it.
+// The small network (support/SmallNetwork.h, its lists as drawn there) with
+// every table written by hand, as the host fill order has it.
 void FillByHand(CLocalNetwork& net) {
   NetworkBuilder hand;
-  hand.Nodes(4).NodWgtFld(3).EdgeWgtFld1(5).EdgeWgtFld2(6).DmdFld(0).DirectMode(1).TurnWgt();
-  for (const auto& e : kEdges) hand.Edge(e.first, e.second);
+  hand.Nodes(kSmallNetworkNods).NodWgtFld(3).EdgeWgtFld1(5).EdgeWgtFld2(6).DmdFld(0).DirectMode(1).TurnWgt();
+  for (const auto& e : SmallNetworkEdges()) hand.Edge(e.first, e.second);
   hand.NodWgt(2, DblWgt(2.5)).NodDmd(4, 3.0).NodState(3, 1);
   hand.EdgeWgt1(1, IntWgt(10)).EdgeWgt1(6, FloatWgt(1.5f)).EdgeWgt2(4, DblWgt(-2.0));
   hand.EdgeDmd(2, 7.25).EdgeState(2, 1, 0).EdgeState(5, 0, 1).Direct(3, 2).Direct(6, 1);
@@ -51,8 +48,7 @@ void FillWithBuilder(CNetworkBuilder& b) {
   b.SetEdgeWgtFld2(6);
   b.SetDmdFld(0);
   ASSERT_EQ(b.SetEdgeDirectMode(1), 1);
-  ASSERT_EQ(b.SetNodNum(4), 1);
-  for (const auto& e : kEdges) b.AddEdge(e.first, e.second);
+  ASSERT_EQ(AddSmallNetwork(b), 1);
   b.SetNodWgt(2, DblWgt(2.5));
   b.SetNodDmd(4, 3.0);
   b.SetNodState(3, 1);

@@ -9,8 +9,10 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkCheck.h"
+#include "support/Flags.h"
 #include "support/ReferenceBuilder.h"
 #include "support/ReferenceCheck.h"
+#include "support/SmallNetwork.h"
 
 using namespace kelvane::tools;
 
@@ -22,28 +24,19 @@ std::vector<std::string> Texts(const std::vector<NFinding_stru>& findings) {
   return texts;
 }
 
-NET_FLGstruct EdgeFlag(std::int32_t e, double d) {
-  NET_FLGstruct f;
-  f.cFlgType = 2;
-  f.lElemID = e;
-  f.dPos = d;
-  return f;
-}
+NET_FLGstruct EdgeFlag(std::int32_t e, double dPos) { return Flag(2, e, dPos); }
 
 }  // namespace
 
-// 1 -e1-> 2 -e2-> 3 -e3-> 1, 3 -e4-> 4, e5 a loop at 4, 2 -e6-> 4; lists
-//   1: -1 3    2: 1 -2 -6    3: 2 -3 -4    4: 4 5 -5 6
+// The small network (support/SmallNetwork.h), every edge of cost 2.
 class NetworkCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CNetworkBuilder b;
-    b.SetNodNum(4);
     b.SetEdgeWgtFld1(5);
     b.SetDmdFld(0);
     b.SetTurnWgtFlag(1);
-    const std::int32_t ends[][2] = {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 4}, {2, 4}};
-    for (const auto& e : ends) b.SetEdgeWgt1(b.AddEdge(e[0], e[1]), DblWgt(2.0));
+    ASSERT_EQ(AddSmallNetwork(b, [&b](std::int32_t e) { b.SetEdgeWgt1(e, DblWgt(2.0)); }), 1);
     NFinding_stru err;
     ASSERT_EQ(b.Build(net, &err), 1) << err.strText;
     ASSERT_TRUE(CheckNetwork(net).empty());
@@ -176,14 +169,12 @@ TEST(NetworkCheckGoodTest, NothingIsFoundOnAHandFilledNetwork) {
 
 TEST(NetworkCheckGoodTest, NothingIsFoundAfterFlagMapping) {
   CNetworkBuilder b;
-  b.SetNodNum(4);
   b.SetEdgeWgtFld1(5);
   b.SetEdgeWgtFld2(6);
   b.SetDmdFld(0);
   b.SetTurnWgtFlag(1);
   b.SetEdgeDirectMode(1);
-  const std::int32_t ends[][2] = {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 4}, {2, 4}};
-  for (const auto& e : ends) b.SetEdgeWgt1(b.AddEdge(e[0], e[1]), DblWgt(2.0));
+  ASSERT_EQ(AddSmallNetwork(b, [&b](std::int32_t e) { b.SetEdgeWgt1(e, DblWgt(2.0)); }), 1);
   CLocalNetwork net;
   ASSERT_EQ(b.Build(net), 1);
 
