@@ -100,7 +100,7 @@ struct CTableListCheck {
     }
   }
   template <class Tables, class Ids>
-  void operator()(kelvane::ExtColumnsDesc<Tables, Ids>) const {}
+  void operator()(kelvane::ExtColumnsDesc<Tables, Ids> /*ext*/) const {}  // checked apart, by position
 };
 
 void CheckTableList(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc, bool bOptional) {
