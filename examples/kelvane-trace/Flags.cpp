@@ -234,14 +234,9 @@ bool MapFlags(CLocalNetwork& net, std::vector<NPlacedFlag>& flags, CSplitIndex& 
         f.strNote = "same place as " + flags[owner[static_cast<std::size_t>(c.lOther)]].req.strLabel + ": shares its node";
         continue;
       default: {
-        // The check names the entry by its index ("flag 0: ..."); the user knows it by its label.
-        std::string strText = c.strText;
-        const std::size_t colon = strText.find(": ");
-        if (strText.compare(0, 5, "flag ") == 0 && colon != std::string::npos &&
-            strText.find_first_not_of("0123456789", 5) == colon)
-          strText = strText.substr(colon + 2);
+        // The user knows the flag by its label, not by its index in the list.
         f.bPlaced = false;
-        f.strNote = strText + ": refused";
+        f.strNote = c.strWhat + ": refused";
         continue;
       }
     }

@@ -65,7 +65,7 @@ void Finish(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::
   }
 }
 
-void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp) {
+void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll) {
   const std::int32_t nNod = view.GetNodNum();
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
@@ -79,6 +79,7 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
     queue.clear();
     queue.push_back(s);
     for (std::size_t head = 0; head < queue.size(); ++head) {
+      if (!poll.Step()) return;
       const std::int32_t n = queue[head];
       for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
         const std::int32_t m = far[j];
@@ -95,12 +96,13 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
 // Tarjan's bookkeeping for one strong-component search.
 class CTarjan {
  public:
-  CTarjan(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp)
-      : m_view(view), m_bar(bar), m_comp(comp), m_index(Size(view), 0), m_low(Size(view), 0),
+  CTarjan(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll)
+      : m_view(view), m_bar(bar), m_comp(comp), m_poll(poll), m_index(Size(view), 0), m_low(Size(view), 0),
         m_onStack(Size(view), 0) {}
 
   void Run() {
     for (std::int32_t s = 1; s <= m_view.GetNodNum(); ++s) {
+      if (m_poll.Stopped()) return;
       if (m_index[static_cast<std::size_t>(s)] == 0 && Joins(m_view, m_bar, s)) From(s);
     }
   }
@@ -165,6 +167,7 @@ class CTarjan {
     while (!m_calls.empty()) {
       const std::int32_t m = NextChild();
       if (m != 0) {
+        if (!m_poll.Step()) return;
         Visit(m);
       } else {
         Leave(m_calls.back().lNod);
@@ -175,6 +178,7 @@ class CTarjan {
   const CNetworkView& m_view;
   const NBarrierBits& m_bar;
   std::vector<std::int32_t>& m_comp;
+  CProgressPoll& m_poll;
   std::vector<std::int32_t> m_index;  // 0: not visited
   std::vector<std::int32_t> m_low;
   std::vector<unsigned char> m_onStack;
@@ -184,26 +188,28 @@ class CTarjan {
   std::int32_t m_next = 0;
 };
 
-void Strong(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp) {
-  CTarjan(view, bar, comp).Run();
+void Strong(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll) {
+  CTarjan(view, bar, comp, poll).Run();
 }
 
 std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,
-                  NComponents_stru& comps, NFinding_stru* pError) {
+                  NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (eKind != NComponentKind::Weak && eKind != NComponentKind::Strong) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("component kind %d is neither weak (0) nor strong (1)",
                                              static_cast<int>(eKind))));
   }
   NBarrierBits bar;
   if (MarkBarriers(view, barriers, bar, pError) == 0) return 0;
   std::vector<std::int32_t> comp(static_cast<std::size_t>(view.GetNodNum()) + 1, 0);
+  CProgressPoll poll(pProgress, view.GetNodNum());
   if (eKind == NComponentKind::Weak) {
-    Weak(view, bar, comp);
+    Weak(view, bar, comp, poll);
   } else {
-    Strong(view, bar, comp);
+    Strong(view, bar, comp, poll);
   }
+  if (poll.Stopped()) return CProgressPoll::Refuse(pError);
   NComponents_stru out;
   Finish(view, bar, comp, eKind == NComponentKind::Strong, out);
   comps = std::move(out);
@@ -213,11 +219,11 @@ std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet
 }  // namespace
 
 std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,
-                            NComponents_stru& comps, NFinding_stru* pError) {
+                            NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Find(view, eKind, barriers, comps, pError);
+    return Find(view, eKind, barriers, comps, pError, pProgress);
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory finding the components"));
+    return RefuseNoMemory(pError, "out of memory finding the components");
   }
 }
 

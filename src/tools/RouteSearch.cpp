@@ -157,6 +157,7 @@ void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
   double* dist = m_dist.data();
   const std::int64_t* first = m_view.StepFirst();
   while (!m_nodeHeap.Empty()) {
+    if (!m_poll.Step()) break;
     const CNodeHeap::Item it = m_nodeHeap.Pop();
     const std::int32_t u = it.lNod;
     if (it.dKey > dLimit) break;
@@ -205,6 +206,7 @@ void CRouteSearch::NodesAll() {
   double* dist = m_dist.data();
   const std::int64_t* first = m_view.StepFirst();
   while (!m_nodeHeap.Empty()) {
+    if (!m_poll.Step()) break;
     const CNodeHeap::Item it = m_nodeHeap.Pop();
     const std::int32_t u = it.lNod;
     // The search waits on memory: ask for the steps of the node settled
@@ -268,6 +270,7 @@ void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
   double* dist = m_dist.data();
   double* label = m_label.data();
   while (!m_heap.Empty()) {
+    if (!m_poll.Step()) break;
     const CRouteHeap::Item it = m_heap.Pop();
     const std::int64_t i = it.lId;
     if (it.dKey > label[i]) continue;

@@ -83,6 +83,9 @@ class CRouteSearch {
 
   std::vector<double> m_dist;           // per node n - 1
   std::vector<std::int32_t> m_settled;  // RunNodes: nodes in the order settled
+  // Asked once per label settled, across runs; a stop ends the run at once
+  // (the labels are then partial: the caller refuses).
+  CProgressPoll m_poll{nullptr, 0.0};
 
  private:
   template <bool kDirected, bool kBarriers>

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -103,13 +104,12 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
   }
 }
 
-}  // namespace
-
-std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError) {
+std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                         const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                         const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (std::isnan(dLimit) || dLimit < 0.0) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
   }
   CElemBits startBits(view.GetNodNum());
@@ -119,7 +119,9 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
     return 0;
   }
   CRouteSearch search(view, opt.bDirected, barriers);
+  search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
   search.RunNodes(starts, 0, dLimit, false);
+  if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
 
   NServiceArea_stru out;
   CElemBits nodBits(view.GetNodNum());
@@ -133,8 +135,6 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
   return 1;
 }
 
-namespace {
-
 struct NPieceShare {
   std::int32_t lOrig;
   std::int32_t lEdge;
@@ -146,15 +146,13 @@ struct NPieceShare {
 // when the two meet.
 inline bool Whole(double a, double b) { return a >= 1.0 || a + b >= 1.0; }
 
-}  // namespace
-
-std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
-                             std::vector<NAreaEdge_stru>& edges) {
+std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, std::vector<NAreaEdge_stru>& edges,
+                      NFinding_stru* pError) {
   std::vector<NPieceShare> shares;
   shares.reserve(area.edges.size());
   for (const NAreaEdge_stru& ae : area.edges) {
     const std::int32_t orig = split.GetOriginal(ae.lEdge);
-    if (orig == 0) return 0;
+    if (orig == 0) return RefuseForeignEdge(split, ae.lEdge, "area", pError);
     // A split edge stands for its pieces: its own record is not looked at.
     if (orig == ae.lEdge && split.IsSplit(ae.lEdge)) continue;
     shares.push_back(NPieceShare{orig, ae.lEdge, ae.dFromFrac, ae.dToFrac});
@@ -172,7 +170,7 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
       k = kEnd;
       continue;
     }
-    if (split.GetPieceS(orig, pieces) != 1) return 0;
+    if (split.GetPieceS(orig, pieces) != 1) return RefuseNoMemory(pError, "out of memory folding the area");
     // Per piece from the from node: its two shares (0 when not reached).
     std::vector<NPieceShare> run;
     for (std::int32_t i = 0; i < pieces.GetSize(); ++i) {
@@ -211,6 +209,27 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   }
   edges.swap(out);
   return 1;
+}
+
+}  // namespace
+
+std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                             const NProgress_stru* pProgress) {
+  try {
+    return ServiceArea(view, starts, dLimit, opt, area, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the service area");
+  }
+}
+
+std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
+                             std::vector<NAreaEdge_stru>& edges, NFinding_stru* pError) {
+  try {
+    return FoldArea(split, area, edges, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory folding the area");
+  }
 }
 
 }  // namespace tools

@@ -3,6 +3,7 @@
 #include "kelvane/tools/ShortestPath.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -22,16 +23,14 @@ std::int32_t CheckRoute(const CNetworkView& view, const NRouteOptions_stru& opt,
   if (CheckCurrent(view, pError) == 0) return 0;
   bTurns = opt.bTurns && view.HasTurns();
   if (bTurns && !opt.bDirected) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       "turn costs need a directed route: set bTurns false for an undirected one"));
   }
   return MarkBarriers(view, opt.barriers, barriers, pError);
 }
 
-}  // namespace
-
-std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
-                              const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
+std::int32_t ShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
+                          const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
   NBarrierBits barriers;
   bool bTurns = false;
   if (CheckCurrent(view, pError) == 0 || CheckNod(view, lFrom, "start node", pError) == 0 ||
@@ -54,8 +53,8 @@ std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std:
   return 1;
 }
 
-std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
-                           std::vector<double>& costs, NFinding_stru* pError) {
+std::int32_t CostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
+                       std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
   NBarrierBits barriers;
   bool bTurns = false;
   if (CheckCurrent(view, pError) == 0 || CheckNod(view, lFrom, "start node", pError) == 0 ||
@@ -63,19 +62,20 @@ std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const N
     return 0;
   }
   CRouteSearch search(view, opt.bDirected, barriers);
-  search.m_dist.swap(costs);  // the host's vector, reused when it calls again
+  search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
   if (bTurns) {
     search.RunTurns(lFrom, 0, false);
   } else {
     search.RunNodes(std::vector<std::int32_t>{lFrom}, 0, kNoRoute, false);
   }
+  if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
   costs.swap(search.m_dist);
   return 1;
 }
 
-std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
-                            const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
-                            std::vector<double>& costs, NFinding_stru* pError) {
+std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                        const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
+                        std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
   NBarrierBits barriers;
   bool bTurns = false;
   if (CheckCurrent(view, pError) == 0) return 0;
@@ -93,6 +93,7 @@ std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int
   const std::int32_t lStopAt = distinct.size() == 1 ? distinct[0] : 0;
   std::vector<double> out(sources.size() * targets.size(), kNoRoute);
   CRouteSearch search(view, opt.bDirected, barriers);
+  search.m_poll = CProgressPoll(pProgress, static_cast<double>(view.GetNodNum()) * static_cast<double>(sources.size()));
   for (std::size_t s = 0; s < sources.size(); ++s) {
     if (bTurns) {
       search.RunTurns(sources[s], lStopAt, false);
@@ -102,19 +103,21 @@ std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int
     for (std::size_t t = 0; t < targets.size(); ++t) {
       out[s * targets.size() + t] = search.m_dist[static_cast<std::size_t>(targets[t] - 1)];
     }
+    if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
   }
   costs.swap(out);
   return 1;
 }
 
-std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps) {
+std::int32_t Fold(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
+                  NFinding_stru* pError) {
   std::vector<NFoldedStep_stru> out;
   out.reserve(path.steps.size());
   for (const NPathStep_stru& st : path.steps) {
     double dFrom = 0.0;
     double dTo = 1.0;
     const std::int32_t orig = split.GetOriginal(st.lEdge, &dFrom, &dTo);
-    if (orig == 0) return 0;
+    if (orig == 0) return RefuseForeignEdge(split, st.lEdge, "path", pError);
     const double a = st.bAlong ? dFrom : dTo;
     const double b = st.bAlong ? dTo : dFrom;
     // The next piece of the same edge the same way continues the stretch.
@@ -128,6 +131,45 @@ std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vec
   }
   steps.swap(out);
   return 1;
+}
+
+}  // namespace
+
+std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
+                              const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
+  try {
+    return ShortestPath(view, lFrom, lTo, opt, path, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the path");
+  }
+}
+
+std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
+                           std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  try {
+    return CostsFrom(view, lFrom, opt, costs, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the costs");
+  }
+}
+
+std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                            const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
+                            std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  try {
+    return CostMatrix(view, sources, targets, opt, costs, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the cost matrix");
+  }
+}
+
+std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
+                      NFinding_stru* pError) {
+  try {
+    return Fold(split, path, steps, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory folding the path");
+  }
 }
 
 }  // namespace tools

@@ -30,12 +30,28 @@ std::string Format(const char* pszFormat, A... args) {
   return std::string(buf, std::min(static_cast<std::size_t>(n), sizeof buf - 1));
 }
 
-inline NFinding_stru MakeFinding(NElemKind eKind, std::int32_t lElem, std::string strText) {
+inline NFinding_stru MakeFinding(NFindingCode eCode, NElemKind eKind, std::int32_t lElem, std::string strText) {
   NFinding_stru f;
+  f.eCode = eCode;
   f.eKind = eKind;
   f.lElem = lElem;
   f.strText = std::move(strText);
   return f;
+}
+
+// Fills *pError (when given) for memory running out, without allocating
+// when even the sentence cannot be had; returns 0.
+inline std::int32_t RefuseNoMemory(NFinding_stru* pError, const char* pszWhat) noexcept {
+  if (pError == nullptr) return 0;
+  pError->eCode = NFindingCode::NoMemory;
+  pError->eKind = NElemKind::Network;
+  pError->lElem = 0;
+  try {
+    pError->strText = pszWhat;
+  } catch (...) {
+    pError->strText.clear();  // never allocates
+  }
+  return 0;
 }
 
 // Entries a table made by the library really holds (0 for null), asked of

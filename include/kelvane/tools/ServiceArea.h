@@ -33,18 +33,19 @@ struct NServiceArea_stru {
 
 // The area within dLimit of the nearest start, by the routing rules of opt
 // (turn costs are not applied here). Returns 1; 0 with the area untouched for
-// a limit that is negative or not a number, or as FindShortestPath refuses.
+// a limit that is negative or not a number, as FindShortestPath refuses, or
+// for a stop (polled every few thousand nodes settled).
 KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
-                                               NFinding_stru* pError = nullptr);
+                                               NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // The area's edges on the edges as they were before flag mapping: for each
 // original edge the share reached from each of its ends, pieces joined end to
 // end (a gap of pieces not reached ends a stretch). Ascending. Returns 1; 0
 // with edges untouched when an edge of the area is not an edge of the indexed
-// network. Throws std::bad_alloc.
+// network (OutOfRange, the edge named) or memory runs out.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
-                                               std::vector<NAreaEdge_stru>& edges);
+                                               std::vector<NAreaEdge_stru>& edges, NFinding_stru* pError = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -46,7 +46,7 @@ struct NPath_stru {
 // passed; a closed node can still be the end of a path. Returns 1 (also when
 // no path exists: bFound false); 0 with path untouched for a view that is not
 // current, a node out of range, bTurns with bDirected false on a view with
-// turns, or a barrier out of range. Ties go to the path found first, so a
+// turns, a barrier out of range, or memory running out. Ties go to the path found first, so a
 // repeated call gives the same path.
 KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                                 const NRouteOptions_stru& opt, NPath_stru& path,
@@ -54,18 +54,19 @@ KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::i
 
 // The least cost from lFrom to every node, entry n - 1 for node n (+infinity
 // where none is reached). With turns, the cost of arriving at a node by its
-// best last edge. Returns 1; 0 untouched as above.
+// best last edge. Returns 1; 0 untouched as above, or for memory running out
+// or a stop (polled every few thousand nodes settled).
 KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom,
                                              const NRouteOptions_stru& opt, std::vector<double>& costs,
-                                             NFinding_stru* pError = nullptr);
+                                             NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // Costs from every source to every target, row by row: entry s * T + t for
 // source s and target t (+infinity where none). One search per source.
-// Returns 1; 0 untouched as above.
+// Returns 1; 0 untouched as above, or for memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                               const std::vector<std::int32_t>& targets,
                                               const NRouteOptions_stru& opt, std::vector<double>& costs,
-                                              NFinding_stru* pError = nullptr);
+                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // One stretch of a path on the edges as they were before flag mapping: the
 // part of lEdge from fraction dFrom to dTo (from its from node; dFrom > dTo
@@ -79,9 +80,10 @@ struct NFoldedStep_stru {
 
 // path on the original edges: consecutive pieces of one original edge in one
 // direction become one stretch. Returns 1; 0 with steps untouched when an
-// edge of the path is not an edge of the indexed network. Throws std::bad_alloc.
+// edge of the path is not an edge of the indexed network (OutOfRange, the
+// edge named) or memory runs out.
 KELVANE_TOOLS_API std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path,
-                                        std::vector<NFoldedStep_stru>& steps);
+                                        std::vector<NFoldedStep_stru>& steps, NFinding_stru* pError = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane
