@@ -3,6 +3,7 @@
 #   libkelvane-dev   development  headers, the .so links, the CMake package, the .pc files
 #   kelvane-trace    demo         kelvane-trace and kelvane-trace-gen1, with their man page
 #   python3-kelvane  python       the Python module (KELVANE_BUILD_PYTHON)
+#   qgis-plugin-kelvane qgis      the QGIS Processing plugin (with the Python module)
 # `cmake --workflow --preset package` builds them into build/package; the
 # preset installs into /usr, so the libraries land in lib/<multiarch>.
 
@@ -100,6 +101,17 @@ if(KELVANE_BUILD_PYTHON AND KELVANE_PYTHON_OPTION STREQUAL "BOOL")
   kelvane_deb(python python3-kelvane python "${depends}"
     "in-memory network store for network analyses (Python 3 module)"
     "${KELVANE_DEB_BLURB}\nThis package holds the Python 3 module kelvane, with NumPy arrays in and out.")
+
+  # The QGIS plugin is Python source only, the same on every architecture,
+  # in the directory where QGIS finds the plugins Debian installs.
+  list(APPEND CPACK_COMPONENTS_ALL qgis)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/qgis/kelvane_processing
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/qgis/python/plugins COMPONENT qgis EXCLUDE_FROM_ALL
+          PATTERN __pycache__ EXCLUDE PATTERN "*.pyc" EXCLUDE)
+  set(CPACK_DEBIAN_QGIS_PACKAGE_ARCHITECTURE all)
+  kelvane_deb(qgis qgis-plugin-kelvane science "python3-kelvane (= ${KELVANE_DEB_VERSION}), qgis, python3-qgis"
+    "QGIS Processing algorithms computed by Kelvane"
+    "${KELVANE_DEB_BLURB}\nThis package holds the QGIS plugin kelvane_processing: the Processing provider\nkelvane, with routes and service areas that take the native network\nalgorithms' parameters, plus point barriers, turn restrictions, an\norigin-destination cost matrix, traces, valve isolation and components.")
 endif()
 
 set(CPACK_GENERATOR DEB)

@@ -8,7 +8,8 @@
 # demo (the trace demo), python (the Python module and its tests), package (the
 # Debian packages and their checks), ci-extra (what else CI runs: sanitizers,
 # valgrind, static checks, fuzzers, benchmarks, the demo's picture check, the
-# Python example's picture).
+# Python example's picture), qgis (the QGIS plugin's tests in a headless QGIS;
+# qgis/screenshot.sh also wants xvfb, which CI does not run).
 # POSIX sh, for run-demo.sh; no `local` there, so the functions' own variables
 # start with _kd_ to leave the caller's alone.
 
@@ -18,8 +19,11 @@ kelvane_deps() {
       build)    echo cmake make g++ pkg-config ;;
       tests)    echo libgtest-dev libgmock-dev libboost-graph-dev ;;
       demo)     echo libgdal-dev ;;
-      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx ;;
+      python)   echo python3-dev pybind11-dev python3-numpy python3-pytest python3-networkx \
+                     python3-pandas python3-geopandas python3-shapely python3-dask python3-distributed \
+                     python3-venv python3-pip python3-setuptools mypy ;;
       package)  echo dpkg-dev file binutils lintian ;;
+      qgis)     echo qgis python3-qgis qgis-providers python3-gdal python3-pytest ;;
       ci-extra) echo libbenchmark-dev liblemon-dev clang clang-tidy cppcheck valgrind \
                      libclang-rt-14-dev librsvg2-bin python3-gdal python3-matplotlib ;;
       *) echo "deps.sh: no job '$_kd_job'" >&2; return 1 ;;

@@ -18,7 +18,7 @@ version=$(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 
 jobs="build demo package"
-if kelvane_has_python .; then jobs="$jobs python"; fi
+if kelvane_has_python .; then jobs="$jobs python qgis"; fi
 # shellcheck disable=SC2086  # one word per job
 kelvane_install_deps $jobs
 
@@ -101,6 +101,21 @@ if printf '%s\n' "${packages[@]}" | grep -qx python3-kelvane; then
   say "Python module"
   shown=$(/usr/bin/python3 -c "import kelvane; print(kelvane.__version__)")
   [ "$shown" = "$version" ] || fail "kelvane.__version__ is '$shown', not $version"
+fi
+
+if printf '%s\n' "${packages[@]}" | grep -qx qgis-plugin-kelvane; then
+  say "QGIS plugin through qgis_process"
+  plugin=/usr/share/qgis/python/plugins/kelvane_processing
+  [ -f "$plugin/metadata.txt" ] || fail "no $plugin/metadata.txt"
+  # Enabled in a private profile, as a user enables it once in the plugin
+  # manager; no bytecode, which the purge would leave behind.
+  mkdir -m 700 "$scratch/run"
+  mkdir -p "$scratch/config/profiles/default/QGIS"
+  printf '[PythonPlugins]\nkelvane_processing=true\n' > "$scratch/config/profiles/default/QGIS/QGIS3.ini"
+  listed=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch/run" QGIS_CUSTOM_CONFIG_PATH="$scratch/config" \
+           PYTHONDONTWRITEBYTECODE=1 "$(command -v qgis_process.bin || command -v qgis_process)" list 2>/dev/null |
+           grep -c '^\s*kelvane:' || true)
+  [ "$listed" = 9 ] || fail "qgis_process lists $listed Kelvane algorithms, not 9"
 fi
 cd "$src"
 

@@ -5,6 +5,7 @@
 #ifndef KELVANE_TRACE_ANALYSES_H
 #define KELVANE_TRACE_ANALYSES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,8 +15,10 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/SplitIndex.h"
 
+using kelvane::tools::CNetworkView;
 using kelvane::tools::CSplitIndex;
 using kelvane::tools::NComponents_stru;
+using kelvane::tools::NFinding_stru;
 
 // A stretch of a demo edge, as fractions of its planar length from the start
 // of its geometry.
@@ -43,9 +46,9 @@ struct NAnalysisInput {
 };
 
 struct NAnalysisOutcome {
-  std::vector<NEdgeStretch> stretches;    // what the picture draws: route, area or isolated part
-  std::int32_t lNodsReached = 0;          // area: nodes within the limit; isolate: nodes cut off
-  std::int32_t lEdgesReached = 0;         // network edges (pieces) in the outcome
+  std::vector<NEdgeStretch> stretches;  // what the picture draws: route, area or isolated part
+  std::int32_t lNodsReached = 0;        // area: nodes within the limit; isolate: nodes cut off
+  std::int32_t lEdgesReached = 0;       // network edges (pieces) in the outcome
   bool bRouteFound = false;
   double dRouteCost = 0.0;
   std::vector<NEdgeStretch> route;        // demo edges in travel order, dFrom > dTo when travelled back
@@ -58,10 +61,41 @@ struct NAnalysisOutcome {
   std::int32_t lLargest = 0;              // the component with the most demo edges
 };
 
-// Builds the view of net (pieces costed by their share through split) and
-// runs in.eMode. Returns false with strError set when the toolkit refuses,
-// naming what it refused.
-bool RunAnalysis(const CLocalNetwork& net, const CSplitIndex& split, std::int32_t lDemoEdges, const NAnalysisInput& in,
+struct NOptions;
+struct NRunSummary;
+
+// Everything that makes one mode, in one place: its option and help, what it
+// needs, how it runs and how its outcome is told. The trace is the entry
+// with no option.
+struct NModeDef {
+  NDemoMode eMode;
+  const char* pszOption;   // "--route"; null for the trace
+  const char* pszArg;      // the option's argument ("X,Y"); null for a switch
+  const char* pszHelp;     // for --help and the man page, lines broken where --help breaks them
+  const char* pszName;     // in the summary, the JSON and --timing: "route"
+  const char* pszOutcome;  // what the picture's coloured streets are: "route", "in reach"
+  std::size_t nMinStarts;  // start flags it needs; 0: it runs without
+  const char* pszTooFew;   // the refusal with fewer
+  // Reads the option's argument into opt (the mode set through SetMode).
+  bool (*pfnSet)(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError);
+  // The finished command line: what the mode asks of it, bChosen telling
+  // whether it is the run's mode. Null: nothing to check.
+  bool (*pfnCheck)(const NOptions& opt, bool bChosen, std::string& strError);
+  // Runs the mode's analysis on view. Returns false with err set when the toolkit refuses.
+  bool (*pfnRun)(const CNetworkView& view, const CSplitIndex& split, std::int32_t lDemoEdges, const NAnalysisInput& in,
+                 NAnalysisOutcome& out, NFinding_stru& err);
+  // The summary lines of its outcome.
+  void (*pfnLines)(const NRunSummary& s, std::vector<std::string>& lines);
+};
+
+// Every mode, the trace first, then the analyses in the order --help lists them.
+const std::vector<NModeDef>& Modes();
+const NModeDef& ModeOf(NDemoMode eMode);
+
+// Runs in.eMode on view (built from the network flag mapping indexed in
+// split, pieces costed by their share). Returns false with strError set when
+// the toolkit refuses, naming what it refused.
+bool RunAnalysis(const CNetworkView& view, const CSplitIndex& split, std::int32_t lDemoEdges, const NAnalysisInput& in,
                  NAnalysisOutcome& out, std::string& strError);
 
 #endif  // KELVANE_TRACE_ANALYSES_H

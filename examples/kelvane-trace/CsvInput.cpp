@@ -68,6 +68,109 @@ int Column(const std::vector<std::string>& header, const std::string& strName) {
   return it == header.end() ? -1 : static_cast<int>(it - header.begin());
 }
 
+// Where each thing the demo reads stands in the header; -1 for not there.
+struct NCsvColumns {
+  int iX1 = -1, iY1 = -1, iX2 = -1, iY2 = -1;
+  int iId = -1, iCost = -1, iOneWay = -1, iDmd = -1, iBlocked = -1;
+  std::vector<int> attrs;  // carried to the output, as text
+};
+
+// The attribute columns: every column but the coordinates, or only those named.
+bool AttrColumns(const std::vector<std::string>& header, const NFieldNames& fields, const std::string& strPath,
+                 NCsvColumns& cols, std::string& strError) {
+  if (fields.bKeepAll) {
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      const int c = static_cast<int>(i);
+      if (c != cols.iX1 && c != cols.iY1 && c != cols.iX2 && c != cols.iY2) cols.attrs.push_back(c);
+    }
+    return true;
+  }
+  for (const std::string& strName : fields.keep) {
+    const int c = Column(header, strName);
+    if (c < 0) {
+      strError = "--keep-fields: '" + strPath + "' has no column named '" + strName + "'";
+      return false;
+    }
+    cols.attrs.push_back(c);
+  }
+  return true;
+}
+
+bool FindColumns(const std::vector<std::string>& header, const NFieldNames& fields, const std::string& strPath,
+                 NCsvColumns& cols, std::string& strError) {
+  cols.iX1 = Column(header, "x1");
+  cols.iY1 = Column(header, "y1");
+  cols.iX2 = Column(header, "x2");
+  cols.iY2 = Column(header, "y2");
+  if (cols.iX1 < 0 || cols.iY1 < 0 || cols.iX2 < 0 || cols.iY2 < 0) {
+    strError = "'" + strPath + "' needs the columns x1, y1, x2 and y2 in its header row";
+    return false;
+  }
+  cols.iId = Column(header, "id");
+  const std::pair<const std::string&, int&> named[] = {{fields.strCost, cols.iCost},
+                                                       {fields.strOneWay, cols.iOneWay},
+                                                       {fields.strDemand, cols.iDmd},
+                                                       {fields.strBlocked, cols.iBlocked}};
+  for (const auto& col : named) {
+    if (col.first.empty()) continue;
+    col.second = Column(header, col.first);
+    if (col.second < 0) {
+      strError = "'" + strPath + "' has no column named '" + col.first + "'";
+      return false;
+    }
+  }
+  return AttrColumns(header, fields, strPath, cols, strError);
+}
+
+// The feature of one row: its id and its attributes as text.
+NInputFeature RowFeature(const std::vector<std::string>& cells, std::int64_t llRow, const NCsvColumns& cols) {
+  auto cell = [&](int i) {
+    return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string();
+  };
+  NInputFeature feature;
+  feature.strId = cols.iId >= 0 && !cell(cols.iId).empty() ? cell(cols.iId) : std::to_string(llRow - 1);
+  for (int c : cols.attrs) {
+    feature.values.push_back(cell(c));
+    feature.isNull.push_back(cell(c).empty() ? 1 : 0);
+  }
+  return feature;
+}
+
+// A closed-street cell: set unless empty, 0, no or false.
+bool IsSet(const std::string& strCell) {
+  const std::string s = Lower(strCell);
+  return !(s.empty() || s == "0" || s == "no" || s == "false");
+}
+
+// One street of one row. Returns false with strError set for coordinates that are not numbers.
+bool ReadRow(const std::vector<std::string>& cells, std::int64_t llRow, const NCsvColumns& cols,
+             const std::string& strPath, NInputNetwork& input, std::string& strError) {
+  auto cell = [&](int i) {
+    return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string();
+  };
+  ++input.llFeatures;
+  NInputLine line;
+  NLinePoint_stru a, b;
+  if (!ParseCoordinate(cell(cols.iX1), a.dX) || !ParseCoordinate(cell(cols.iY1), a.dY) ||
+      !ParseCoordinate(cell(cols.iX2), b.dX) || !ParseCoordinate(cell(cols.iY2), b.dY)) {
+    strError = "'" + strPath + "' row " + std::to_string(llRow) + ": x1, y1, x2 and y2 must be numbers";
+    return false;
+  }
+  line.pts = {a, b};
+  double d = 0.0;
+  // Outside the 64-bit range the conversion would be undefined; the row number stands in.
+  const bool bNumericId = ParseNumber(cell(cols.iId), d) && std::fabs(d) < 9e18;
+  line.llFid = bNumericId ? static_cast<std::int64_t>(d) : llRow - 1;
+  line.lFeature = static_cast<std::int32_t>(input.features.size());
+  input.features.push_back(RowFeature(cells, llRow, cols));
+  if (ParseNumber(cell(cols.iCost), d)) line.dCost = d;
+  if (ParseNumber(cell(cols.iDmd), d)) line.dDmd = d;
+  if (cols.iOneWay >= 0) line.cOneWay = ParseOneWay(cell(cols.iOneWay));
+  if (cols.iBlocked >= 0) line.bBlocked = IsSet(cell(cols.iBlocked));
+  input.lines.push_back(std::move(line));
+  return true;
+}
+
 }  // namespace
 
 signed char ParseOneWay(const std::string& strValue) {
@@ -92,81 +195,17 @@ bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat
   }
   std::vector<std::string> header = SplitRow(row);
   for (std::string& h : header) h = Lower(h);
-  const int iX1 = Column(header, "x1"), iY1 = Column(header, "y1");
-  const int iX2 = Column(header, "x2"), iY2 = Column(header, "y2");
-  if (iX1 < 0 || iY1 < 0 || iX2 < 0 || iY2 < 0) {
-    strError = "'" + strPath + "' needs the columns x1, y1, x2 and y2 in its header row";
-    return false;
-  }
-  const int iId = Column(header, "id");
-  int iCost = -1, iOneWay = -1, iDmd = -1, iBlocked = -1;
-  const std::pair<const std::string&, int&> cols[] = {
-      {fields.strCost, iCost}, {fields.strOneWay, iOneWay}, {fields.strDemand, iDmd}, {fields.strBlocked, iBlocked}};
-  for (const auto& col : cols) {
-    if (col.first.empty()) continue;
-    col.second = Column(header, col.first);
-    if (col.second < 0) {
-      strError = "'" + strPath + "' has no column named '" + col.first + "'";
-      return false;
-    }
-  }
-
-  // Every other column is carried to the output as text (or only those named).
-  std::vector<int> attrCols;
-  for (std::size_t i = 0; i < header.size(); ++i) {
-    const int c = static_cast<int>(i);
-    if (c == iX1 || c == iY1 || c == iX2 || c == iY2) continue;
-    if (fields.bKeepAll) attrCols.push_back(c);
-  }
-  if (!fields.bKeepAll) {
-    for (const std::string& strName : fields.keep) {
-      const int c = Column(header, strName);
-      if (c < 0) {
-        strError = "--keep-fields: '" + strPath + "' has no column named '" + strName + "'";
-        return false;
-      }
-      attrCols.push_back(c);
-    }
-  }
-  for (int c : attrCols) input.attrs.push_back(NAttrField{header[static_cast<std::size_t>(c)], 's'});
-  input.cIdType = iId >= 0 ? 's' : 'i';
+  NCsvColumns cols;
+  if (!FindColumns(header, fields, strPath, cols, strError)) return false;
+  for (int c : cols.attrs) input.attrs.push_back(NAttrField{header[static_cast<std::size_t>(c)], 's'});
+  input.cIdType = cols.iId >= 0 ? 's' : 'i';
   input.bLonLat = bLonLat;
   input.strSource = strPath;
   std::int64_t llRow = 1;
   while (std::getline(in, row)) {
     ++llRow;
     if (Trim(row).empty()) continue;
-    const std::vector<std::string> cells = SplitRow(row);
-    auto cell = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)] : std::string(); };
-    ++input.llFeatures;
-    NInputLine line;
-    NPoint a, b;
-    if (!ParseCoordinate(cell(iX1), a.dX) || !ParseCoordinate(cell(iY1), a.dY) || !ParseCoordinate(cell(iX2), b.dX) ||
-        !ParseCoordinate(cell(iY2), b.dY)) {
-      strError = "'" + strPath + "' row " + std::to_string(llRow) + ": x1, y1, x2 and y2 must be numbers";
-      return false;
-    }
-    line.pts = {a, b};
-    double d = 0.0;
-    // Outside the 64-bit range the conversion would be undefined; the row number stands in.
-    const bool bNumericId = ParseNumber(cell(iId), d) && std::fabs(d) < 9e18;
-    line.llFid = bNumericId ? static_cast<std::int64_t>(d) : llRow - 1;
-    NInputFeature feature;
-    feature.strId = iId >= 0 && !cell(iId).empty() ? cell(iId) : std::to_string(llRow - 1);
-    for (int c : attrCols) {
-      feature.values.push_back(cell(c));
-      feature.isNull.push_back(cell(c).empty() ? 1 : 0);
-    }
-    line.lFeature = static_cast<std::int32_t>(input.features.size());
-    input.features.push_back(std::move(feature));
-    if (ParseNumber(cell(iCost), d)) line.dCost = d;
-    if (ParseNumber(cell(iDmd), d)) line.dDmd = d;
-    if (iOneWay >= 0) line.cOneWay = ParseOneWay(cell(iOneWay));
-    if (iBlocked >= 0) {
-      const std::string s = Lower(cell(iBlocked));
-      line.bBlocked = !(s.empty() || s == "0" || s == "no" || s == "false");
-    }
-    input.lines.push_back(std::move(line));
+    if (!ReadRow(SplitRow(row), llRow, cols, strPath, input, strError)) return false;
   }
   return true;
 }

@@ -4,7 +4,7 @@
 
 namespace {
 
-NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NPoint> pts, double dDmd,
+NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NLinePoint_stru> pts, double dDmd,
                   signed char cOneWay = 0, bool bBlocked = false) {
   NInputLine line;
   line.llFid = llFid;
@@ -18,10 +18,10 @@ NInputLine Street(std::int64_t llFid, const char* pszName, std::vector<NPoint> p
 
 // A straight street through the grid with a vertex at every crossing, so that
 // noding cuts it into one edge per block.
-std::vector<NPoint> Through(double x0, double y0, double x1, double y1, int nBlocks) {
-  std::vector<NPoint> pts;
+std::vector<NLinePoint_stru> Through(double x0, double y0, double x1, double y1, int nBlocks) {
+  std::vector<NLinePoint_stru> pts;
   for (int i = 0; i <= nBlocks; ++i)
-    pts.push_back(NPoint{x0 + (x1 - x0) * i / nBlocks, y0 + (y1 - y0) * i / nBlocks});
+    pts.push_back(NLinePoint_stru{x0 + (x1 - x0) * i / nBlocks, y0 + (y1 - y0) * i / nBlocks});
   return pts;
 }
 
@@ -35,8 +35,8 @@ void DefaultTown(NInputNetwork& input) {
   std::int64_t llFid = 1;
   for (int i = 0; i < 5; ++i) {
     // Market Avenue runs one way, eastward, as drawn.
-    input.lines.push_back(Street(llFid++, kAvenues[i], Through(0, 100.0 * i, 400, 100.0 * i, 4), kAvenueDmd[i],
-                                 i == 1 ? 1 : 0));
+    input.lines.push_back(
+        Street(llFid++, kAvenues[i], Through(0, 100.0 * i, 400, 100.0 * i, 4), kAvenueDmd[i], i == 1 ? 1 : 0));
   }
   for (int i = 0; i < 5; ++i) {
     if (i == 2) {
@@ -47,11 +47,11 @@ void DefaultTown(NInputNetwork& input) {
       continue;
     }
     // Mill Street is drawn northward but runs one way southward.
-    input.lines.push_back(Street(llFid++, kStreets[i], Through(100.0 * i, 0, 100.0 * i, 400, 4), kStreetDmd[i],
-                                 i == 3 ? -1 : 0));
+    input.lines.push_back(
+        Street(llFid++, kStreets[i], Through(100.0 * i, 0, 100.0 * i, 400, 4), kStreetDmd[i], i == 3 ? -1 : 0));
   }
-  input.lines.push_back(Street(llFid++, "Riverside Lane",
-                               {{400, 200}, {455, 215}, {495, 260}, {505, 320}, {470, 375}, {400, 400}}, 22));
+  input.lines.push_back(
+      Street(llFid++, "Riverside Lane", {{400, 200}, {455, 215}, {495, 260}, {505, 320}, {470, 375}, {400, 400}}, 22));
   input.lines.push_back(Street(llFid++, "Orchard Close", {{100, 400}, {100, 455}, {135, 490}}, 9));
   input.attrs.push_back(NAttrField{"name", 's'});
   for (NInputLine& line : input.lines) {

@@ -15,12 +15,6 @@ using namespace kelvane::tools;
 
 namespace {
 
-std::string Fixed(double d, int nDigits) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", nDigits, d);
-  return buf;
-}
-
 // A piece of the library's network as a stretch of a demo edge.
 NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
   NEdgeStretch s;
@@ -31,7 +25,8 @@ NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
 // The id of the feature demo edge lEdge was cut from: its own id field, else
 // OGR's feature number.
 std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
-  const NInputLine& line = run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
+  const NInputLine& line =
+      run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
   return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
                             : std::to_string(line.llFid);
 }
@@ -40,8 +35,8 @@ void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
   for (std::size_t e = 0; e < run.demo.edges.size(); ++e) {
     const NDemoEdge& d = run.demo.edges[e];
-    out << e + 1 << "  " << FeatureId(run, static_cast<std::int32_t>(e) + 1) << "  " << d.lFromNod << "  "
-        << d.lToNod << "  " << Fixed(d.dLength, 1) << '\n';
+    out << e + 1 << "  " << FeatureId(run, static_cast<std::int32_t>(e) + 1) << "  " << d.lFromNod << "  " << d.lToNod
+        << "  " << FixedText(d.dLength, 1) << '\n';
   }
 }
 
@@ -56,9 +51,8 @@ const char* DirName(NTraceDir eDir) {
   }
 }
 
-// Recorded numbers in the demo's edge numbering, once each: the streets
-// closed both ways. The recorder also holds the one-way directions the walk
-// passed over, which are not barriers.
+// The closed edges the trace met in the demo's edge numbering, once each:
+// the streets closed both ways.
 std::vector<std::int32_t> FoldRecorded(const NDemoRun& run) {
   std::vector<std::int32_t> out;
   const CSmartArray<std::int32_t>& rec = run.trace.blockedEdges;
@@ -114,7 +108,7 @@ bool ReadStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   }
   if (!bRead) return Fail(err, strError);
   ScreenCoordinates(run.input);
-  if (!NodeLines(run.input, opt.dSnap >= 0.0 ? opt.dSnap : 0.01, run.demo, &strError)) return Fail(err, strError);
+  if (!NodeInputLines(run.input, opt.dSnap >= 0.0 ? opt.dSnap : 0.01, run.demo, &strError)) return Fail(err, strError);
   std::vector<char> lineHasEdge(run.input.lines.size(), 0);
   for (const NDemoEdge& e : run.demo.edges) lineHasEdge[static_cast<std::size_t>(e.lLine)] = 1;
   SkipZeroLength(run.input, lineHasEdge);
@@ -129,10 +123,7 @@ bool ReadStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
 
 bool BuildStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostream& err) {
   std::string strError;
-  // The analyses read the network through the toolkit's view, which gives
-  // each build the same steps; only the plain trace walks the queries.
-  run.bTransposed = opt.eMode == NDemoMode::Trace && NeedsTranspose(opt.eDir);
-  if (!BuildNetwork(run.input, run.demo, run.bTransposed, run.net, strError)) return Fail(err, strError);
+  if (!BuildNetwork(run.input, run.demo, run.net, strError)) return Fail(err, strError);
   const std::vector<NFinding_stru> findings = CheckNetwork(run.net, 5);
   for (const NFinding_stru& f : findings) err << "kelvane-trace: network check: " << f.strText << '\n';
   run.timer.Stage("build");
@@ -152,7 +143,10 @@ bool PlaceStage(const NOptions& opt, const std::vector<NFlagRequest>& requests, 
   }
   const double dSnap = opt.dSnap >= 0.0 ? opt.dSnap : 0.01;
   PlaceFlags(run.demo, dSnap, opt.dMaxSnap >= 0.0 ? opt.dMaxSnap : kDefaultMaxSnap, run.summary.strUnit, run.flags);
-  if (!MapFlags(run.net, run.flags, run.split, run.mapStats, err, strError)) return Fail(err, strError);
+  // Mapped even with no flag: the split index then answers for every edge,
+  // as the view and the folds ask of it.
+  if (!MapPlacedFlags(run.net, run.flags, run.split, run.mapStats, err, strError)) return Fail(err, strError);
+  if (requests.empty()) return true;
   std::size_t nRefused = 0;
   for (const NPlacedFlag& f : run.flags) nRefused += f.bPlaced && f.lNod > 0 ? 0 : 1;
   run.timer.Stage("map flags");
@@ -175,26 +169,23 @@ void CollectPieces(NDemoRun& run) {
   }
 }
 
-const char* ModeName(NDemoMode eMode) {
-  switch (eMode) {
-    case NDemoMode::Route:
-      return "route";
-    case NDemoMode::Within:
-      return "within";
-    case NDemoMode::Isolate:
-      return "isolate";
-    case NDemoMode::Components:
-      return "components";
-    default:
-      return "trace";
-  }
+// The view the trace and the analyses read: costs from the column the run
+// goes by, pieces costed by their share of the edge they were cut from.
+bool ViewStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  NViewOptions_stru v;
+  v.lAlongFld = opt.bByLength ? kLengthFld : kCostFld;
+  v.pSplit = &run.split;
+  NFinding_stru e;
+  if (run.view.Build(run.net, v, &e) != 1)
+    return Fail(err, std::string(ModeOf(opt.eMode).pszName) + ": network view: " + e.strText);
+  return true;
 }
 
 // The flags and barriers of the command line, and the valves of --valves.
 bool Requests(const NOptions& opt, std::vector<NFlagRequest>& requests, std::ostream& err) {
   requests = opt.flags;
   if (opt.strValves.empty()) return true;
-  std::vector<NPoint> pts;
+  std::vector<NLinePoint_stru> pts;
   std::string strError;
   if (!ReadOgrPoints(opt.strValves, pts, strError)) return Fail(err, strError);
   for (std::size_t i = 0; i < pts.size(); ++i) {
@@ -222,12 +213,14 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
     }
   }
   std::string strError;
-  if (!RunAnalysis(run.net, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
-    return Fail(err, std::string(ModeName(opt.eMode)) + ": " + strError);
+  const char* pszName = ModeOf(opt.eMode).pszName;
+  if (!ViewStage(opt, run, err)) return false;
+  if (!RunAnalysis(run.view, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
+    return Fail(err, std::string(pszName) + ": " + strError);
   }
   run.traced = run.analysis.stretches;
   CollectPieces(run);
-  run.timer.Stage(ModeName(opt.eMode));
+  run.timer.Stage(pszName);
   return true;
 }
 
@@ -241,7 +234,6 @@ double OnFeature(const NDemoRun& run, std::int32_t lEdge, double dFrac) {
 void SummariseAnalysis(const NOptions& opt, NDemoRun& run) {
   NRunSummary& s = run.summary;
   const NAnalysisOutcome& a = run.analysis;
-  s.strMode = ModeName(opt.eMode);
   s.lReachedNods = a.lNodsReached;
   s.lReachedEdges = a.lEdgesReached;
   s.dLimit = opt.dWithin;
@@ -264,9 +256,11 @@ bool TraceStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   std::vector<std::int32_t> starts;
   for (const NPlacedFlag& f : run.flags)
     if (IsStart(f.req)) starts.push_back(f.lNod);
-  if (!RunTrace(run.net, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
+  if (!ViewStage(opt, run, err)) return false;
+  if (!RunTrace(run.net, run.view, starts, opt.eDir, run.trace, strError)) return Fail(err, strError);
   run.net.EndTrace();
-  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i) run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
+  for (std::int32_t i = 0; i < run.trace.edges.GetSize(); ++i)
+    run.traced.push_back(Stretch(run, run.trace.edges.GetAt(i)));
   CollectPieces(run);
   CSmartArray<std::int32_t> anyOrig, allOrig;
   run.split.FoldTraceResult(run.trace.edges, NFoldRule::Any, anyOrig);
@@ -286,7 +280,8 @@ void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
   s.llBadCoord = CountSkipped(run.input, NSkipReason::BadCoord);
   s.llZeroLength = CountSkipped(run.input, NSkipReason::ZeroLength);
   s.lNods = run.mapStats.lNodsBefore > 0 ? run.mapStats.lNodsBefore : static_cast<std::int32_t>(run.demo.nods.size());
-  s.lEdges = run.mapStats.lEdgesBefore > 0 ? run.mapStats.lEdgesBefore : static_cast<std::int32_t>(run.demo.edges.size());
+  s.lEdges =
+      run.mapStats.lEdgesBefore > 0 ? run.mapStats.lEdgesBefore : static_cast<std::int32_t>(run.demo.edges.size());
   s.lSplitEdges = run.mapStats.lSplitEdges;
   s.lNewEdges = run.mapStats.lNewEdges;
   for (const NPlacedFlag& f : run.flags)
@@ -299,10 +294,10 @@ void Summarise(const NOptions& opt, bool bTraced, NDemoRun& run) {
   s.lOriginalsWhole = run.lOriginalsWhole;
   s.dDmd = run.trace.dDmd;
   s.dLength = run.trace.dLength;
-  s.bRecorded = run.trace.bRecorded;
-  s.lBarrierNods = run.trace.lBarrierNods;
-  for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i) s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
+  for (std::int32_t i = 0; i < run.trace.blockedNods.GetSize(); ++i)
+    s.barrierNods.push_back(run.trace.blockedNods.GetAt(i));
   s.closedStreets = run.blockedEdges;
+  s.eMode = opt.eMode;
   if (opt.eMode != NDemoMode::Trace) SummariseAnalysis(opt, run);
   run.summaryLines = SummaryLines(s);
 }
@@ -312,8 +307,9 @@ bool WriteStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostr
   bool bOk = true;
   for (const NOutputFile& f : OutputFiles(opt)) {
     std::string strError;
-    const bool bWritten = f.strDriver.empty() ? WriteSvg(f.strPath, run, strError)
-                                              : WriteTracedFeatures(f.strPath, f.strDriver, opt.bOverwrite, run, strError);
+    const bool bWritten = f.strDriver.empty()
+                              ? WriteSvg(f.strPath, run, strError)
+                              : WriteTracedFeatures(f.strPath, f.strDriver, opt.bOverwrite, run, strError);
     if (bWritten) {
       out << (f.strDriver.empty() ? "picture: " : "traced features: ") << f.strPath << '\n';
     } else {
@@ -324,40 +320,21 @@ bool WriteStage(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostr
   return bOk;
 }
 
-}  // namespace
-
-int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun& run) {
+// What can be refused before anything is read: the outputs, and a run with
+// nothing to start from.
+bool CheckRun(const NOptions& opt, std::ostream& err) {
   std::string strError;
-  if (!CheckOutputs(opt, strError)) {
-    Fail(err, strError);
-    return 1;
-  }
-  if (!HasStartFlag(opt) && !LooksOnly(opt) && opt.eMode != NDemoMode::Components) {
+  if (!CheckOutputs(opt, strError)) return Fail(err, strError);
+  if (!HasStartFlag(opt) && !LooksOnly(opt) && ModeOf(opt.eMode).nMinStarts > 0) {
     err << "kelvane-trace: no flag given, so nothing to trace (add --flag X,Y or --flag-edge E:F; "
            "--svg FILE alone draws the network)\n";
-    return 1;
+    return false;
   }
-  run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
-  if (!ReadStage(opt, run, err)) return 1;
-  run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
-  // With --json, stdout carries the one JSON object and nothing else.
-  std::ostream& info = opt.bJson ? err : out;
-  if (!BuildStage(opt, run, info, err)) return 1;
-  std::vector<NFlagRequest> requests;
-  if (!Requests(opt, requests, err)) return 1;
-  const bool bTrace = !requests.empty();
-  if (bTrace) {
-    if (!PlaceStage(opt, requests, run, err)) return 1;
-  } else {
-    run.mapStats.lNodsBefore = run.net.m_lNodNum;
-    run.mapStats.lEdgesBefore = run.net.m_lEdgeNum;
-  }
-  if (opt.eMode != NDemoMode::Trace) {
-    if (!AnalysisStage(opt, run, err)) return 1;
-  } else if (bTrace && !TraceStage(opt, run, err)) {
-    return 1;
-  }
-  Summarise(opt, bTrace, run);
+  return true;
+}
+
+// The summary, the files and the timing. Returns false when a file could not be written.
+bool Report(const NOptions& opt, NDemoRun& run, std::ostream& out, std::ostream& info, std::ostream& err) {
   if (!opt.bJson) {
     for (const std::string& line : run.summaryLines) out << line << '\n';
   }
@@ -366,7 +343,28 @@ int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun&
     for (const auto& st : run.timer.Stages()) run.summary.timing.push_back(st);
     WriteJsonSummary(run.summary, out);
   } else if (opt.bTiming) {
-    for (const auto& st : run.timer.Stages()) out << "time " << st.first << ": " << Fixed(st.second, 2) << " ms\n";
+    for (const auto& st : run.timer.Stages()) out << "time " << st.first << ": " << FixedText(st.second, 2) << " ms\n";
   }
-  return bOk ? 0 : 1;
+  return bOk;
+}
+
+}  // namespace
+
+int RunDemo(const NOptions& opt, std::ostream& out, std::ostream& err, NDemoRun& run) {
+  if (!CheckRun(opt, err)) return 1;
+  if (!ReadStage(opt, run, err)) return 1;
+  run.summary.strUnit = opt.strInput.empty() || run.input.bLonLat ? "m" : "map units";
+  // With --json, stdout carries the one JSON object and nothing else.
+  std::ostream& info = opt.bJson ? err : out;
+  if (!BuildStage(opt, run, info, err)) return 1;
+  std::vector<NFlagRequest> requests;
+  if (!Requests(opt, requests, err) || !PlaceStage(opt, requests, run, err)) return 1;
+  const bool bTrace = !requests.empty();
+  if (opt.eMode != NDemoMode::Trace) {
+    if (!AnalysisStage(opt, run, err)) return 1;
+  } else if (bTrace && !TraceStage(opt, run, err)) {
+    return 1;
+  }
+  Summarise(opt, bTrace, run);
+  return Report(opt, run, out, info, err) ? 0 : 1;
 }

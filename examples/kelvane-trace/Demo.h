@@ -17,26 +17,27 @@
 #include "Timing.h"
 #include "Trace.h"
 #include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/SplitIndex.h"
 
 struct NDemoRun {
   NInputNetwork input;
   NDemoNet demo;
   CLocalNetwork net;
-  bool bTransposed = false;                // net allows each street exactly the ways it is closed
   std::vector<NPlacedFlag> flags;
-  CSplitIndex split;
+  CSplitIndex split;  // of the one flag mapping (made with no flags too)
+  CNetworkView view;  // what the trace and the analyses read
   NMapStats mapStats;
   NTraceResult trace;
   NAnalysisOutcome analysis;               // an analysis mode's outcome
   std::vector<NEdgeStretch> traced;        // visited pieces; in an analysis mode its outcome
   std::vector<NEdgeStretch> pieces;        // every piece of every split edge
-  std::vector<std::int32_t> blockedEdges;  // recorded closed edges, as demo edges, ascending, once each
+  std::vector<std::int32_t> blockedEdges;  // closed streets the trace met, as demo edges, ascending, once each
   std::int32_t lOriginalsVisited = 0;      // demo edges with any piece visited
   std::int32_t lOriginalsWhole = 0;        // demo edges with every piece visited
   CStageTimer timer;
-  NRunSummary summary;                     // what the run found
-  std::vector<std::string> summaryLines;   // the lines printed, also drawn in the picture
+  NRunSummary summary;                    // what the run found
+  std::vector<std::string> summaryLines;  // the lines printed, also drawn in the picture
 };
 
 // Runs everything opt asks for. Writes the summary to out and warnings and
@@ -52,7 +53,7 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
 // The traced features of a run, one per source feature reached, through the
 // OGR driver named (see OgrDriverFor): its id, its attributes, one merged
 // geometry and the fraction reached. bReplace: an existing file is deleted first.
-bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace,
-                         const NDemoRun& run, std::string& strError);
+bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace, const NDemoRun& run,
+                         std::string& strError);
 
 #endif  // KELVANE_TRACE_DEMO_H

@@ -18,21 +18,21 @@ using kelvane::tools::CSplitIndex;
 // A flag or barrier as the user gave it.
 struct NFlagRequest {
   bool bBarrier = false;
-  bool bTarget = false;     // --route: the point routed to, not a start
-  bool bValve = false;      // --valve: a device --isolate may close, not a start
-  bool bByPoint = true;     // given as coordinates; else as edge and fraction
-  NPoint pt;                // coordinates, in the input's system
-  std::int32_t lEdge = 0;   // edge number and fraction from its from node (where its geometry starts)
+  bool bTarget = false;    // --route: the point routed to, not a start
+  bool bValve = false;     // --valve: a device --isolate may close, not a start
+  bool bByPoint = true;    // given as coordinates; else as edge and fraction
+  NLinePoint_stru pt;      // coordinates, in the input's system
+  std::int32_t lEdge = 0;  // edge number and fraction from its from node (where its geometry starts)
   double dPos = 0.0;
-  std::string strLabel;     // as written, for messages
+  std::string strLabel;  // as written, for messages
 };
 
 // One flag on its way through placement and mapping.
 struct NPlacedFlag {
   NFlagRequest req;
-  bool bPlaced = false;     // on the network; else strNote says why not
-  std::string strNote;      // a warning for the user, or empty
-  std::int32_t lEdge = 0;   // after snapping: the edge, position along its geometry ...
+  bool bPlaced = false;    // on the network; else strNote says why not
+  std::string strNote;     // a warning for the user, or empty
+  std::int32_t lEdge = 0;  // after snapping: the edge, position along its geometry ...
   double dPos = 0.0;
   std::int32_t lAtNod = 0;  // ... or the node it was snapped onto
   double dSnapDist = 0.0;   // coordinate flags: planar distance moved; edge flags: 0
@@ -63,12 +63,13 @@ struct NMapStats {
   std::int32_t lSplitEdges = 0;
 };
 
-// Checks the placed flags against net, reports on warn what the checks find
-// (flags the library would misplace are left out, flags on an edge's end go to
-// its node), maps the rest with MapNetFlag, indexes the split into split and
-// closes the node of every barrier. Returns false with strError set only when
-// the split cannot be indexed.
-bool MapFlags(CLocalNetwork& net, std::vector<NPlacedFlag>& flags, CSplitIndex& split,
-              NMapStats& stats, std::ostream& warn, std::string& strError);
+// Maps the placed flags onto net through the toolkit's MapFlags, reports on
+// warn what it found (flags the library would misplace are left out, flags on
+// an edge's end go to its node, repeats share a node), indexes the split into
+// split (also with no flag, so that split answers for every edge) and closes
+// the node of every barrier. Returns false with strError set only when the
+// split cannot be indexed.
+bool MapPlacedFlags(CLocalNetwork& net, std::vector<NPlacedFlag>& flags, CSplitIndex& split, NMapStats& stats,
+                    std::ostream& warn, std::string& strError);
 
 #endif  // KELVANE_TRACE_FLAGS_H

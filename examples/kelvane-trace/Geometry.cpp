@@ -6,18 +6,18 @@
 
 // The frame and the ground lengths are the toolkit's, so that the demo
 // measures exactly as its lines were noded.
-#include "tools/PlanarFrame.h"
+#include "kelvane/tools/PlanarFrame.h"
 
 namespace {
 
-NPoint Lerp(const NPoint& a, const NPoint& b, double t) {
-  return NPoint{a.dX + (b.dX - a.dX) * t, a.dY + (b.dY - a.dY) * t};
+NLinePoint_stru Lerp(const NLinePoint_stru& a, const NLinePoint_stru& b, double t) {
+  return NLinePoint_stru{a.dX + (b.dX - a.dX) * t, a.dY + (b.dY - a.dY) * t};
 }
 
-double Dist(const NPoint& a, const NPoint& b) { return std::hypot(b.dX - a.dX, b.dY - a.dY); }
+double Dist(const NLinePoint_stru& a, const NLinePoint_stru& b) { return std::hypot(b.dX - a.dX, b.dY - a.dY); }
 
 // Where fraction f of the planar length falls: segment index and t within it.
-void Locate(const std::vector<NPoint>& pts, const NProjection& proj, double f, std::size_t& seg, double& t) {
+void Locate(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f, std::size_t& seg, double& t) {
   seg = 0;
   t = 0.0;
   if (pts.size() < 2) return;
@@ -36,9 +36,9 @@ void Locate(const std::vector<NPoint>& pts, const NProjection& proj, double f, s
 
 }  // namespace
 
-NPoint NProjection::Apply(const NPoint& p) const {
+NLinePoint_stru NProjection::Apply(const NLinePoint_stru& p) const {
   if (!bLonLat) return p;
-  NPoint q;
+  NLinePoint_stru q;
   kelvane::tools::LonLatToFrame(p.dX, p.dY, dCosLat, q.dX, q.dY);
   return q;
 }
@@ -50,34 +50,35 @@ NProjection MakeProjection(bool bLonLat, double dRefLat) {
   return proj;
 }
 
-double GroundLength(const NPoint& a, const NPoint& b, bool bLonLat) {
+double GroundLength(const NLinePoint_stru& a, const NLinePoint_stru& b, bool bLonLat) {
   return kelvane::tools::SegmentGroundLength(a.dX, a.dY, b.dX, b.dY, bLonLat);
 }
 
-double GroundLength(const std::vector<NPoint>& pts, bool bLonLat) {
+double GroundLength(const std::vector<NLinePoint_stru>& pts, bool bLonLat) {
   double len = 0.0;
   for (std::size_t i = 0; i + 1 < pts.size(); ++i) len += GroundLength(pts[i], pts[i + 1], bLonLat);
   return len;
 }
 
-double PlanarLength(const std::vector<NPoint>& pts, const NProjection& proj) {
+double PlanarLength(const std::vector<NLinePoint_stru>& pts, const NProjection& proj) {
   double len = 0.0;
   for (std::size_t i = 0; i + 1 < pts.size(); ++i) len += Dist(proj.Apply(pts[i]), proj.Apply(pts[i + 1]));
   return len;
 }
 
-void ClosestOnSegment(const NPoint& p, const NPoint& a, const NPoint& b, double& t, double& dDist2) {
+void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t,
+                      double& dDist2) {
   const double dx = b.dX - a.dX;
   const double dy = b.dY - a.dY;
   const double len2 = dx * dx + dy * dy;
   t = len2 > 0.0 ? ((p.dX - a.dX) * dx + (p.dY - a.dY) * dy) / len2 : 0.0;
   t = std::min(std::max(t, 0.0), 1.0);
-  const NPoint q = Lerp(a, b, t);
+  const NLinePoint_stru q = Lerp(a, b, t);
   dDist2 = (p.dX - q.dX) * (p.dX - q.dX) + (p.dY - q.dY) * (p.dY - q.dY);
 }
 
-NPoint PointAlong(const std::vector<NPoint>& pts, const NProjection& proj, double f) {
-  if (pts.empty()) return NPoint{};
+NLinePoint_stru PointAlong(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f) {
+  if (pts.empty()) return NLinePoint_stru{};
   if (pts.size() == 1) return pts[0];
   std::size_t seg = 0;
   double t = 0.0;
@@ -85,8 +86,9 @@ NPoint PointAlong(const std::vector<NPoint>& pts, const NProjection& proj, doubl
   return Lerp(pts[seg], pts[seg + 1], t);
 }
 
-std::vector<NPoint> SubLine(const std::vector<NPoint>& pts, const NProjection& proj, double f0, double f1) {
-  std::vector<NPoint> out;
+std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0,
+                                     double f1) {
+  std::vector<NLinePoint_stru> out;
   if (pts.size() < 2) return pts;
   std::size_t s0 = 0, s1 = 0;
   double t0 = 0.0, t1 = 0.0;

@@ -7,10 +7,11 @@
 
 #include <vector>
 
-struct NPoint {
-  double dX = 0.0;  // easting, or longitude in degrees
-  double dY = 0.0;  // northing, or latitude in degrees
-};
+// Points are the toolkit's own (easting or longitude, northing or latitude),
+// so that lines go to the noding and come back without a copy of each point.
+#include "kelvane/tools/LineNoding.h"
+
+using kelvane::tools::NLinePoint_stru;
 
 // Maps input coordinates to the planar frame: identity for projected input, an
 // equirectangular view around a reference latitude for longitude/latitude, good
@@ -19,7 +20,7 @@ struct NProjection {
   bool bLonLat = false;
   double dCosLat = 1.0;  // cosine of the reference latitude
 
-  NPoint Apply(const NPoint& p) const;
+  NLinePoint_stru Apply(const NLinePoint_stru& p) const;
 };
 
 // A projection for lon/lat input centred on the given latitude, or the identity.
@@ -27,21 +28,23 @@ NProjection MakeProjection(bool bLonLat, double dRefLat);
 
 // Ground length of one segment: great-circle (haversine, metres) for lon/lat,
 // Euclidean otherwise.
-double GroundLength(const NPoint& a, const NPoint& b, bool bLonLat);
-double GroundLength(const std::vector<NPoint>& pts, bool bLonLat);
+double GroundLength(const NLinePoint_stru& a, const NLinePoint_stru& b, bool bLonLat);
+double GroundLength(const std::vector<NLinePoint_stru>& pts, bool bLonLat);
 
 // Length in the planar frame.
-double PlanarLength(const std::vector<NPoint>& pts, const NProjection& proj);
+double PlanarLength(const std::vector<NLinePoint_stru>& pts, const NProjection& proj);
 
 // The closest point of the planar segment a-b to p: t in [0, 1] along a-b and
 // the squared distance.
-void ClosestOnSegment(const NPoint& p, const NPoint& a, const NPoint& b, double& t, double& dDist2);
+void ClosestOnSegment(const NLinePoint_stru& p, const NLinePoint_stru& a, const NLinePoint_stru& b, double& t,
+                      double& dDist2);
 
 // The point at fraction f (0 to 1) of the planar length of pts.
-NPoint PointAlong(const std::vector<NPoint>& pts, const NProjection& proj, double f);
+NLinePoint_stru PointAlong(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f);
 
 // The stretch of pts from fraction f0 to f1 of its planar length, with the
 // interpolated end points; input coordinates, not projected ones.
-std::vector<NPoint> SubLine(const std::vector<NPoint>& pts, const NProjection& proj, double f0, double f1);
+std::vector<NLinePoint_stru> SubLine(const std::vector<NLinePoint_stru>& pts, const NProjection& proj, double f0,
+                                     double f1);
 
 #endif  // KELVANE_TRACE_GEOMETRY_H

@@ -15,7 +15,7 @@
 struct NInputLine {
   std::int64_t llFid = 0;                                   // feature id in the source
   std::int32_t lFeature = -1;                               // index into NInputNetwork::features; -1: none
-  std::vector<NPoint> pts;                                  // input coordinates
+  std::vector<NLinePoint_stru> pts;                         // input coordinates
   double dCost = std::numeric_limits<double>::quiet_NaN();  // whole-feature cost; NaN: the length
   signed char cOneWay = 0;                                  // 0 both ways, 1 along the geometry, -1 against it
   double dDmd = 0.0;                                        // demand of the whole feature
@@ -25,9 +25,9 @@ struct NInputLine {
 
 // The attributes of one source feature, carried to the output file.
 struct NInputFeature {
-  std::string strId;                 // the feature's own id, as text, for messages and the output
-  std::vector<std::string> values;   // one per NInputNetwork::attrs entry
-  std::vector<char> isNull;          // 1 where the value is null or unset
+  std::string strId;                // the feature's own id, as text, for messages and the output
+  std::vector<std::string> values;  // one per NInputNetwork::attrs entry
+  std::vector<char> isNull;         // 1 where the value is null or unset
 };
 
 // An attribute column carried from the input.
@@ -54,11 +54,11 @@ struct NInputNetwork {
   std::vector<NAttrField> attrs;        // columns carried to the output
   char cIdType = 'i';                   // type of the features' ids: 'i' integer, 's' text
   std::vector<NSkippedFeature> skipped;
-  bool bLonLat = false;          // coordinates are longitude/latitude degrees
-  std::string strSrsWkt;         // the source's spatial reference, for the output file
-  std::string strSource;         // what was read, for messages
-  std::int64_t llFeatures = 0;   // features read
-  std::int64_t llSkipped = 0;    // features left out, whatever the reason: skipped.size()
+  bool bLonLat = false;         // coordinates are longitude/latitude degrees
+  std::string strSrsWkt;        // the source's spatial reference, for the output file
+  std::string strSource;        // what was read, for messages
+  std::int64_t llFeatures = 0;  // features read
+  std::int64_t llSkipped = 0;   // features left out, whatever the reason: skipped.size()
 };
 
 // Tells a path that does not exist from one that exists but cannot be read.
@@ -79,7 +79,7 @@ void SkipZeroLength(NInputNetwork& input, const std::vector<char>& lineHasEdge);
 
 // Whether p is a usable coordinate of a layer in lon/lat (or planar) units;
 // strWhy says what is wrong when not.
-bool CoordinateUsable(const NPoint& p, bool bLonLat, std::string& strWhy);
+bool CoordinateUsable(const NLinePoint_stru& p, bool bLonLat, std::string& strWhy);
 
 // Which attributes carry what; an empty name: not read.
 struct NFieldNames {
@@ -87,9 +87,9 @@ struct NFieldNames {
   std::string strOneWay;
   std::string strDemand;
   std::string strBlocked;
-  std::string strId;                // the feature's own id; empty: a field named id or osm_id, else OGR's
-  bool bKeepAll = true;             // carry every attribute to the output ...
-  std::vector<std::string> keep;    // ... or only these
+  std::string strId;              // the feature's own id; empty: a field named id or osm_id, else OGR's
+  bool bKeepAll = true;           // carry every attribute to the output ...
+  std::vector<std::string> keep;  // ... or only these
 };
 
 // Reads a one-way attribute: "yes", "true", "1", "FT", "forward" mean along the
@@ -107,7 +107,7 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
 // Reads every point (and each point of a multipoint) of the first layer of
 // any file OGR opens, in the file's coordinates. Returns false with strError
 // set when the file cannot be read or holds no point.
-bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError);
+bool ReadOgrPoints(const std::string& strPath, std::vector<NLinePoint_stru>& pts, std::string& strError);
 
 // Reads a CSV edge list: a header row, then one straight street per row with
 // columns x1,y1,x2,y2 (required) and id plus the attribute columns named in

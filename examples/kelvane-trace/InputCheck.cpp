@@ -22,7 +22,8 @@ std::string Short(double d) {
 }
 
 std::string LineId(const NInputNetwork& input, const NInputLine& line) {
-  return line.lFeature >= 0 ? input.features[static_cast<std::size_t>(line.lFeature)].strId : std::to_string(line.llFid);
+  return line.lFeature >= 0 ? input.features[static_cast<std::size_t>(line.lFeature)].strId
+                            : std::to_string(line.llFid);
 }
 
 // Removes the lines of every feature marked bad, keeping the others in order.
@@ -64,7 +65,7 @@ void SkipFeature(NInputNetwork& input, const std::string& strId, NSkipReason eWh
   input.llSkipped = static_cast<std::int64_t>(input.skipped.size());
 }
 
-bool CoordinateUsable(const NPoint& p, bool bLonLat, std::string& strWhy) {
+bool CoordinateUsable(const NLinePoint_stru& p, bool bLonLat, std::string& strWhy) {
   if (!std::isfinite(p.dX) || !std::isfinite(p.dY)) {
     strWhy = "coordinate " + Short(p.dX) + "," + Short(p.dY) + " is not finite";
     return false;
@@ -89,7 +90,7 @@ void ScreenCoordinates(NInputNetwork& input) {
     const NInputLine& line = input.lines[l];
     if (line.lFeature >= 0 && badFeature[static_cast<std::size_t>(line.lFeature)]) continue;
     std::string strWhy;
-    for (const NPoint& p : line.pts) {
+    for (const NLinePoint_stru& p : line.pts) {
       if (CoordinateUsable(p, input.bLonLat, strWhy)) continue;
       SkipFeature(input, LineId(input, line), NSkipReason::BadCoord, strWhy);
       if (line.lFeature >= 0) badFeature[static_cast<std::size_t>(line.lFeature)] = 1;
@@ -114,7 +115,8 @@ void SkipZeroLength(NInputNetwork& input, const std::vector<char>& lineHasEdge) 
   std::vector<char> named(input.features.size(), 0);
   for (std::size_t l = 0; l < input.lines.size(); ++l) {
     const NInputLine& line = input.lines[l];
-    const bool bHas = line.lFeature >= 0 ? featureHasEdge[static_cast<std::size_t>(line.lFeature)] != 0 : lineHasEdge[l] != 0;
+    const bool bHas =
+        line.lFeature >= 0 ? featureHasEdge[static_cast<std::size_t>(line.lFeature)] != 0 : lineHasEdge[l] != 0;
     if (bHas) continue;
     if (line.lFeature >= 0) {
       if (named[static_cast<std::size_t>(line.lFeature)]) continue;

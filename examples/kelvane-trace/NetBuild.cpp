@@ -7,8 +7,18 @@
 
 using namespace kelvane::tools;
 
-bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTranspose, CLocalNetwork& net,
-                  std::string& strError) {
+namespace {
+
+// The states of a street: the down state closes travel along the geometry
+// (from node to to node), the up state travel back.
+void StreetStates(const NInputLine& line, char& cUp, char& cDown) {
+  cUp = line.bBlocked || line.cOneWay > 0 ? 1 : 0;
+  cDown = line.bBlocked || line.cOneWay < 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, CLocalNetwork& net, std::string& strError) {
   // Ground length of each line, to share its cost and demand among its edges.
   std::vector<double> lineLen(input.lines.size(), 0.0);
   for (const NDemoEdge& e : demo.edges) lineLen[static_cast<std::size_t>(e.lLine)] += e.dLength;
@@ -27,20 +37,9 @@ bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTransp
     b.SetEdgeWgt1(lEdge, DoubleWgt(std::isnan(line.dCost) ? e.dLength : line.dCost * share));
     b.SetEdgeWgt2(lEdge, DoubleWgt(e.dLength));
     b.SetEdgeDmd(lEdge, line.dDmd * share);
-    // Along the geometry is "down", from the from node to the to node.
-    char cAlong = 0, cBack = 0;
-    if (line.bBlocked) {
-      cAlong = cBack = 1;
-    } else if (line.cOneWay > 0) {
-      cBack = 1;
-    } else if (line.cOneWay < 0) {
-      cAlong = 1;
-    }
-    if (cAlong != 0 || cBack != 0) {
-      const char cDown = bTranspose ? cBack : cAlong;
-      const char cUp = bTranspose ? cAlong : cBack;
-      b.SetEdgeState(lEdge, cUp, cDown);
-    }
+    char cUp = 0, cDown = 0;
+    StreetStates(line, cUp, cDown);
+    if (cUp != 0 || cDown != 0) b.SetEdgeState(lEdge, cUp, cDown);
   }
   NFinding_stru err;
   if (b.Build(net, &err) != 1) {

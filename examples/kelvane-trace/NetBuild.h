@@ -16,12 +16,8 @@ constexpr std::int32_t kLengthFld = 1;  // ground length
 // weights, demand shared out by length, and the states that say which way a
 // street may be travelled. The down state closes travel from the from node to
 // the to node and the up state travel back, so a street open one way only has
-// the other state 1, and a closed street both. bTranspose swaps the two
-// states of every street, so that each may be travelled exactly the ways it
-// may not be travelled: the library's queries for the edges that leave a node
-// then give the edges that arrive at it, and the other way round. Returns
-// false with strError naming the fault when the builder refuses the network.
-bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, bool bTranspose, CLocalNetwork& net,
-                  std::string& strError);
+// the other state 1, and a closed street both. Returns false with strError
+// naming the fault when the builder refuses the network.
+bool BuildNetwork(const NInputNetwork& input, const NDemoNet& demo, CLocalNetwork& net, std::string& strError);
 
 #endif  // KELVANE_TRACE_NETBUILD_H

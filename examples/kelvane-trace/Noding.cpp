@@ -10,12 +10,12 @@
 
 using namespace kelvane::tools;
 
-bool NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std::string* pError) {
+bool NodeInputLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std::string* pError) {
   std::vector<NLinePoint_stru> pts;
   std::vector<std::int64_t> starts{0};
   starts.reserve(input.lines.size() + 1);
   for (const NInputLine& line : input.lines) {
-    for (const NPoint& p : line.pts) pts.push_back(NLinePoint_stru{p.dX, p.dY});
+    pts.insert(pts.end(), line.pts.begin(), line.pts.end());
     starts.push_back(static_cast<std::int64_t>(pts.size()));
   }
   NNodingOptions_stru opt;
@@ -32,9 +32,9 @@ bool NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std
 
   // Drawing and flag placement measure in the frame the lines were noded in.
   net.proj = MakeProjection(input.bLonLat, noded.dRefLat);
+  net.dRefLat = noded.dRefLat;
   net.llDropped = noded.llDropped;
-  net.nods.reserve(noded.nods.size());
-  for (const NLinePoint_stru& p : noded.nods) net.nods.push_back(NPoint{p.dX, p.dY});
+  net.nods = std::move(noded.nods);
   net.edges.reserve(noded.edges.size());
   for (const NNodedEdge_stru& e : noded.edges) {
     NDemoEdge edge;
@@ -42,8 +42,7 @@ bool NodeLines(const NInputNetwork& input, double dTolerance, NDemoNet& net, std
     edge.lFromNod = e.lFromNod;
     edge.lToNod = e.lToNod;
     const NLinePoint_stru* first = noded.pts.data() + e.llFirstPt;
-    edge.pts.reserve(static_cast<std::size_t>(e.lPtNum));
-    for (std::int32_t i = 0; i < e.lPtNum; ++i) edge.pts.push_back(NPoint{first[i].dX, first[i].dY});
+    edge.pts.assign(first, first + e.lPtNum);
     edge.dFrom = e.dFrom;
     edge.dTo = e.dTo;
     edge.dLength = e.dLength;

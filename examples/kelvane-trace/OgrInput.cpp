@@ -36,7 +36,7 @@ int FieldIndex(OGRFeatureDefn* pDefn, const std::string& strName, std::string& s
 void AddPart(const OGRLineString& ls, const NInputLine& proto, NInputNetwork& input) {
   NInputLine line = proto;
   line.pts.reserve(static_cast<std::size_t>(ls.getNumPoints()));
-  for (int i = 0; i < ls.getNumPoints(); ++i) line.pts.push_back(NPoint{ls.getX(i), ls.getY(i)});
+  for (int i = 0; i < ls.getNumPoints(); ++i) line.pts.push_back(NLinePoint_stru{ls.getX(i), ls.getY(i)});
   input.lines.push_back(std::move(line));
 }
 
@@ -91,7 +91,8 @@ class CProgress {
     }
   }
   void Done(GIntBig llDone) {
-    if (m_bShown) std::fprintf(stderr, "%sreading features: %lld done\n", m_bTty ? "\r" : "", static_cast<long long>(llDone));
+    if (m_bShown)
+      std::fprintf(stderr, "%sreading features: %lld done\n", m_bTty ? "\r" : "", static_cast<long long>(llDone));
   }
 
  private:
@@ -103,6 +104,91 @@ class CProgress {
   Clock::time_point m_start;
   Clock::time_point m_last;
 };
+
+// The layer named, else the first whose declared type is a line, else the
+// first of unknown type (GeoJSON and CSV often declare none).
+OGRLayer* PickLayer(GDALDataset& ds, const std::string& strPath, const std::string& strLayer, std::string& strError) {
+  if (!strLayer.empty()) {
+    OGRLayer* pLayer = ds.GetLayerByName(strLayer.c_str());
+    if (pLayer == nullptr) strError = "'" + strPath + "' has no layer named '" + strLayer + "'";
+    return pLayer;
+  }
+  for (int i = 0; i < ds.GetLayerCount(); ++i)
+    if (IsLineType(ds.GetLayer(i)->GetGeomType())) return ds.GetLayer(i);
+  for (int i = 0; i < ds.GetLayerCount(); ++i)
+    if (wkbFlatten(ds.GetLayer(i)->GetGeomType()) == wkbUnknown) return ds.GetLayer(i);
+  strError = "'" + strPath + "' has no line layer (name one with --layer)";
+  return nullptr;
+}
+
+// Where each attribute the demo reads stands in the layer; -1 for not read.
+struct NOgrFields {
+  int iCost = -1, iOneWay = -1, iDmd = -1, iBlocked = -1, iId = -1;
+  std::vector<int> attrs;  // carried to the output
+};
+
+bool FindFields(OGRLayer& layer, const NFieldNames& fields, NOgrFields& f, NInputNetwork& input,
+                std::string& strError) {
+  OGRFeatureDefn* pDefn = layer.GetLayerDefn();
+  f.iCost = FieldIndex(pDefn, fields.strCost, strError);
+  f.iOneWay = FieldIndex(pDefn, fields.strOneWay, strError);
+  f.iDmd = FieldIndex(pDefn, fields.strDemand, strError);
+  f.iBlocked = FieldIndex(pDefn, fields.strBlocked, strError);
+  // The feature's own id: the field named, else one called id or osm_id, else OGR's number.
+  f.iId = FieldIndex(pDefn, fields.strId, strError);
+  if (fields.strId.empty())
+    f.iId = pDefn->GetFieldIndex("id") >= 0 ? pDefn->GetFieldIndex("id") : pDefn->GetFieldIndex("osm_id");
+  if (!strError.empty()) {
+    strError += " in layer '" + std::string(layer.GetName()) + "'";
+    return false;
+  }
+  input.cIdType = f.iId < 0 ? 'i' : AttrType(pDefn->GetFieldDefn(f.iId)->GetType()) == 'i' ? 'i' : 's';
+  return PickAttrs(pDefn, fields, f.attrs, input, strError);
+}
+
+void ReadSrs(OGRLayer& layer, NInputNetwork& input) {
+  const OGRSpatialReference* pSrs = layer.GetSpatialRef();
+  if (pSrs == nullptr) return;
+  input.bLonLat = pSrs->IsGeographic() != 0;
+  char* pszWkt = nullptr;
+  if (pSrs->exportToWkt(&pszWkt) == OGRERR_NONE && pszWkt != nullptr) input.strSrsWkt = pszWkt;
+  CPLFree(pszWkt);
+}
+
+// A field's value, when the feature has one.
+bool Has(OGRFeature& feature, int i) { return i >= 0 && feature.IsFieldSetAndNotNull(i); }
+
+// One feature: skipped when it has no line, else its attributes and one line per part.
+void ReadFeature(OGRFeature& feat, const NOgrFields& f, NInputNetwork& input) {
+  ++input.llFeatures;
+  const OGRGeometry* pGeom = feat.GetGeometryRef();
+  NInputFeature feature;
+  feature.strId = Has(feat, f.iId) ? feat.GetFieldAsString(f.iId) : std::to_string(feat.GetFID());
+  if (pGeom == nullptr || !IsLineType(pGeom->getGeometryType())) {
+    SkipFeature(
+        input, feature.strId, NSkipReason::NotLine,
+        pGeom == nullptr ? "has no geometry" : std::string("is a ") + pGeom->getGeometryName() + ", not a line");
+    return;
+  }
+  for (int i : f.attrs) {
+    const bool bNull = !feat.IsFieldSetAndNotNull(i);
+    feature.values.push_back(bNull ? std::string() : std::string(feat.GetFieldAsString(i)));
+    feature.isNull.push_back(bNull ? 1 : 0);
+  }
+  NInputLine proto;
+  proto.llFid = feat.GetFID();
+  proto.lFeature = static_cast<std::int32_t>(input.features.size());
+  input.features.push_back(std::move(feature));
+  if (Has(feat, f.iCost)) proto.dCost = feat.GetFieldAsDouble(f.iCost);
+  if (Has(feat, f.iOneWay)) proto.cOneWay = ParseOneWay(feat.GetFieldAsString(f.iOneWay));
+  if (Has(feat, f.iDmd)) proto.dDmd = feat.GetFieldAsDouble(f.iDmd);
+  if (Has(feat, f.iBlocked)) proto.bBlocked = ParseFlag(feat.GetFieldAsString(f.iBlocked));
+  if (wkbFlatten(pGeom->getGeometryType()) == wkbLineString) {
+    AddPart(*pGeom->toLineString(), proto, input);
+  } else {
+    for (const OGRLineString* pPart : *pGeom->toMultiLineString()) AddPart(*pPart, proto, input);
+  }
+}
 
 }  // namespace
 
@@ -117,95 +203,28 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
     strError = "'" + strPath + "' is not a vector file GDAL/OGR can read";
     return false;
   }
-  OGRLayer* pLayer = nullptr;
-  if (!strLayer.empty()) {
-    pLayer = ds->GetLayerByName(strLayer.c_str());
-    if (pLayer == nullptr) {
-      strError = "'" + strPath + "' has no layer named '" + strLayer + "'";
-      return false;
-    }
-  } else {
-    // The first layer whose declared type is a line, else the first layer of
-    // unknown type (GeoJSON and CSV often declare none).
-    for (int i = 0; i < ds->GetLayerCount() && pLayer == nullptr; ++i)
-      if (IsLineType(ds->GetLayer(i)->GetGeomType())) pLayer = ds->GetLayer(i);
-    for (int i = 0; i < ds->GetLayerCount() && pLayer == nullptr; ++i)
-      if (wkbFlatten(ds->GetLayer(i)->GetGeomType()) == wkbUnknown) pLayer = ds->GetLayer(i);
-    if (pLayer == nullptr) {
-      strError = "'" + strPath + "' has no line layer (name one with --layer)";
-      return false;
-    }
-  }
+  OGRLayer* pLayer = PickLayer(*ds, strPath, strLayer, strError);
+  if (pLayer == nullptr) return false;
   if (!strWhere.empty() && pLayer->SetAttributeFilter(strWhere.c_str()) != OGRERR_NONE) {
     strError = "the filter '" + strWhere + "' is not a valid condition on layer '" + pLayer->GetName() + "'";
     return false;
   }
-  OGRFeatureDefn* pDefn = pLayer->GetLayerDefn();
-  const int iCost = FieldIndex(pDefn, fields.strCost, strError);
-  const int iOneWay = FieldIndex(pDefn, fields.strOneWay, strError);
-  const int iDmd = FieldIndex(pDefn, fields.strDemand, strError);
-  const int iBlocked = FieldIndex(pDefn, fields.strBlocked, strError);
-  // The feature's own id: the field named, else one called id or osm_id, else OGR's number.
-  int iId = FieldIndex(pDefn, fields.strId, strError);
-  if (fields.strId.empty()) iId = pDefn->GetFieldIndex("id") >= 0 ? pDefn->GetFieldIndex("id") : pDefn->GetFieldIndex("osm_id");
-  if (!strError.empty()) {
-    strError += " in layer '" + std::string(pLayer->GetName()) + "'";
-    return false;
-  }
-  input.cIdType = iId < 0 ? 'i' : AttrType(pDefn->GetFieldDefn(iId)->GetType()) == 'i' ? 'i' : 's';
-  std::vector<int> attrCols;
-  if (!PickAttrs(pDefn, fields, attrCols, input, strError)) return false;
-
-  const OGRSpatialReference* pSrs = pLayer->GetSpatialRef();
-  if (pSrs != nullptr) {
-    input.bLonLat = pSrs->IsGeographic() != 0;
-    char* pszWkt = nullptr;
-    if (pSrs->exportToWkt(&pszWkt) == OGRERR_NONE && pszWkt != nullptr) input.strSrsWkt = pszWkt;
-    CPLFree(pszWkt);
-  }
+  NOgrFields f;
+  if (!FindFields(*pLayer, fields, f, input, strError)) return false;
+  ReadSrs(*pLayer, input);
   input.strSource = strPath + " (layer " + pLayer->GetName() + ")";
-
   CProgress progress(bProgress, pLayer->GetFeatureCount(FALSE));
   pLayer->ResetReading();
   GIntBig llDone = 0;
   for (auto& pFeature : *pLayer) {
     progress.Step(++llDone);
-    ++input.llFeatures;
-    const OGRGeometry* pGeom = pFeature->GetGeometryRef();
-    NInputFeature feature;
-    feature.strId = iId >= 0 && pFeature->IsFieldSetAndNotNull(iId) ? pFeature->GetFieldAsString(iId)
-                                                                     : std::to_string(pFeature->GetFID());
-    if (pGeom == nullptr || !IsLineType(pGeom->getGeometryType())) {
-      SkipFeature(input, feature.strId, NSkipReason::NotLine,
-                  pGeom == nullptr ? "has no geometry" : std::string("is a ") + pGeom->getGeometryName() + ", not a line");
-      continue;
-    }
-    for (int i : attrCols) {
-      const bool bNull = !pFeature->IsFieldSetAndNotNull(i);
-      feature.values.push_back(bNull ? std::string() : std::string(pFeature->GetFieldAsString(i)));
-      feature.isNull.push_back(bNull ? 1 : 0);
-    }
-    NInputLine proto;
-    proto.llFid = pFeature->GetFID();
-    proto.lFeature = static_cast<std::int32_t>(input.features.size());
-    input.features.push_back(std::move(feature));
-    if (iCost >= 0 && pFeature->IsFieldSetAndNotNull(iCost)) proto.dCost = pFeature->GetFieldAsDouble(iCost);
-    if (iOneWay >= 0 && pFeature->IsFieldSetAndNotNull(iOneWay))
-      proto.cOneWay = ParseOneWay(pFeature->GetFieldAsString(iOneWay));
-    if (iDmd >= 0 && pFeature->IsFieldSetAndNotNull(iDmd)) proto.dDmd = pFeature->GetFieldAsDouble(iDmd);
-    if (iBlocked >= 0 && pFeature->IsFieldSetAndNotNull(iBlocked))
-      proto.bBlocked = ParseFlag(pFeature->GetFieldAsString(iBlocked));
-    if (wkbFlatten(pGeom->getGeometryType()) == wkbLineString) {
-      AddPart(*pGeom->toLineString(), proto, input);
-    } else {
-      for (const OGRLineString* pPart : *pGeom->toMultiLineString()) AddPart(*pPart, proto, input);
-    }
+    ReadFeature(*pFeature, f, input);
   }
   progress.Done(llDone);
   return true;
 }
 
-bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::string& strError) {
+bool ReadOgrPoints(const std::string& strPath, std::vector<NLinePoint_stru>& pts, std::string& strError) {
   if (!CheckReadable(strPath, strError)) return false;
   GDALAllRegister();
   CPLPushErrorHandler(CPLQuietErrorHandler);
@@ -222,9 +241,9 @@ bool ReadOgrPoints(const std::string& strPath, std::vector<NPoint>& pts, std::st
     const OGRwkbGeometryType eFlat = wkbFlatten(g->getGeometryType());
     if (eFlat == wkbPoint) {
       const OGRPoint* p = g->toPoint();
-      pts.push_back(NPoint{p->getX(), p->getY()});
+      pts.push_back(NLinePoint_stru{p->getX(), p->getY()});
     } else if (eFlat == wkbMultiPoint) {
-      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NPoint{p->getX(), p->getY()});
+      for (const OGRPoint* p : *g->toMultiPoint()) pts.push_back(NLinePoint_stru{p->getX(), p->getY()});
     }
   }
   if (pts.empty()) {

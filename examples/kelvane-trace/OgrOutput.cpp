@@ -21,8 +21,8 @@ struct NSpan {
 
 struct NReached {
   std::int32_t lFeature = -1;
-  double dTotal = 0.0;    // ground length of the whole feature
-  double dReached = 0.0;  // ground length of its traced stretches
+  double dTotal = 0.0;                               // ground length of the whole feature
+  double dReached = 0.0;                             // ground length of its traced stretches
   std::map<std::int32_t, std::vector<NSpan>> spans;  // per input line
 };
 
@@ -46,11 +46,8 @@ std::vector<NSpan> Merge(std::vector<NSpan> v) {
   return out;
 }
 
-}  // namespace
-
-bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace,
-                         const NDemoRun& run, std::string& strError) {
-  // Gather per source feature (a multi-part feature's parts share it).
+// Per source feature (a multi-part feature's parts share it): what was reached of it.
+std::map<std::int32_t, NReached> Gather(const NDemoRun& run) {
   std::map<std::int32_t, NReached> reached;
   std::map<std::int32_t, double> totals;
   auto featureOf = [&](const NDemoEdge& e) {
@@ -69,12 +66,17 @@ bool WriteTracedFeatures(const std::string& strPath, const std::string& strDrive
     const double w = e.dTo - e.dFrom;
     r.spans[e.lLine].push_back(NSpan{e.dFrom + s.dFrom * w, e.dFrom + s.dTo * w});
   }
+  return reached;
+}
 
+// A new file of the driver, an existing one deleted first when bReplace.
+GDALDatasetUniquePtr CreateFile(const std::string& strPath, const std::string& strDriver, bool bReplace,
+                                std::string& strError) {
   GDALAllRegister();
   GDALDriver* pDriver = GetGDALDriverManager()->GetDriverByName(strDriver.c_str());
   if (pDriver == nullptr) {
     strError = "this GDAL has no " + strDriver + " driver";
-    return false;
+    return nullptr;
   }
   CPLPushErrorHandler(CPLQuietErrorHandler);
   if (bReplace) {
@@ -83,31 +85,33 @@ bool WriteTracedFeatures(const std::string& strPath, const std::string& strDrive
   }
   GDALDatasetUniquePtr ds(pDriver->Create(strPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
   CPLPopErrorHandler();
-  if (!ds) {
-    strError = "cannot create '" + strPath + "'";
-    return false;
-  }
+  if (!ds) strError = "cannot create '" + strPath + "'";
+  return ds;
+}
+
+// The layer in the input's reference system, with our three fields first;
+// an input attribute of the same name is kept as src_NAME. attrIndex: the
+// field of each input attribute.
+OGRLayer* CreateTracedLayer(GDALDataset& ds, const NInputNetwork& input, const std::string& strPath,
+                            std::vector<int>& attrIndex, std::string& strError) {
   OGRSpatialReference srs;
   OGRSpatialReference* pSrs = nullptr;
-  if (!run.input.strSrsWkt.empty() && srs.importFromWkt(run.input.strSrsWkt.c_str()) == OGRERR_NONE) {
+  if (!input.strSrsWkt.empty() && srs.importFromWkt(input.strSrsWkt.c_str()) == OGRERR_NONE) {
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     pSrs = &srs;
   }
-  OGRLayer* pLayer = ds->CreateLayer("traced", pSrs, wkbMultiLineString, nullptr);
+  OGRLayer* pLayer = ds.CreateLayer("traced", pSrs, wkbMultiLineString, nullptr);
   if (pLayer == nullptr) {
     strError = "cannot create a layer in '" + strPath + "'";
-    return false;
+    return nullptr;
   }
-  // Our three fields first; an input attribute of the same name is kept as src_NAME.
-  bool bOk = true;
-  OGRFieldDefn fid("src_fid", run.input.cIdType == 'i' ? OFTInteger64 : OFTString);
+  OGRFieldDefn fid("src_fid", input.cIdType == 'i' ? OFTInteger64 : OFTString);
   OGRFieldDefn frac("fraction", OFTReal);
   OGRFieldDefn len("length", OFTReal);
-  bOk = pLayer->CreateField(&fid) == OGRERR_NONE && pLayer->CreateField(&frac) == OGRERR_NONE &&
-        pLayer->CreateField(&len) == OGRERR_NONE;
+  bool bOk = pLayer->CreateField(&fid) == OGRERR_NONE && pLayer->CreateField(&frac) == OGRERR_NONE &&
+             pLayer->CreateField(&len) == OGRERR_NONE;
   std::set<std::string> used{"src_fid", "fraction", "length"};
-  std::vector<int> attrIndex;
-  for (const NAttrField& a : run.input.attrs) {
+  for (const NAttrField& a : input.attrs) {
     std::string strName = a.strName;
     while (used.count(Lower(strName)) != 0) strName = "src_" + strName;
     used.insert(Lower(strName));
@@ -117,36 +121,53 @@ bool WriteTracedFeatures(const std::string& strPath, const std::string& strDrive
   }
   if (!bOk) {
     strError = "cannot create the fields in '" + strPath + "'";
-    return false;
+    return nullptr;
   }
+  return pLayer;
+}
+
+// One source feature reached: its id and attributes, the share reached, and its stretches merged.
+bool WriteReached(OGRLayer& layer, const NReached& r, const std::vector<int>& attrIndex, const NDemoRun& run) {
+  OGRFeature feature(layer.GetLayerDefn());
+  if (r.lFeature >= 0) {
+    const NInputFeature& src = run.input.features[static_cast<std::size_t>(r.lFeature)];
+    feature.SetField("src_fid", src.strId.c_str());
+    for (std::size_t i = 0; i < attrIndex.size() && i < src.values.size(); ++i) {
+      if (attrIndex[i] < 0) continue;
+      if (src.isNull[i]) {
+        feature.SetFieldNull(attrIndex[i]);
+      } else {
+        feature.SetField(attrIndex[i], src.values[i].c_str());
+      }
+    }
+  }
+  feature.SetField("fraction", r.dTotal > 0.0 ? std::min(1.0, r.dReached / r.dTotal) : 1.0);
+  feature.SetField("length", r.dReached);
+  OGRMultiLineString geom;
+  for (const auto& lineSpans : r.spans) {
+    const NInputLine& line = run.input.lines[static_cast<std::size_t>(lineSpans.first)];
+    for (const NSpan& span : Merge(lineSpans.second)) {
+      OGRLineString ls;
+      for (const NLinePoint_stru& p : SubLine(line.pts, run.demo.proj, span.dFrom, span.dTo)) ls.addPoint(p.dX, p.dY);
+      geom.addGeometry(&ls);
+    }
+  }
+  feature.SetGeometry(&geom);
+  return layer.CreateFeature(&feature) == OGRERR_NONE;
+}
+
+}  // namespace
+
+bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace, const NDemoRun& run,
+                         std::string& strError) {
+  const std::map<std::int32_t, NReached> reached = Gather(run);
+  GDALDatasetUniquePtr ds = CreateFile(strPath, strDriver, bReplace, strError);
+  if (!ds) return false;
+  std::vector<int> attrIndex;
+  OGRLayer* pLayer = CreateTracedLayer(*ds, run.input, strPath, attrIndex, strError);
+  if (pLayer == nullptr) return false;
   for (const auto& item : reached) {
-    const NReached& r = item.second;
-    OGRFeature feature(pLayer->GetLayerDefn());
-    if (r.lFeature >= 0) {
-      const NInputFeature& src = run.input.features[static_cast<std::size_t>(r.lFeature)];
-      feature.SetField("src_fid", src.strId.c_str());
-      for (std::size_t i = 0; i < attrIndex.size() && i < src.values.size(); ++i) {
-        if (attrIndex[i] < 0) continue;
-        if (src.isNull[i]) {
-          feature.SetFieldNull(attrIndex[i]);
-        } else {
-          feature.SetField(attrIndex[i], src.values[i].c_str());
-        }
-      }
-    }
-    feature.SetField("fraction", r.dTotal > 0.0 ? std::min(1.0, r.dReached / r.dTotal) : 1.0);
-    feature.SetField("length", r.dReached);
-    OGRMultiLineString geom;
-    for (const auto& lineSpans : r.spans) {
-      const NInputLine& line = run.input.lines[static_cast<std::size_t>(lineSpans.first)];
-      for (const NSpan& span : Merge(lineSpans.second)) {
-        OGRLineString ls;
-        for (const NPoint& p : SubLine(line.pts, run.demo.proj, span.dFrom, span.dTo)) ls.addPoint(p.dX, p.dY);
-        geom.addGeometry(&ls);
-      }
-    }
-    feature.SetGeometry(&geom);
-    if (pLayer->CreateFeature(&feature) != OGRERR_NONE) {
+    if (!WriteReached(*pLayer, item.second, attrIndex, run)) {
       strError = "cannot write a feature to '" + strPath + "'";
       return false;
     }

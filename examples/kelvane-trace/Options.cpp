@@ -1,4 +1,4 @@
-// Options.cpp - command line parsing and help.
+// Options.cpp - the option table, and the parsing and help made from it.
 #include "Options.h"
 
 #include <gdal.h>
@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -15,12 +16,6 @@ bool ParseDouble(const std::string& s, double& d) {
   errno = 0;
   d = std::strtod(s.c_str(), &pEnd);
   return errno == 0 && *pEnd == '\0';
-}
-
-// "X,Y"
-bool ParsePoint(const std::string& s, NPoint& p) {
-  const std::size_t comma = s.find(',');
-  return comma != std::string::npos && ParseDouble(s.substr(0, comma), p.dX) && ParseDouble(s.substr(comma + 1), p.dY);
 }
 
 // "EDGE:FRACTION"
@@ -57,215 +52,288 @@ std::vector<std::string> SplitList(const std::string& s) {
 
 NFlagRequest PointFlag(double x, double y, bool bBarrier, const char* pszLabel) {
   NFlagRequest f;
-  f.pt = NPoint{x, y};
+  f.pt = NLinePoint_stru{x, y};
   f.bBarrier = bBarrier;
   f.strLabel = pszLabel;
   return f;
 }
 
-}  // namespace
+// --- setters; a setter of a switch ignores its (empty) argument ---
 
-bool HasStartFlag(const NOptions& opt) {
-  for (const NFlagRequest& f : opt.flags) {
-    if (!f.bBarrier && !f.bTarget && !f.bValve) return true;
+// Options that only set a member: a text, an attribute name, a switch.
+template <std::string NOptions::*pText>
+bool SetText(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.*pText = strArg;
+  return true;
+}
+template <std::string NFieldNames::*pName>
+bool SetFieldName(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.fields.*pName = strArg;
+  return true;
+}
+template <bool NOptions::*pSwitch>
+bool SetSwitch(const std::string&, const std::string&, NOptions& opt, std::string&) {
+  opt.*pSwitch = true;
+  return true;
+}
+
+bool SetKeepFields(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.fields.bKeepAll = false;
+  opt.fields.keep = SplitList(strArg);
+  return true;
+}
+bool SetSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  return SetNonNegative(strName, strArg, "a distance", opt.dSnap, strError);
+}
+bool SetMaxSnap(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  return SetNonNegative(strName, strArg, "a distance", opt.dMaxSnap, strError);
+}
+
+// --flag, --barrier, --flag-edge and --barrier-edge.
+bool SetFlag(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  NFlagRequest f;
+  f.bBarrier = strName.compare(0, 9, "--barrier") == 0;
+  f.strLabel = (f.bBarrier ? "barrier " : "flag ") + strArg;
+  f.bByPoint = !EndsWith(strName, "-edge");
+  // Not-a-number and infinite places name no point: refused here, before
+  // anything is read, rather than snapped to wherever the arithmetic lands.
+  const bool bParsed = f.bByPoint ? ParsePoint(strArg, f.pt) && std::isfinite(f.pt.dX) && std::isfinite(f.pt.dY)
+                                  : ParseEdgePos(strArg, f.lEdge, f.dPos) && std::isfinite(f.dPos);
+  if (!bParsed) {
+    strError = strName + (f.bByPoint ? " needs finite X,Y" : " needs EDGE:FRACTION") + ", not '" + strArg + "'";
+    return false;
   }
+  opt.flags.push_back(f);
+  return true;
+}
+
+bool SetValve(const std::string& strName, const std::string& strArg, NOptions& opt, std::string& strError) {
+  NFlagRequest f;
+  f.bValve = true;
+  f.strLabel = "valve " + strArg;
+  if (!ParsePoint(strArg, f.pt) || !std::isfinite(f.pt.dX) || !std::isfinite(f.pt.dY)) {
+    strError = strName + " needs finite X,Y, not '" + strArg + "'";
+    return false;
+  }
+  opt.flags.push_back(f);
+  return true;
+}
+
+bool SetDirection(const std::string&, const std::string& strArg, NOptions& opt, std::string& strError) {
+  static const struct {
+    const char* pszName;
+    NTraceDir eDir;
+  } kDirs[] = {
+      {"connected", NTraceDir::Connected}, {"downstream", NTraceDir::Downstream}, {"upstream", NTraceDir::Upstream}};
+  for (const auto& d : kDirs) {
+    if (strArg == d.pszName) {
+      opt.eDir = d.eDir;
+      return true;
+    }
+  }
+  strError = "--direction is connected, downstream or upstream, not '" + strArg + "'";
   return false;
 }
 
-bool LooksOnly(const NOptions& opt) { return opt.strOut.empty() && (opt.bSvgAsked || opt.bListEdges); }
+bool SetSvg(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
+  opt.strSvg = strArg;
+  opt.bSvgAsked = true;
+  return true;
+}
 
-bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  bool bNoSvg = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    // "--opt=value" is the same as "--opt value".
-    std::string a = args[i];
-    std::string inlineValue;
-    bool bInline = false;
-    const std::size_t eq = a.find('=');
-    if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      inlineValue = a.substr(eq + 1);
-      a = a.substr(0, eq);
-      bInline = true;
-    }
-    auto value = [&](std::string& out) {
-      if (bInline) {
-        out = inlineValue;
-        bInline = false;
-        return true;
-      }
-      if (i + 1 >= args.size()) {
-        strError = a + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-    auto distance = [&](const char* pszWhat, double& d) {
-      std::string v;
-      if (!value(v)) return false;
-      if (!ParseDouble(v, d) || !std::isfinite(d) || d < 0.0) {
-        strError = a + " needs " + pszWhat + " of 0 or more, not '" + v + "'";
-        return false;
-      }
-      return true;
-    };
-    // One analysis per run: the picture and --out show one outcome.
-    auto setMode = [&](NDemoMode eMode) {
-      if (opt.eMode != NDemoMode::Trace && opt.eMode != eMode) {
-        strError = "--route, --within, --isolate and --components are one per run";
-        return false;
-      }
-      opt.eMode = eMode;
-      return true;
-    };
-    std::string v;
-    bool bOk = true;
-    if (a == "-h" || a == "--help") {
-      opt.bHelp = true;
-    } else if (a == "--version") {
-      opt.bVersion = true;
-    } else if (a == "--layer") {
-      bOk = value(opt.strLayer);
-    } else if (a == "--where") {
-      bOk = value(opt.strWhere);
-    } else if (a == "--cost-field") {
-      bOk = value(opt.fields.strCost);
-    } else if (a == "--oneway-field") {
-      bOk = value(opt.fields.strOneWay);
-    } else if (a == "--demand-field") {
-      bOk = value(opt.fields.strDemand);
-    } else if (a == "--blocked-field") {
-      bOk = value(opt.fields.strBlocked);
-    } else if (a == "--id-field") {
-      bOk = value(opt.fields.strId);
-    } else if (a == "--keep-fields") {
-      bOk = value(v);
-      opt.fields.bKeepAll = false;
-      opt.fields.keep = SplitList(v);
-    } else if (a == "--csv") {
-      opt.bCsv = true;
-    } else if (a == "--lonlat") {
-      opt.bLonLat = true;
-    } else if (a == "--snap") {
-      bOk = distance("a distance", opt.dSnap);
-    } else if (a == "--max-snap") {
-      bOk = distance("a distance", opt.dMaxSnap);
-    } else if (a == "--flag" || a == "--barrier" || a == "--flag-edge" || a == "--barrier-edge") {
-      if (!value(v)) return false;
-      NFlagRequest f;
-      f.bBarrier = a.compare(0, 9, "--barrier") == 0;
-      f.strLabel = (f.bBarrier ? "barrier " : "flag ") + v;
-      f.bByPoint = !EndsWith(a, "-edge");
-      // Not-a-number and infinite places name no point: refused here, before
-      // anything is read, rather than snapped to wherever the arithmetic lands.
-      const bool bParsed = f.bByPoint ? ParsePoint(v, f.pt) && std::isfinite(f.pt.dX) && std::isfinite(f.pt.dY)
-                                      : ParseEdgePos(v, f.lEdge, f.dPos) && std::isfinite(f.dPos);
-      if (!bParsed) {
-        strError = a + (f.bByPoint ? " needs finite X,Y" : " needs EDGE:FRACTION") + ", not '" + v + "'";
-        return false;
-      }
-      opt.flags.push_back(f);
-    } else if (a == "--route" || a == "--valve") {
-      if (!value(v)) return false;
-      NFlagRequest f;
-      f.bTarget = a == "--route";
-      f.bValve = !f.bTarget;
-      f.strLabel = (f.bTarget ? "route " : "valve ") + v;
-      if (!ParsePoint(v, f.pt) || !std::isfinite(f.pt.dX) || !std::isfinite(f.pt.dY)) {
-        strError = a + " needs finite X,Y, not '" + v + "'";
-        return false;
-      }
-      if (f.bTarget && !setMode(NDemoMode::Route)) return false;
-      opt.flags.push_back(f);
-    } else if (a == "--within") {
-      bOk = distance("a cost", opt.dWithin) && setMode(NDemoMode::Within);
-    } else if (a == "--isolate") {
-      bOk = setMode(NDemoMode::Isolate);
-    } else if (a == "--valves") {
-      bOk = value(opt.strValves);
-    } else if (a == "--components") {
-      bOk = setMode(NDemoMode::Components);
-    } else if (a == "--by-length") {
-      opt.bByLength = true;
-    } else if (a == "--json") {
-      opt.bJson = true;
-    } else if (a == "--direction") {
-      if (!value(v)) return false;
-      if (v == "connected") {
-        opt.eDir = NTraceDir::Connected;
-      } else if (v == "downstream") {
-        opt.eDir = NTraceDir::Downstream;
-      } else if (v == "upstream") {
-        opt.eDir = NTraceDir::Upstream;
-      } else {
-        strError = "--direction is connected, downstream or upstream, not '" + v + "'";
-        return false;
-      }
-    } else if (a == "--svg") {
-      bOk = value(opt.strSvg);
-      opt.bSvgAsked = true;
-    } else if (a == "--no-svg") {
-      bNoSvg = true;
-    } else if (a == "--out" || a == "-o") {
-      bOk = value(opt.strOut);
-    } else if (a == "-f" || a == "--format") {
-      bOk = value(opt.strFormat);
-    } else if (a == "--overwrite") {
-      opt.bOverwrite = true;
-    } else if (a == "--timing") {
-      opt.bTiming = true;
-    } else if (a == "--quiet") {
-      opt.bQuiet = true;
-    } else if (a == "--list-edges") {
-      opt.bListEdges = true;
-    } else if (!a.empty() && a[0] == '-' && a != "-") {
+constexpr NDemoMode kNoMode = NDemoMode::Trace;
+
+NOptionRow Section(const char* pszText) {
+  return NOptionRow{NOptionRowKind::Section, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
+NOptionRow Para(const char* pszText) {
+  return NOptionRow{NOptionRowKind::Paragraph, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
+NOptionRow HelpOnly(const char* pszText) {
+  return NOptionRow{NOptionRowKind::HelpOnly, nullptr, nullptr, pszText, nullptr, kNoMode};
+}
+NOptionRow Opt(const char* pszNames, const char* pszArg, const char* pszText, FOptionSetter pfnSet) {
+  return NOptionRow{NOptionRowKind::Option, pszNames, pszArg, pszText, pfnSet, kNoMode};
+}
+// A mode's row, everything but its place taken from the mode's own entry.
+NOptionRow Mode(NDemoMode eMode) {
+  const NModeDef& m = ModeOf(eMode);
+  return NOptionRow{NOptionRowKind::Mode, m.pszOption, m.pszArg, m.pszHelp, m.pfnSet, eMode};
+}
+
+std::vector<NOptionRow> MakeTable() {
+  return {
+      Section("Input"),
+      Opt("INPUT", nullptr,
+          "any vector file OGR reads (GeoJSON, GeoPackage, Shapefile,\n"
+          "...), or a CSV edge list (a .csv name, or --csv). Lines\n"
+          "become edges; other geometries are skipped and counted.",
+          nullptr),
+      Opt("--layer", "NAME", "the layer to read (default: the first line layer)", SetText<&NOptions::strLayer>),
+      Opt("--where", "CONDITION",
+          "read only features matching this OGR SQL condition,\n"
+          "e.g. \"highway <> 'footway'\"",
+          SetText<&NOptions::strWhere>),
+      Opt("--cost-field", "NAME", "attribute with each feature's cost (default: its length)",
+          SetFieldName<&NFieldNames::strCost>),
+      Opt("--oneway-field", "NAME",
+          "attribute saying a street is one-way: yes/true/1/FT/forward\n"
+          "along the line as drawn, -1/TF/reverse/backward against it",
+          SetFieldName<&NFieldNames::strOneWay>),
+      Opt("--demand-field", "NAME", "attribute with each feature's demand, shared by length",
+          SetFieldName<&NFieldNames::strDemand>),
+      Opt("--blocked-field", "NAME", "attribute closing a street both ways when set (not 0/no)",
+          SetFieldName<&NFieldNames::strBlocked>),
+      Opt("--id-field", "NAME",
+          "the features' own id (default: a field named id or osm_id,\n"
+          "else OGR's feature number)",
+          SetFieldName<&NFieldNames::strId>),
+      Opt("--keep-fields", "A,B", "the attributes carried to --out (default: all)", SetKeepFields),
+      Opt("--csv", nullptr,
+          "read INPUT as a CSV edge list: header row, then one straight\n"
+          "street per row in columns x1,y1,x2,y2, optional id, and\n"
+          "the attribute columns named above",
+          SetSwitch<&NOptions::bCsv>),
+      Opt("--lonlat", nullptr, "CSV (or unreferenced) coordinates are longitude,latitude",
+          SetSwitch<&NOptions::bLonLat>),
+      Opt("--snap", "DIST",
+          "vertices closer than DIST become one node, and a flag this\n"
+          "close to an edge's end goes to its node; metres for\n"
+          "longitude/latitude input, map units otherwise\n"
+          "(default 0.01)",
+          SetSnap),
+      Opt("--max-snap", "DIST",
+          "a flag or barrier farther than DIST from every street is\n"
+          "refused (default 100; same units as --snap)",
+          SetMaxSnap),
+      Para("Features with coordinates that are not finite, or outside -180..180/-90..90\n"
+           "for longitude/latitude input, and lines with no length are skipped, named on\n"
+           "stderr and counted in the summary."),
+      Para("Nodes stand at line ends and at every vertex two lines share; a line is cut\n"
+           "into edges there. Lines that cross without a shared vertex stay apart."),
+      Section("Flags and barriers (each may be repeated)"),
+      Opt("--flag", "X,Y", "a start point, snapped to the nearest edge", SetFlag),
+      Opt("--flag-edge", "E:F",
+          "a start on edge E at fraction F (0 to 1) from the edge's\n"
+          "start; edge numbers are listed by --list-edges",
+          SetFlag),
+      Opt("--barrier", "X,Y", "a point the trace may not pass, snapped like a flag", SetFlag),
+      Opt("--barrier-edge", "E:F", "a barrier on edge E at fraction F", SetFlag),
+      Section("Trace"),
+      Opt("--direction", "DIR",
+          "connected: every street not closed, either way;\n"
+          "downstream (default): where one can go from the flags,\n"
+          "keeping to one-way streets; upstream: where one can come\n"
+          "from to reach the flags",
+          SetDirection),
+      Section("Analyses (one per run, in place of the trace; the picture and --out show it)"),
+      Mode(NDemoMode::Route),
+      Mode(NDemoMode::Within),
+      Mode(NDemoMode::Isolate),
+      Opt("--valve", "X,Y", "a valve for --isolate, snapped like a flag (repeatable)", SetValve),
+      Opt("--valves", "FILE", "a point layer (any OGR format) of valves for --isolate", SetText<&NOptions::strValves>),
+      Mode(NDemoMode::Components),
+      Opt("--by-length", nullptr, "routes and areas by ground length, not the cost", SetSwitch<&NOptions::bByLength>),
+      Opt("--json", nullptr, "the summary as one JSON object on stdout (for scripts)", SetSwitch<&NOptions::bJson>),
+      Section("Output"),
+      Opt("--svg", "FILE",
+          "the picture: network grey, traced streets coloured, flags,\n"
+          "barriers, split points and a scale bar; without --svg it\n"
+          "is written to trace.svg only when no other output is asked",
+          SetSvg),
+      Opt("--no-svg", nullptr, "no picture", SetSwitch<&NOptions::bNoSvg>),
+      Opt("--out|-o", "FILE",
+          "the traced features, through OGR: .geojson/.json (GeoJSON),\n"
+          ".gpkg (GeoPackage) or .shp (Shapefile); one per feature\n"
+          "reached, with its id (src_fid), its attributes, the\n"
+          "fraction reached and its reached stretches merged",
+          SetText<&NOptions::strOut>),
+      Opt("-f|--format", "FORMAT", "the OGR driver for --out (e.g. GPKG, FlatGeobuf)", SetText<&NOptions::strFormat>),
+      Opt("--overwrite", nullptr, "replace an existing --out file", SetSwitch<&NOptions::bOverwrite>),
+      Opt("--list-edges", nullptr, "print the network's edges: number, feature, nodes, length",
+          SetSwitch<&NOptions::bListEdges>),
+      Opt("--timing", nullptr,
+          "print the time of each stage: parse, build, map flags,\n"
+          "trace, draw",
+          SetSwitch<&NOptions::bTiming>),
+      Opt("--quiet", nullptr, "no progress line while a large file loads", SetSwitch<&NOptions::bQuiet>),
+      Opt("--version", nullptr, "the program's version", SetSwitch<&NOptions::bVersion>),
+      Opt("-h|--help", nullptr, "this text", SetSwitch<&NOptions::bHelp>),
+      Para("--opt=value works as --opt value. Every output path is checked before the\n"
+           "input is read. The summary on stdout gives each flag's node and snap distance,\n"
+           "the elements visited, the demand and length reached, and the barriers the trace\n"
+           "met (barrier nodes and closed streets; one-way streets are not barriers)."),
+      HelpOnly("Exit status: 0 done; 1 the input, an output, a flag or barrier that cannot be\n"
+               "placed, or no flag to trace from (a run that only draws or lists needs none);\n"
+               "2 a bad command line."),
+  };
+}
+
+// Whether strName is one of the row's names.
+bool Names(const NOptionRow& row, const std::string& strName) {
+  if (row.pfnSet == nullptr) return false;
+  const std::string names = std::string("|") + row.pszNames + "|";
+  return names.find("|" + strName + "|") != std::string::npos;
+}
+
+const NOptionRow* FindOption(const std::string& strName) {
+  for (const NOptionRow& row : OptionTable())
+    if (Names(row, strName)) return &row;
+  return nullptr;
+}
+
+// One argument of the command line, and its value when the option takes one.
+bool ParseOne(const std::vector<std::string>& args, std::size_t& i, NOptions& opt, std::string& strError) {
+  // "--opt=value" is the same as "--opt value".
+  std::string a = args[i];
+  const std::size_t eq = a.find('=');
+  const bool bInline = a.compare(0, 2, "--") == 0 && eq != std::string::npos;
+  std::string v = bInline ? a.substr(eq + 1) : std::string();
+  if (bInline) a.resize(eq);
+  const NOptionRow* pRow = FindOption(a);
+  if (pRow == nullptr) {
+    if (!a.empty() && a[0] == '-' && a != "-") {
       strError = "unknown option '" + a + "' (see --help)";
-      return false;
     } else if (opt.strInput.empty()) {
       opt.strInput = a;
     } else {
       strError = "one input file only, not also '" + a + "'";
-      return false;
     }
-    if (!bOk) return false;
-    if (bInline) {
-      strError = a + " takes no value";
-      return false;
-    }
+    return strError.empty();
   }
-  if (bNoSvg && opt.bSvgAsked) {
+  if (pRow->pszArg == nullptr && bInline) {
+    strError = a + " takes no value";
+    return false;
+  }
+  if (pRow->pszArg != nullptr && !bInline) {
+    if (i + 1 >= args.size()) {
+      strError = a + " needs a value";
+      return false;
+    }
+    v = args[++i];
+  }
+  return pRow->pfnSet(a, v, opt, strError);
+}
+
+// What holds between options, once all are read.
+bool CheckOutputArgs(const NOptions& opt, std::string& strError) {
+  if (opt.bNoSvg && opt.bSvgAsked) {
     strError = "--svg and --no-svg together";
-    return false;
-  }
-  if (opt.bSvgAsked && opt.strSvg.empty()) {
+  } else if (opt.bSvgAsked && opt.strSvg.empty()) {
     strError = "--svg needs a file name (or --no-svg for no picture)";
-    return false;
-  }
-  if (!opt.strFormat.empty() && opt.strOut.empty()) {
+  } else if (!opt.strFormat.empty() && opt.strOut.empty()) {
     strError = "-f names the format of --out, and there is no --out";
-    return false;
   }
+  return strError.empty();
+}
+
+bool Finish(NOptions& opt, std::string& strError) {
+  if (!CheckOutputArgs(opt, strError)) return false;
   // The picture is drawn when asked for, or when nothing else would come out of the run.
-  if (!bNoSvg && !opt.bSvgAsked && opt.strOut.empty() && !opt.bListEdges) opt.strSvg = kDefaultSvg;
+  if (!opt.bNoSvg && !opt.bSvgAsked && opt.strOut.empty() && !opt.bListEdges) opt.strSvg = kDefaultSvg;
   if (EndsWith(opt.strInput, ".csv") || EndsWith(opt.strInput, ".CSV")) opt.bCsv = true;
-  if (opt.eMode == NDemoMode::Route) {
-    std::size_t nTargets = 0;
-    for (const NFlagRequest& f : opt.flags) nTargets += f.bTarget ? 1 : 0;
-    if (nTargets != 1) {
-      strError = "--route takes one point";
-      return false;
-    }
-  }
-  bool bValves = !opt.strValves.empty();
-  for (const NFlagRequest& f : opt.flags) bValves = bValves || f.bValve;
-  if (bValves && opt.eMode != NDemoMode::Isolate) {
-    strError = "--valve and --valves go with --isolate";
-    return false;
-  }
-  if (opt.eMode == NDemoMode::Isolate && !bValves) {
-    strError = "--isolate needs valves: --valve X,Y (repeated) or --valves FILE";
-    return false;
+  for (const NModeDef& m : Modes()) {
+    if (m.pfnCheck != nullptr && !m.pfnCheck(opt, m.eMode == opt.eMode, strError)) return false;
   }
   if (opt.strInput.empty() && !HasStartFlag(opt)) {
     // The default town: a flag on High Street, and three barriers that cut
@@ -278,9 +346,90 @@ bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string&
   return true;
 }
 
+// --- help ---
+
+// The names as --help shows them: "--out FILE, -o FILE".
+std::string Shown(const NOptionRow& row) {
+  std::string s;
+  std::string names = row.pszNames;
+  while (!names.empty()) {
+    const std::size_t bar = names.find('|');
+    s += (s.empty() ? "" : ", ") + names.substr(0, bar) + (row.pszArg != nullptr ? std::string(" ") + row.pszArg : "");
+    names = bar == std::string::npos ? std::string() : names.substr(bar + 1);
+  }
+  return s;
+}
+
+// The text's lines, each indented; the first after the names when they leave room.
+void HelpOption(std::ostream& os, const NOptionRow& row) {
+  constexpr std::size_t kColumn = 24;
+  std::string head = "  " + Shown(row);
+  head = head.size() + 2 <= kColumn ? head + std::string(kColumn - head.size(), ' ')
+                                    : head + "\n" + std::string(kColumn, ' ');
+  const std::string text = row.pszText;
+  std::size_t b = 0;
+  while (b <= text.size()) {
+    const std::size_t e = std::min(text.find('\n', b), text.size());
+    os << (b == 0 ? head : std::string(kColumn, ' ')) << text.substr(b, e - b) << '\n';
+    b = e + 1;
+  }
+}
+
+}  // namespace
+
+const std::vector<NOptionRow>& OptionTable() {
+  static const std::vector<NOptionRow> kTable = MakeTable();
+  return kTable;
+}
+
+bool ParsePoint(const std::string& s, NLinePoint_stru& p) {
+  const std::size_t comma = s.find(',');
+  return comma != std::string::npos && ParseDouble(s.substr(0, comma), p.dX) && ParseDouble(s.substr(comma + 1), p.dY);
+}
+
+bool SetNonNegative(const std::string& strName, const std::string& strArg, const char* pszWhat, double& d,
+                    std::string& strError) {
+  if (!ParseDouble(strArg, d) || !std::isfinite(d) || d < 0.0) {
+    strError = strName + " needs " + pszWhat + " of 0 or more, not '" + strArg + "'";
+    return false;
+  }
+  return true;
+}
+
+// One analysis per run: the picture and --out show one outcome.
+bool SetMode(NOptions& opt, NDemoMode eMode, std::string& strError) {
+  if (opt.eMode != NDemoMode::Trace && opt.eMode != eMode) {
+    std::string names;
+    const std::vector<NModeDef>& modes = Modes();
+    for (std::size_t i = 1; i < modes.size(); ++i)
+      names += std::string(i == 1 ? "" : i + 1 == modes.size() ? " and " : ", ") + modes[i].pszOption;
+    strError = names + " are one per run";
+    return false;
+  }
+  opt.eMode = eMode;
+  return true;
+}
+
+bool HasStartFlag(const NOptions& opt) {
+  for (const NFlagRequest& f : opt.flags) {
+    if (!f.bBarrier && !f.bTarget && !f.bValve) return true;
+  }
+  return false;
+}
+
+bool LooksOnly(const NOptions& opt) { return opt.strOut.empty() && (opt.bSvgAsked || opt.bListEdges); }
+
+bool ParseOptions(int argc, const char* const* argv, NOptions& opt, std::string& strError) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (!ParseOne(args, i, opt, strError)) return false;
+  }
+  return Finish(opt, strError);
+}
+
 void PrintVersion(std::ostream& os) {
-  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "")
-     << ", GDAL " << GDALVersionInfo("RELEASE_NAME") << '\n';
+  os << "kelvane-trace " << KELVANE_TRACE_VERSION << (kFirstGeneration ? " (first-generation build)" : "") << ", GDAL "
+     << GDALVersionInfo("RELEASE_NAME") << '\n';
 }
 
 void PrintHelp(std::ostream& os) {
@@ -288,92 +437,14 @@ void PrintHelp(std::ostream& os) {
         "\n"
         "Builds a network from street lines, places flags and barriers on it, traces\n"
         "from the flags and draws the result. With no INPUT it uses a small built-in\n"
-        "town (metres) with a flag and three barriers.\n"
-        "\n"
-        "Input\n"
-        "  INPUT                 any vector file OGR reads (GeoJSON, GeoPackage, Shapefile,\n"
-        "                        ...), or a CSV edge list (a .csv name, or --csv). Lines\n"
-        "                        become edges; other geometries are skipped and counted.\n"
-        "  --layer NAME          the layer to read (default: the first line layer)\n"
-        "  --where CONDITION     read only features matching this OGR SQL condition,\n"
-        "                        e.g. \"highway <> 'footway'\"\n"
-        "  --cost-field NAME     attribute with each feature's cost (default: its length)\n"
-        "  --oneway-field NAME   attribute saying a street is one-way: yes/true/1/FT/forward\n"
-        "                        along the line as drawn, -1/TF/reverse/backward against it\n"
-        "  --demand-field NAME   attribute with each feature's demand, shared by length\n"
-        "  --blocked-field NAME  attribute closing a street both ways when set (not 0/no)\n"
-        "  --id-field NAME       the features' own id (default: a field named id or osm_id,\n"
-        "                        else OGR's feature number)\n"
-        "  --keep-fields A,B     the attributes carried to --out (default: all)\n"
-        "  --csv                 read INPUT as a CSV edge list: header row, then one straight\n"
-        "                        street per row in columns x1,y1,x2,y2, optional id, and\n"
-        "                        the attribute columns named above\n"
-        "  --lonlat              CSV (or unreferenced) coordinates are longitude,latitude\n"
-        "  --snap DIST           vertices closer than DIST become one node, and a flag this\n"
-        "                        close to an edge's end goes to its node; metres for\n"
-        "                        longitude/latitude input, map units otherwise\n"
-        "                        (default 0.01)\n"
-        "  --max-snap DIST       a flag or barrier farther than DIST from every street is\n"
-        "                        refused (default 100; same units as --snap)\n"
-        "\n"
-        "Features with coordinates that are not finite, or outside -180..180/-90..90\n"
-        "for longitude/latitude input, and lines with no length are skipped, named on\n"
-        "stderr and counted in the summary.\n"
-        "\n"
-        "Nodes stand at line ends and at every vertex two lines share; a line is cut\n"
-        "into edges there. Lines that cross without a shared vertex stay apart.\n"
-        "\n"
-        "Flags and barriers (each may be repeated)\n"
-        "  --flag X,Y            a start point, snapped to the nearest edge\n"
-        "  --flag-edge E:F       a start on edge E at fraction F (0 to 1) from the edge's\n"
-        "                        start; edge numbers are listed by --list-edges\n"
-        "  --barrier X,Y         a point the trace may not pass, snapped like a flag\n"
-        "  --barrier-edge E:F    a barrier on edge E at fraction F\n"
-        "\n"
-        "Trace\n"
-        "  --direction DIR       connected: every street not closed, either way;\n"
-        "                        downstream (default): where one can go from the flags,\n"
-        "                        keeping to one-way streets; upstream: where one can come\n"
-        "                        from to reach the flags\n"
-        "\n"
-        "Analyses (one per run, in place of the trace; the picture and --out show it)\n"
-        "  --route X,Y           the least-cost route from the first flag to this point,\n"
-        "                        keeping to one-way streets (cost: --cost-field, else length)\n"
-        "  --within COST         everything within COST of the flags; streets reached in\n"
-        "                        part are drawn to where the limit falls\n"
-        "  --isolate             the valves to close to cut off the first flag's street\n"
-        "                        from the sources (the other flags), and what loses supply\n"
-        "  --valve X,Y           a valve for --isolate, snapped like a flag (repeatable)\n"
-        "  --valves FILE         a point layer (any OGR format) of valves for --isolate\n"
-        "  --components          the parts of the network that hang together; the picture\n"
-        "                        shows the streets cut off from the largest one\n"
-        "  --by-length           routes and areas by ground length, not the cost\n"
-        "  --json                the summary as one JSON object on stdout (for scripts)\n"
-        "\n"
-        "Output\n"
-        "  --svg FILE            the picture: network grey, traced streets coloured, flags,\n"
-        "                        barriers, split points and a scale bar; without --svg it\n"
-        "                        is written to trace.svg only when no other output is asked\n"
-        "  --no-svg              no picture\n"
-        "  --out FILE, -o FILE   the traced features, through OGR: .geojson/.json (GeoJSON),\n"
-        "                        .gpkg (GeoPackage) or .shp (Shapefile); one per feature\n"
-        "                        reached, with its id (src_fid), its attributes, the\n"
-        "                        fraction reached and its reached stretches merged\n"
-        "  -f FORMAT             the OGR driver for --out (e.g. GPKG, FlatGeobuf)\n"
-        "  --overwrite           replace an existing --out file\n"
-        "  --list-edges          print the network's edges: number, feature, nodes, length\n"
-        "  --timing              print the time of each stage: parse, build, map flags,\n"
-        "                        trace, draw\n"
-        "  --quiet               no progress line while a large file loads\n"
-        "  --version             the program's version\n"
-        "  -h, --help            this text\n"
-        "\n"
-        "--opt=value works as --opt value. Every output path is checked before the\n"
-        "input is read. The summary on stdout gives each flag's node and snap distance,\n"
-        "the elements visited, the demand and length reached, and the barriers the trace\n"
-        "met (barrier nodes and closed streets; one-way streets are not barriers).\n"
-        "\n"
-        "Exit status: 0 done; 1 the input, an output, a flag or barrier that cannot be\n"
-        "placed, or no flag to trace from (a run that only draws or lists needs none);\n"
-        "2 a bad command line.\n";
+        "town (metres) with a flag and three barriers.\n";
+  for (const NOptionRow& row : OptionTable()) {
+    if (row.eKind == NOptionRowKind::Section) {
+      os << '\n' << row.pszText << '\n';
+    } else if (row.eKind == NOptionRowKind::Option || row.eKind == NOptionRowKind::Mode) {
+      HelpOption(os, row);
+    } else {
+      os << '\n' << row.pszText << '\n';
+    }
+  }
 }

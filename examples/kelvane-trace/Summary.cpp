@@ -6,46 +6,20 @@
 
 #include "Flags.h"
 
-namespace {
-
-std::string Fixed(double d, int nDigits) {
+std::string FixedText(double d, int nDigits) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", nDigits, d);
   return buf;
 }
 
-std::string Join(const std::vector<std::int32_t>& v, std::size_t nMax) {
+std::string JoinNumbers(const std::vector<std::int32_t>& v, std::size_t nMax) {
   std::string s;
   for (std::size_t i = 0; i < v.size() && i < nMax; ++i) s += (i ? " " : "") + std::to_string(v[i]);
   if (v.size() > nMax) s += " ...";
   return s.empty() ? "none" : s;
 }
 
-void AnalysisLines(const NRunSummary& s, std::vector<std::string>& lines) {
-  if (s.strMode == "route") {
-    if (!s.bRouteFound) {
-      lines.push_back("route: the point cannot be reached from the first flag");
-      return;
-    }
-    lines.push_back("route: cost " + Fixed(s.dRouteCost, 1) + " over " + std::to_string(s.lReachedEdges) +
-                    " edges (" + std::to_string(s.route.size()) + " stretches of features)");
-  } else if (s.strMode == "within") {
-    lines.push_back("within " + Fixed(s.dLimit, 1) + ": " + std::to_string(s.lReachedNods) + " nodes, " +
-                    std::to_string(s.lReachedEdges) + " edges reached, in whole or in part");
-  } else if (s.strMode == "isolate") {
-    if (s.bSourceInside) {
-      lines.push_back("isolate: a source lies on the first flag's own stretch: no valve can cut it off");
-      return;
-    }
-    lines.push_back("isolate: close " + std::to_string(s.closeValves.size()) + " valves [nodes " +
-                    Join(s.closeValves, 10) + "]; " + std::to_string(s.lReachedNods) + " nodes, " +
-                    std::to_string(s.lReachedEdges) + " edges lose supply");
-  } else if (s.strMode == "components") {
-    lines.push_back("components: " + std::to_string(s.lComponents) + "; the largest has " +
-                    std::to_string(s.lLargestStreets) + " streets, " + std::to_string(s.lCutOffStreets) +
-                    " streets lie outside it");
-  }
-}
+namespace {
 
 std::string Json(const std::string& s) {
   std::string out = "\"";
@@ -75,41 +49,48 @@ std::string Json(double d) {
 
 }  // namespace
 
-std::string OutcomeName(const NRunSummary& s) {
-  if (s.strMode == "within") return "in reach";
-  if (s.strMode == "isolate") return "cut off";
-  if (s.strMode == "components") return "apart";
-  return s.strMode == "trace" ? "traced" : s.strMode;
-}
+std::string OutcomeName(const NRunSummary& s) { return ModeOf(s.eMode).pszOutcome; }
 
-void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
-  const bool bTrace = s.strMode == "trace";
-  os << "{\"mode\":" << Json(s.strMode) << ",\"input\":" << Json(s.strSource) << ",\"features\":" << s.llFeatures
-     << ",\"skipped\":" << (s.llNotLine + s.llBadCoord + s.llZeroLength) << ",\"nodes\":" << s.lNods
-     << ",\"edges\":" << s.lEdges << ",\"flags\":[";
+namespace {
+
+void JsonFlags(const NRunSummary& s, std::ostream& os) {
   for (std::size_t i = 0; i < s.flags.size(); ++i) {
     const NFlagSummary& f = s.flags[i];
     os << (i ? "," : "") << "{\"name\":" << Json(f.strName) << ",\"node\":" << f.lNod
        << ",\"snap_distance\":" << (f.bByPoint ? Json(f.dSnapDist) : std::string("null")) << "}";
   }
-  os << "],\"nodes_reached\":" << (bTrace ? s.lVisitedNods : s.lReachedNods)
-     << ",\"edges_reached\":" << (bTrace ? s.lVisitedEdges : s.lReachedEdges);
-  if (bTrace) os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
-                 << ",\"length_reached\":" << Json(s.dLength);
-  os << ",\"route_cost\":" << (s.strMode == "route" && s.bRouteFound ? Json(s.dRouteCost) : std::string("null"))
-     << ",\"route_edges\":[";
+}
+
+void JsonRoute(const NRunSummary& s, std::ostream& os) {
   for (std::size_t i = 0; i < s.route.size(); ++i) {
     const NRouteStretch& r = s.route[i];
     os << (i ? "," : "") << "{\"id\":" << Json(r.strFeature) << ",\"from\":" << Json(r.dFrom)
        << ",\"to\":" << Json(r.dTo) << ",\"cost\":" << Json(r.dCost) << "}";
   }
+}
+
+}  // namespace
+
+void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
+  const bool bTrace = s.eMode == NDemoMode::Trace;
+  os << "{\"mode\":" << Json(ModeOf(s.eMode).pszName) << ",\"input\":" << Json(s.strSource)
+     << ",\"features\":" << s.llFeatures << ",\"skipped\":" << (s.llNotLine + s.llBadCoord + s.llZeroLength)
+     << ",\"nodes\":" << s.lNods << ",\"edges\":" << s.lEdges << ",\"flags\":[";
+  JsonFlags(s, os);
+  os << "],\"nodes_reached\":" << (bTrace ? s.lVisitedNods : s.lReachedNods)
+     << ",\"edges_reached\":" << (bTrace ? s.lVisitedEdges : s.lReachedEdges);
+  if (bTrace)
+    os << ",\"direction\":" << Json(s.strDirection) << ",\"demand_reached\":" << Json(s.dDmd)
+       << ",\"length_reached\":" << Json(s.dLength);
+  os << ",\"route_cost\":" << (s.eMode == NDemoMode::Route && s.bRouteFound ? Json(s.dRouteCost) : std::string("null"))
+     << ",\"route_edges\":[";
+  JsonRoute(s, os);
   os << "],\"valves_to_close\":[";
   for (std::size_t i = 0; i < s.closeValves.size(); ++i) os << (i ? "," : "") << s.closeValves[i];
-  os << "],\"components\":" << (s.strMode == "components" ? std::to_string(s.lComponents) : std::string("null"))
+  os << "],\"components\":" << (s.eMode == NDemoMode::Components ? std::to_string(s.lComponents) : std::string("null"))
      << ",\"timing_ms\":{";
-  for (std::size_t i = 0; i < s.timing.size(); ++i) {
+  for (std::size_t i = 0; i < s.timing.size(); ++i)
     os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
-  }
   os << "}}\n";
 }
 
@@ -127,39 +108,19 @@ std::vector<std::string> SummaryLines(const NRunSummary& s) {
   lines.push_back("input: " + s.strSource + ": " + std::to_string(s.llFeatures) + " features, " + strSkipped);
   std::int32_t lFlags = 0, lBarriers = 0;
   for (const NFlagSummary& f : s.flags) (f.bBarrier ? lBarriers : lFlags) += 1;
-  lines.push_back("network: " + std::to_string(s.lNods) + " nodes, " + std::to_string(s.lEdges) + " edges; flags: " +
-                  std::to_string(lFlags) + ", barriers: " + std::to_string(lBarriers) + "; " +
+  lines.push_back("network: " + std::to_string(s.lNods) + " nodes, " + std::to_string(s.lEdges) +
+                  " edges; flags: " + std::to_string(lFlags) + ", barriers: " + std::to_string(lBarriers) + "; " +
                   std::to_string(s.lSplitEdges) + " edges split into " + std::to_string(s.lNewEdges) + " pieces");
   // Each flag's node and snap distance; a long list is cut, the counts above stay whole.
   constexpr std::size_t kMaxFlagLines = 10;
   for (std::size_t i = 0; i < s.flags.size() && i < kMaxFlagLines; ++i) {
     const NFlagSummary& f = s.flags[i];
-    lines.push_back(f.strName + ": node " + std::to_string(f.lNod) +
-                    (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
+    lines.push_back(
+        f.strName + ": node " + std::to_string(f.lNod) +
+        (f.bByPoint ? ", snapped " + FormatDistance(f.dSnapDist, s.strUnit) : std::string(", on its edge")));
   }
   if (s.flags.size() > kMaxFlagLines)
     lines.push_back("... and " + std::to_string(s.flags.size() - kMaxFlagLines) + " more flags and barriers");
-  if (s.strMode != "trace") {
-    AnalysisLines(s, lines);
-    return lines;
-  }
-  if (!s.bTraced) {
-    lines.push_back("no flags: the network only, nothing traced");
-    return lines;
-  }
-  lines.push_back("trace (" + s.strDirection + "): visited " + std::to_string(s.lVisitedNods) + " nodes, " +
-                  std::to_string(s.lVisitedEdges) + " edges (" + std::to_string(s.lOriginalsVisited) +
-                  " edges before splitting, " + std::to_string(s.lOriginalsWhole) + " of them whole)");
-  lines.push_back("demand reached: " + Fixed(s.dDmd, 2) + ", length reached: " + Fixed(s.dLength, 1) + " " + s.strUnit);
-  // One-way streets are not barriers: the recorder also notes each direction
-  // a query passed over, and only streets closed both ways are counted here.
-  if (s.bRecorded) {
-    lines.push_back("barriers met (recorded): " + std::to_string(s.barrierNods.size()) + " nodes [" +
-                    Join(s.barrierNods, 10) + "], " + std::to_string(s.closedStreets.size()) + " closed streets [edges " +
-                    Join(s.closedStreets, 10) + "]");
-  } else {
-    lines.push_back("barriers met: " + std::to_string(s.lBarrierNods) +
-                    " nodes (this build keeps no recorders of closed elements)");
-  }
+  ModeOf(s.eMode).pfnLines(s, lines);
   return lines;
 }

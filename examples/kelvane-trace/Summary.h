@@ -9,12 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "Analyses.h"
+
 struct NFlagSummary {
-  std::string strName;        // "flag 1,2", "barrier 3:0.5"
+  std::string strName;  // "flag 1,2", "barrier 3:0.5"
   bool bBarrier = false;
-  bool bByPoint = true;       // given as coordinates: dSnapDist says how far it moved
-  double dSnapDist = 0.0;     // planar units (metres for lon/lat input)
-  std::int32_t lNod = 0;      // the node it sits on after mapping
+  bool bByPoint = true;    // given as coordinates: dSnapDist says how far it moved
+  double dSnapDist = 0.0;  // planar units (metres for lon/lat input)
+  std::int32_t lNod = 0;   // the node it sits on after mapping
 };
 
 // A stretch of a route on the input's features: the feature's own id and
@@ -28,41 +30,39 @@ struct NRouteStretch {
 
 struct NRunSummary {
   std::string strSource;
-  std::string strUnit;                // "m" or "map units"
+  std::string strUnit;  // "m" or "map units"
   std::int64_t llFeatures = 0;
-  std::int64_t llNotLine = 0;         // skipped: no line geometry
-  std::int64_t llBadCoord = 0;        // skipped: coordinates not finite or out of range
-  std::int64_t llZeroLength = 0;      // skipped: no length once snapped
-  std::int32_t lNods = 0;             // network before flag mapping
+  std::int64_t llNotLine = 0;     // skipped: no line geometry
+  std::int64_t llBadCoord = 0;    // skipped: coordinates not finite or out of range
+  std::int64_t llZeroLength = 0;  // skipped: no length once snapped
+  std::int32_t lNods = 0;         // network before flag mapping
   std::int32_t lEdges = 0;
   std::int32_t lSplitEdges = 0;
   std::int32_t lNewEdges = 0;
-  std::vector<NFlagSummary> flags;    // placed flags and barriers, in the order given
-  bool bTraced = false;               // false: the network drawn or listed only
+  std::vector<NFlagSummary> flags;  // placed flags and barriers, in the order given
+  bool bTraced = false;             // false: the network drawn or listed only
   std::string strDirection;
   std::int32_t lVisitedNods = 0;
-  std::int32_t lVisitedEdges = 0;     // pieces of split edges counted one by one
-  std::int32_t lOriginalsVisited = 0; // edges before splitting with any piece visited
-  std::int32_t lOriginalsWhole = 0;   // ... with every piece visited
+  std::int32_t lVisitedEdges = 0;      // pieces of split edges counted one by one
+  std::int32_t lOriginalsVisited = 0;  // edges before splitting with any piece visited
+  std::int32_t lOriginalsWhole = 0;    // ... with every piece visited
   double dDmd = 0.0;
   double dLength = 0.0;
-  bool bRecorded = false;             // the build keeps recorders: the two lists below are known
-  std::int32_t lBarrierNods = 0;      // closed nodes the trace stopped at
-  std::vector<std::int32_t> barrierNods;    // as recorded, ascending
+  std::vector<std::int32_t> barrierNods;    // closed nodes the trace stopped at, ascending
   std::vector<std::int32_t> closedStreets;  // closed streets met, demo edge numbers, ascending
-  // An analysis run instead of the trace (strMode other than "trace").
-  std::string strMode = "trace";
-  std::int32_t lReachedNods = 0;      // nodes and network edges of the outcome
+  // An analysis run instead of the trace (eMode other than Trace).
+  NDemoMode eMode = NDemoMode::Trace;
+  std::int32_t lReachedNods = 0;  // nodes and network edges of the outcome
   std::int32_t lReachedEdges = 0;
-  double dLimit = 0.0;                // within
+  double dLimit = 0.0;  // within
   bool bRouteFound = false;
   double dRouteCost = 0.0;
-  std::vector<NRouteStretch> route;   // in travel order
+  std::vector<NRouteStretch> route;       // in travel order
   std::vector<std::int32_t> closeValves;  // isolate: nodes of the valves to close
   bool bSourceInside = false;
   std::int32_t lComponents = 0;
-  std::int32_t lLargestStreets = 0;   // demo edges in the largest component
-  std::int32_t lCutOffStreets = 0;    // demo edges outside it
+  std::int32_t lLargestStreets = 0;                    // demo edges in the largest component
+  std::int32_t lCutOffStreets = 0;                     // demo edges outside it
   std::vector<std::pair<std::string, double>> timing;  // ms per stage, for the JSON form
 };
 
@@ -74,5 +74,9 @@ void WriteJsonSummary(const NRunSummary& s, std::ostream& os);
 
 // What the picture's coloured streets are, for its legend: "traced", "route" ...
 std::string OutcomeName(const NRunSummary& s);
+
+// d with nDigits decimals; the first nMax numbers of v, " ..." after them, "none" for none.
+std::string FixedText(double d, int nDigits);
+std::string JoinNumbers(const std::vector<std::int32_t>& v, std::size_t nMax);
 
 #endif  // KELVANE_TRACE_SUMMARY_H

@@ -24,9 +24,20 @@ std::string ShapeText(const py::array& arr) { return py::str(arr.attr("shape")).
 
 // numpy's array of obj, numeric, in native byte order with a float width the
 // loops below know (float16 and long double go through numpy's own cast).
-py::array AsNumeric(py::handle obj, const char* pszName) {
-  py::array arr = py::array::ensure(obj);  // null, the error cleared, when numpy cannot
+py::array AsNumeric(py::handle obj, const char* pszName, bool bBool = false) {
+  // A pandas column of a nullable dtype (Int64, boolean) becomes numpy's
+  // object array; read it as its plain dtype when it has no missing values.
+  py::object src = py::reinterpret_borrow<py::object>(obj);
+  if (!py::isinstance<py::array>(obj) && py::hasattr(obj, "to_numpy") && py::hasattr(obj, "dtype") &&
+      py::hasattr(obj.attr("dtype"), "numpy_dtype")) {
+    if (py::hasattr(obj, "isna") && obj.attr("isna")().attr("any")().cast<bool>()) {
+      RaiseValue(Format("%s has missing values (NA): fill or drop them first", pszName));
+    }
+    src = obj.attr("to_numpy")(py::arg("dtype") = obj.attr("dtype").attr("numpy_dtype"));
+  }
+  py::array arr = py::array::ensure(src);  // null, the error cleared, when numpy cannot
   if (!arr) RaiseValue(Format("%s: not an array of numbers", pszName));
+  if (bBool && arr.dtype().kind() == 'b') arr = arr.attr("astype")("int8");  // a mask: True is 1
   const py::dtype dt = arr.dtype();
   const char kind = dt.kind();
   if (kind != 'i' && kind != 'u' && kind != 'f') {
@@ -116,9 +127,9 @@ struct NVector_stru {
   py::ssize_t lStride = 0;      // bytes from one entry to the next; 0 for a scalar
 };
 
-NVector_stru VectorIn(py::handle obj, const char* pszName, NShape shape) {
+NVector_stru VectorIn(py::handle obj, const char* pszName, NShape shape, bool bBool = false) {
   NVector_stru v;
-  v.arr = AsNumeric(obj, pszName);
+  v.arr = AsNumeric(obj, pszName, bBool);
   const py::ssize_t ndim = v.arr.ndim();
   if (ndim == 0 && shape != NShape::List) {
     v.lNum = 1;
@@ -136,8 +147,9 @@ NVector_stru VectorIn(py::handle obj, const char* pszName, NShape shape) {
 
 // Integers of an integer dtype, each in lo to hi.
 template <class Out>
-std::vector<Out> IntegersIn(py::handle obj, const char* pszName, NShape shape, std::int64_t lo, std::int64_t hi) {
-  const NVector_stru v = VectorIn(obj, pszName, shape);
+std::vector<Out> IntegersIn(py::handle obj, const char* pszName, NShape shape, std::int64_t lo, std::int64_t hi,
+                            bool bBool = false, bool bIndex = false) {
+  const NVector_stru v = VectorIn(obj, pszName, shape, bBool);
   std::vector<Out> out;
   if (v.lNum == 0) return out;  // [] is float64 to numpy: an empty list of anything will do
   const char kind = v.arr.dtype().kind();
@@ -150,6 +162,7 @@ std::vector<Out> IntegersIn(py::handle obj, const char* pszName, NShape shape, s
     for (py::ssize_t i = 0; i < v.lNum; ++i) {
       const T x = Load<T>(v.pData + i * v.lStride);
       if (!InRange(x, lo, hi)) {
+        if (bIndex) RaiseIndex(Format("%s[%zd] = %s is not a node or edge number", pszName, i, ValueText(x).c_str()));
         RaiseValue(Format("%s[%zd] = %s is outside the range %lld to %lld", pszName, i, ValueText(x).c_str(),
                           static_cast<long long>(lo), static_cast<long long>(hi)));
       }
@@ -171,6 +184,22 @@ std::vector<std::int32_t> Int32sIn(py::handle obj, const char* pszName, bool bSc
   return IntegersIn<std::int32_t>(obj, pszName, bScalar ? NShape::ScalarOrList : NShape::List, kInt32Min, kInt32Max);
 }
 
+std::vector<std::int32_t> ElemNumsIn(py::handle obj, const char* pszName) {
+  if (PyTuple_Check(obj.ptr()) && PyTuple_GET_SIZE(obj.ptr()) == 0) return {};
+  if (PyLong_CheckExact(obj.ptr())) return {ElemNumIn(obj, pszName)};
+  return IntegersIn<std::int32_t>(obj, pszName, NShape::ScalarOrList, kInt32Min, kInt32Max, false, true);
+}
+
+std::int32_t ElemNumIn(py::handle obj, const char* pszName) {
+  if (PyLong_CheckExact(obj.ptr())) {
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(obj.ptr(), &overflow);
+    if (overflow == 0 && v >= kInt32Min && v <= kInt32Max) return static_cast<std::int32_t>(v);
+    RaiseIndex(Format("%s %s is not a node or edge number", pszName, py::str(obj).cast<std::string>().c_str()));
+  }
+  return IntegersIn<std::int32_t>(obj, pszName, NShape::Scalar, kInt32Min, kInt32Max, false, true)[0];
+}
+
 std::int32_t Int32In(py::handle obj, const char* pszName) {
   if (PyLong_CheckExact(obj.ptr())) {
     int overflow = 0;
@@ -183,8 +212,8 @@ std::int32_t Int32In(py::handle obj, const char* pszName) {
   return v[0];
 }
 
-std::vector<double> FloatsIn(py::handle obj, const char* pszName) {
-  const NVector_stru v = VectorIn(obj, pszName, NShape::List);
+std::vector<double> FloatsIn(py::handle obj, const char* pszName, bool bScalar) {
+  const NVector_stru v = VectorIn(obj, pszName, bScalar ? NShape::ScalarOrList : NShape::List);
   std::vector<double> out(static_cast<std::size_t>(v.lNum));
   if (v.lNum == 0) return out;
   Dispatch(v.arr, [&](auto tag) {
@@ -198,7 +227,7 @@ std::vector<double> FloatsIn(py::handle obj, const char* pszName) {
 
 std::vector<char> Int8sIn(py::handle obj, const char* pszName) {
   return IntegersIn<char>(obj, pszName, NShape::List, std::numeric_limits<std::int8_t>::min(),
-                          std::numeric_limits<std::int8_t>::max());
+                          std::numeric_limits<std::int8_t>::max(), true);
 }
 
 CMatrixIn::CMatrixIn(py::handle obj, const char* pszName, py::ssize_t nCols)

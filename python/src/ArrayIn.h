@@ -30,11 +30,18 @@ std::vector<std::int32_t> Int32sIn(py::handle obj, const char* pszName, bool bSc
 // A single number given as a Python or numpy integer.
 std::int32_t Int32In(py::handle obj, const char* pszName);
 
-// Values: any integer or float dtype, converted to double. NaN is kept; the
-// caller refuses it where a number is needed (RefuseNaN).
-std::vector<double> FloatsIn(py::handle obj, const char* pszName);
+// Node or edge numbers handed to an analysis, one or a list: as Int32sIn, but
+// a number beyond 32 bits is an IndexError, as any number naming no element.
+std::vector<std::int32_t> ElemNumsIn(py::handle obj, const char* pszName);
+std::int32_t ElemNumIn(py::handle obj, const char* pszName);
 
-// State and direction bytes: integer dtypes, each in the int8 range.
+// Values: any integer or float dtype, converted to double. NaN is kept; the
+// caller refuses it where a number is needed (RefuseNaN). bScalar lets a
+// single number stand for a list of one.
+std::vector<double> FloatsIn(py::handle obj, const char* pszName, bool bScalar = false);
+
+// State and direction bytes: integer dtypes (or a bool mask, True as 1), each
+// in the int8 range.
 std::vector<char> Int8sIn(py::handle obj, const char* pszName);
 
 // A two-dimensional (rows, nCols) input, read column by column. Integer

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "kelvane/SmartArray.h"
@@ -38,10 +40,36 @@ py::array_t<T> VectorOut(std::vector<T>&& v, std::vector<py::ssize_t> shape = {}
   return py::array_t<T>(shape, pData->data(), owner);
 }
 
-// A view of v, whose owner `base` (a Python object holding v) it keeps alive.
+// arr with numpy's writeable flag cleared: a result's arrays show what the
+// analysis found, and a write through one would change the result itself.
+template <class A>
+A ReadOnly(A arr) {
+  py::detail::array_proxy(arr.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+  return arr;
+}
+
+// A read-only view of v, whose owner `base` (a Python object holding v) it
+// keeps alive.
 template <class T>
 py::array_t<T> VectorView(const std::vector<T>& v, py::handle base) {
-  return py::array_t<T>({static_cast<py::ssize_t>(v.size())}, {static_cast<py::ssize_t>(sizeof(T))}, v.data(), base);
+  return ReadOnly(py::array_t<T>({static_cast<py::ssize_t>(v.size())}, {static_cast<py::ssize_t>(sizeof(T))}, v.data(), base));
+}
+
+// A vector of plain records as bytes, and back: how results pickle (the
+// same build on the same platform reads them, as pickles of numpy do).
+template <class T>
+py::bytes BytesOut(const std::vector<T>& v) {
+  static_assert(std::is_trivially_copyable<T>::value, "records copied byte for byte");
+  return py::bytes(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
+}
+
+template <class T>
+std::vector<T> BytesIn(py::handle obj) {
+  const std::string s = obj.cast<std::string>();
+  if (s.size() % sizeof(T) != 0) throw py::value_error("not the pickled state of this result");
+  std::vector<T> v(s.size() / sizeof(T));
+  if (!v.empty()) std::memcpy(static_cast<void*>(v.data()), s.data(), s.size());
+  return v;
 }
 
 // A copy of a library list.

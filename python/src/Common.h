@@ -22,6 +22,9 @@ namespace py = pybind11;
 
 namespace kelvane_py {
 
+// The toolkit's names, as the module uses them throughout.
+using namespace kelvane::tools;  // NOLINT(google-build-using-namespace)
+
 using namespace kelvane::tools;  // the toolkit the bindings expose
 
 constexpr bool kFirstGeneration = KELVANE_FIRST_GENERATION != 0;
@@ -34,7 +37,7 @@ class CNoding;
 // One network as Python holds it. Python objects (the Network, its views,
 // the leases of its tables) share it by shared_ptr, so it lives as long as
 // the last of them.
-class CPyNetwork {
+class CPyNetwork : public std::enable_shared_from_this<CPyNetwork> {
  public:
   CLocalNetwork m_net;                  // the tables themselves
   // Analyses and checks share it; whatever writes the network (flag mapping,
@@ -49,6 +52,7 @@ class CPyNetwork {
   std::int32_t m_lEdges = 0;            // properties read while flag mapping may be running
   std::vector<std::pair<std::string, std::int32_t>> m_columns;  // weight columns by name, with their ids, in order
   std::shared_ptr<CNoding> m_pNoding;   // the noding the network was made from; null for from_arrays
+  std::int32_t m_lReverseFld = -1;      // the reverse cost column view() prices against edges with; -1: none
 };
 
 using PNetwork = std::shared_ptr<CPyNetwork>;
@@ -85,6 +89,14 @@ std::string Format(const char* pszFormat, ...) __attribute__((format(printf, 1, 
 // GIL, so it runs under the network's lock.
 std::string NodRangeError(const CLocalNetwork& net, std::int64_t llNod);
 std::string EdgeRangeError(const CLocalNetwork& net, std::int64_t llEdge);
+
+// The network checker's findings (at most lMax above 0), then every state
+// byte that is no state (edges 0, 1, 2; nodes 0, 1): the core reads those as
+// open, the host surely meant something else. Needs no GIL.
+std::vector<NFinding_stru> CheckAll(const CLocalNetwork& net, std::int32_t lMax);
+
+// The first few findings in one sentence, for a refusal.
+std::string FindingsText(const std::vector<NFinding_stru>& faults);
 
 // numpy's dtype of a weight record (kelvane.WEIGHT_DTYPE).
 py::dtype WeightDtype();

@@ -39,7 +39,7 @@ CSmartArray<NET_FLGstruct> FlagsIn(py::handle edgeFlags, py::handle nodeFlags) {
     const py::tuple t = py::reinterpret_borrow<py::tuple>(edgeFlags);
     if (t.size() != 2) RaiseValue(Format("edge_flags must be (edges, fractions), not %zu arrays", t.size()));
     edges = Int32sIn(t[0], "edge_flags edges", true);
-    fractions = FloatsIn(t[1], "edge_flags fractions");
+    fractions = FloatsIn(t[1], "edge_flags fractions", true);  // (edge, fraction): one flag
     CheckLength(fractions.size(), "edge_flags fractions", edges.size(), "edges");
   } else if (!IsAbsent(edgeFlags)) {
     const CMatrixIn table(edgeFlags, "edge_flags", 2);
@@ -114,8 +114,8 @@ CPyFlagMapping MapFlags(CPyNetwork& p, py::handle edgeFlags, py::handle nodeFlag
     std::unique_lock<std::shared_mutex> lock(p.m_lock);
     // The host may have written end nodes and connection lists through the
     // views; mapping splits edges by both, so it runs only on tables that agree.
-    const std::vector<NFinding_stru> faults = CheckNetwork(p.m_net, 1);
-    if (!faults.empty()) refusal = "map_flags: the network's tables disagree: " + faults[0].strText;
+    const std::vector<NFinding_stru> faults = CheckAll(p.m_net, 4);
+    if (!faults.empty()) refusal = "map_flags: " + FindingsText(faults);
     std::vector<NFlagCheck_stru> checks;
     if (refusal.empty()) CheckFlags(p.m_net, in, checks);
     for (const NFlagCheck_stru& c : checks) {
@@ -147,8 +147,75 @@ CPyFlagMapping MapFlags(CPyNetwork& p, py::handle edgeFlags, py::handle nodeFlag
   r.m_pieces = VectorOut(std::move(pairs), {pieces.GetSize(), 2});
   CPySplitIndex split;
   split.m_pIndex = std::move(pSplit);
+  split.m_network = py::cast(p.shared_from_this());
+  split.m_pIn = std::make_shared<const CSmartArray<NET_FLGstruct>>(in);
+  split.m_pOut = std::make_shared<const CSmartArray<NET_FLGstruct>>(out);
+  split.m_pPieces = std::make_shared<const CSmartArray<TEMPEDGE_MAP_EDGE>>(pieces);
   r.m_split = py::cast(std::move(split));
   return r;
+}
+
+// Flags as (type int8, element int32, position float64) columns.
+py::tuple FlagsOut(const CSmartArray<NET_FLGstruct>& flags) {
+  std::vector<std::int8_t> types;
+  std::vector<std::int32_t> elems;
+  std::vector<double> pos;
+  for (std::int32_t i = 0; i < flags.GetSize(); ++i) {
+    const NET_FLGstruct f = flags.GetAt(i);
+    types.push_back(static_cast<std::int8_t>(f.cFlgType));
+    elems.push_back(f.lElemID);
+    pos.push_back(f.dPos);
+  }
+  return py::make_tuple(VectorOut(std::move(types)), VectorOut(std::move(elems)), VectorOut(std::move(pos)));
+}
+
+CSmartArray<NET_FLGstruct> FlagsFrom(const py::tuple& t) {
+  const std::vector<char> types = Int8sIn(t[0], "flag types");
+  const std::vector<std::int32_t> elems = Int32sIn(t[1], "flag elements");
+  const std::vector<double> pos = FloatsIn(t[2], "flag positions");
+  CSmartArray<NET_FLGstruct> flags;
+  for (std::size_t i = 0; i < types.size() && i < elems.size() && i < pos.size(); ++i) {
+    flags.Add(MakeFlag(types[i], elems[i], pos[i]));
+  }
+  return flags;
+}
+
+// A split index pickles as the network it indexes (pickled once however
+// many objects share it) and the mapping's flags and pieces.
+py::tuple SplitState(const CPySplitIndex& s) {
+  if (!s.m_pIn) RaiseValue("this SplitIndex cannot be pickled: it was made before pickling was known");
+  std::vector<std::int32_t> pairs;
+  for (std::int32_t i = 0; i < s.m_pPieces->GetSize(); ++i) {
+    pairs.push_back(s.m_pPieces->GetAt(i).lTempEdgeID);
+    pairs.push_back(s.m_pPieces->GetAt(i).lEdgeID);
+  }
+  return py::make_tuple(s.m_network, FlagsOut(*s.m_pIn), FlagsOut(*s.m_pOut), VectorOut(std::move(pairs)));
+}
+
+CPySplitIndex SplitFromState(const py::tuple& t) {
+  if (t.size() != 4) RaiseValue("not the state of a SplitIndex");
+  CPySplitIndex s;
+  s.m_network = t[0];
+  PNetwork pNet = t[0].cast<PNetwork>();
+  auto pIn = std::make_shared<CSmartArray<NET_FLGstruct>>(FlagsFrom(t[1]));
+  auto pOut = std::make_shared<CSmartArray<NET_FLGstruct>>(FlagsFrom(t[2]));
+  auto pPieces = std::make_shared<CSmartArray<TEMPEDGE_MAP_EDGE>>();
+  const std::vector<std::int32_t> pairs = Int32sIn(t[3], "pieces");
+  for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) pPieces->Add(TEMPEDGE_MAP_EDGE{pairs[i], pairs[i + 1]});
+  std::shared_ptr<CSplitIndex> pSplit(new CSplitIndex());
+  NFinding_stru err;
+  std::int32_t status = 0;
+  {
+    py::gil_scoped_release nogil;
+    std::shared_lock<std::shared_mutex> lock(pNet->m_lock);
+    status = pSplit->Build(pNet->m_net, *pIn, *pOut, *pPieces, &err);
+  }
+  if (status != 1) RaiseValue("the pickled SplitIndex does not fit its network: " + err.strText);
+  s.m_pIndex = std::move(pSplit);
+  s.m_pIn = std::move(pIn);
+  s.m_pOut = std::move(pOut);
+  s.m_pPieces = std::move(pPieces);
+  return s;
 }
 
 std::int32_t IndexedEdge(const CSplitIndex& s, std::int64_t llEdge) {
@@ -195,9 +262,10 @@ void BindFlags(py::module_& m) {
         return FoldEdges(*s.m_pIndex, Int32sIn(edges, "edges", true), FoldRuleIn(rule));
       }, py::arg("edges"), py::arg("rule") = "all",
          "Visited edges on the edges before mapping: (originals int32, the share of each visited float64)")
+      .def(py::pickle(&SplitState, &SplitFromState))
       .def("__repr__", [](const CPySplitIndex& s) {
         std::int32_t split = 0;
-        for (std::int32_t e = 1; e <= s.m_pIndex->GetEdgeNum(); ++e) split += s.m_pIndex->IsSplit(e) ? 1 : 0;
+        for (std::int32_t i = 0; i < s.m_pIndex->GetEdgeNum(); ++i) split += s.m_pIndex->IsSplit(i + 1) ? 1 : 0;
         return Format("<kelvane.SplitIndex %d edges, %d split>", s.m_pIndex->GetEdgeNum(), split);
       });
 

@@ -1,8 +1,11 @@
 // NetworkBind.cpp - kelvane.Network: built from numpy arrays through
 // CNetworkBuilder, its tables as zero-copy numpy views, the core's queries,
 // and the network check.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -31,6 +34,20 @@ std::vector<double> EdgeValues(py::handle obj, const char* pszName, std::size_t 
 std::vector<char> EdgeBytes(py::handle obj, const char* pszName, std::size_t nEdge) {
   std::vector<char> v = Int8sIn(obj, pszName);
   CheckLength(v.size(), pszName, nEdge, "from_nodes");
+  return v;
+}
+
+// States: edges 0 open, 1 blocked, 2 deleted; nodes 0 open, 1 blocked. The
+// core reads any other byte as open, which is never what a host meant.
+std::vector<char> StatesIn(py::handle obj, const char* pszName, std::size_t n, const char* pszRef, int maxState) {
+  std::vector<char> v = Int8sIn(obj, pszName);
+  CheckLength(v.size(), pszName, n, pszRef);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i] < 0 || v[i] > maxState) {
+      RaiseValue(Format("%s[%zu] = %d is not a state (%s)", pszName, i, static_cast<int>(v[i]),
+                        maxState == 2 ? "0 open, 1 blocked, 2 deleted" : "0 open, 1 blocked"));
+    }
+  }
   return v;
 }
 
@@ -101,12 +118,9 @@ PNetwork FromArrays(py::handle fromNodes, py::handle toNodes, py::handle nodeCou
     in.nodDmd = FloatsIn(nodeDemand, "node_demand");
     CheckLength(in.nodDmd->size(), "node_demand", nNod, "node_count");
   }
-  if (!upState.is_none()) in.upState = EdgeBytes(upState, "up_state", nEdge);
-  if (!downState.is_none()) in.downState = EdgeBytes(downState, "down_state", nEdge);
-  if (!nodeState.is_none()) {
-    in.nodState = Int8sIn(nodeState, "node_state");
-    CheckLength(in.nodState->size(), "node_state", nNod, "node_count");
-  }
+  if (!upState.is_none()) in.upState = StatesIn(upState, "up_state", nEdge, "from_nodes", 2);
+  if (!downState.is_none()) in.downState = StatesIn(downState, "down_state", nEdge, "from_nodes", 2);
+  if (!nodeState.is_none()) in.nodState = StatesIn(nodeState, "node_state", nNod, "node_count", 1);
   if (!direction.is_none()) in.direct = EdgeBytes(direction, "direction", nEdge);
   if (!turns.is_none()) TurnsIn(turns, in);
   return BuildNetwork(in);
@@ -217,6 +231,37 @@ std::string Repr(const CPyNetwork& p) {
 
 }  // namespace
 
+std::vector<NFinding_stru> CheckAll(const CLocalNetwork& net, std::int32_t lMax) {
+  std::vector<NFinding_stru> out = CheckNetwork(net, lMax);
+  const auto full = [&] { return lMax > 0 && out.size() >= static_cast<std::size_t>(lMax); };
+  const auto add = [&](NElemKind eKind, std::int32_t lElem, std::string strText) {
+    NFinding_stru f;
+    f.eKind = eKind;
+    f.lElem = lElem;
+    f.strText = std::move(strText);
+    out.push_back(std::move(f));
+  };
+  for (std::int32_t i = 0; i < net.m_lEdgeNum && !full(); ++i) {
+    const int up = net.m_pUpEdgeState == nullptr ? 0 : net.m_pUpEdgeState[i];
+    const int down = net.m_pDownEdgeState == nullptr ? 0 : net.m_pDownEdgeState[i];
+    if (up < 0 || up > 2 || down < 0 || down > 2) {
+      add(NElemKind::Edge, i + 1, Format("edge %d: state %d (up) / %d (down) is not a state (0 open, 1 blocked, 2 deleted)",
+                                         i + 1, up, down));
+    }
+  }
+  for (std::int32_t i = 0; net.m_pNodState != nullptr && i < net.m_lNodNum && !full(); ++i) {
+    const int st = net.m_pNodState[i];
+    if (st != 0 && st != 1) add(NElemKind::Node, i + 1, Format("node %d: state %d is not a state (0 open, 1 blocked)", i + 1, st));
+  }
+  return out;
+}
+
+std::string FindingsText(const std::vector<NFinding_stru>& faults) {
+  std::string text = Format("the network's tables disagree (%zu finding%s): ", faults.size(), faults.size() == 1 ? "" : "s");
+  for (std::size_t i = 0; i < faults.size() && i < 4; ++i) text += (i == 0 ? "" : "; ") + faults[i].strText;
+  return text + "; network.check() lists them all";
+}
+
 std::int32_t ColumnId(const CPyNetwork& p, py::handle column) {
   if (PyUnicode_Check(column.ptr())) {
     const std::string name = column.cast<std::string>();
@@ -253,20 +298,20 @@ std::vector<std::int32_t> FillSettings(CNetworkBuilder& b, const NNetworkInput_s
 void FillEdgeValues(CNetworkBuilder& b, const NNetworkInput_stru& in, const std::vector<std::int32_t>& extraIndex) {
   const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
   if (in.cost) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt1(e, DoubleWgt((*in.cost)[e - 1]));
+    for (std::int32_t i = 0; i < nEdge; ++i) b.SetEdgeWgt1(i + 1, DoubleWgt((*in.cost)[i]));
   }
   if (in.reverseCost) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeWgt2(e, DoubleWgt((*in.reverseCost)[e - 1]));
+    for (std::int32_t i = 0; i < nEdge; ++i) b.SetEdgeWgt2(i + 1, DoubleWgt((*in.reverseCost)[i]));
   }
   for (std::size_t i = 0; i < in.extras.size(); ++i) {
     if (extraIndex[i] < 0) continue;  // refused (first generation): Build says so
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetExtEdgeWgt(extraIndex[i], e, DoubleWgt(in.extras[i].second[e - 1]));
+    for (std::int32_t j = 0; j < nEdge; ++j) b.SetExtEdgeWgt(extraIndex[i], j + 1, DoubleWgt(in.extras[i].second[j]));
   }
   if (in.edgeDmd) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDmd(e, (*in.edgeDmd)[e - 1]);
+    for (std::int32_t i = 0; i < nEdge; ++i) b.SetEdgeDmd(i + 1, (*in.edgeDmd)[i]);
   }
   if (in.direct) {
-    for (std::int32_t e = 1; e <= nEdge; ++e) b.SetEdgeDirect(e, (*in.direct)[e - 1]);
+    for (std::int32_t i = 0; i < nEdge; ++i) b.SetEdgeDirect(i + 1, (*in.direct)[i]);
   }
 }
 
@@ -279,10 +324,12 @@ void FillStates(CNetworkBuilder& b, const NNetworkInput_stru& in) {
 }
 
 void FillNodValues(CNetworkBuilder& b, const NNetworkInput_stru& in) {
-  for (std::int32_t n = 1; n <= in.lNodNum; ++n) {
-    if (in.nodWgt) b.SetNodWgt(n, DoubleWgt((*in.nodWgt)[n - 1]));
-    if (in.nodDmd) b.SetNodDmd(n, (*in.nodDmd)[n - 1]);
-    if (in.nodState) b.SetNodState(n, (*in.nodState)[n - 1]);
+  // Counted from 0, so that the loop ends when lNodNum is INT32_MAX.
+  for (std::int32_t i = 0; i < in.lNodNum && (in.nodWgt || in.nodDmd || in.nodState); ++i) {
+    const std::int32_t n = i + 1;
+    if (in.nodWgt) b.SetNodWgt(n, DoubleWgt((*in.nodWgt)[i]));
+    if (in.nodDmd) b.SetNodDmd(n, (*in.nodDmd)[i]);
+    if (in.nodState) b.SetNodState(n, (*in.nodState)[i]);
   }
   for (std::size_t t = 0; t < in.turnNod.size(); ++t) b.SetTurnWgt(in.turnNod[t], in.turnFrom[t], in.turnTo[t], in.turnWgt[t]);
 }
@@ -294,13 +341,41 @@ void FillBuilder(CNetworkBuilder& b, const NNetworkInput_stru& in) {
   const std::int32_t nEdge = static_cast<std::int32_t>(in.from.size());
   b.Reserve(nEdge);
   b.SetNodNum(in.lNodNum);
-  for (std::int32_t e = 1; e <= nEdge; ++e) b.AddEdge(in.from[e - 1], in.to[e - 1]);
+  for (std::int32_t i = 0; i < nEdge; ++i) b.AddEdge(in.from[i], in.to[i]);
   FillEdgeValues(b, in, extraIndex);
   FillStates(b, in);
   FillNodValues(b, in);
 }
 
+namespace {
+
+// Bytes the tables and the builder need per node, at the least: a connection
+// list header, a state byte, the builder's counts.
+constexpr std::uint64_t kBytesPerNod = 32;
+
+// A node count whose tables cannot fit in this machine's memory is refused at
+// once (the largest, INT32_MAX, asks for some 64 GiB); left to the
+// allocations, it would take a minute of zeroing to end in a MemoryError.
+void RefuseHugeNodNum(std::int32_t lNodNum) {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return;
+  const std::uint64_t have = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+  const std::uint64_t need = static_cast<std::uint64_t>(lNodNum) * kBytesPerNod;
+  if (need <= have) return;
+  PyErr_SetString(PyExc_MemoryError,
+                  Format("%d nodes need some %.0f GiB of tables, more than this machine's %.0f GiB: nodes are "
+                         "numbered 1 to node_count; for sparse ids (OSM ids, strings) use kelvane.IdNetwork, "
+                         "which numbers them densely",
+                         lNodNum, static_cast<double>(need) / 1073741824.0, static_cast<double>(have) / 1073741824.0)
+                      .c_str());
+  throw py::error_already_set();
+}
+
+}  // namespace
+
 PNetwork BuildNetwork(const NNetworkInput_stru& in) {
+  RefuseHugeNodNum(in.lNodNum);
   PNetwork p = std::make_shared<CPyNetwork>();
   NFinding_stru err;
   std::int32_t status = 0;
@@ -314,7 +389,10 @@ PNetwork BuildNetwork(const NNetworkInput_stru& in) {
   p->m_lNodes = p->m_net.m_lNodNum;
   p->m_lEdges = p->m_net.m_lEdgeNum;
   if (in.cost) p->m_columns.emplace_back("cost", kCostFld);
-  if (in.reverseCost) p->m_columns.emplace_back("reverse_cost", kReverseCostFld);
+  if (in.reverseCost) {
+    p->m_columns.emplace_back("reverse_cost", kReverseCostFld);
+    p->m_lReverseFld = kReverseCostFld;
+  }
   for (std::size_t i = 0; i < in.extras.size(); ++i) {
     p->m_columns.emplace_back(in.extras[i].first, kFirstExtraFld + static_cast<std::int32_t>(i));
   }
@@ -334,16 +412,22 @@ void BindNetwork(py::module_& m) {
                   py::arg("node_demand") = py::none(), py::arg("up_state") = py::none(),
                   py::arg("down_state") = py::none(), py::arg("node_state") = py::none(),
                   py::arg("direction") = py::none(), py::arg("turns") = py::none(),
-                  "A network from (E,) arrays of 1-based end nodes and optional per-edge and per-node values")
-      .def_property_readonly("node_count", [](const CPyNetwork& p) { return p.m_lNodes; })
-      .def_property_readonly("edge_count", [](const CPyNetwork& p) { return p.m_lEdges; })
+                  "A network from (E,) arrays of 1-based end nodes and optional per-edge and per-node values.\n\n"
+                  "Edges go both ways unless a state or a reverse cost says otherwise: up_state 1 blocks going "
+                  "against an edge, down_state 1 going along it (2: deleted); node_state 1 closes a node. "
+                  "Other state values are refused. A negative cost means no way for routes, cost matrices "
+                  "and service areas; traces follow connectivity alone and pass such edges. reverse_cost, "
+                  "when given, is what view() prices going against an edge with. Bool masks stand for states; "
+                  "pandas nullable integer columns are read when they hold no missing value.")
+      .def_property_readonly("node_count", [](const CPyNetwork& p) { return p.m_lNodes; }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CPyNetwork& p) { return p.m_lEdges; }, "edges, numbered 1 to edge_count")
       .def_property_readonly("columns", [](const CPyNetwork& p) {
         py::dict d;
         for (const auto& c : p.m_columns) d[py::str(c.first)] = c.second;
         return d;
       }, "weight column name -> column id")
-      .def_property_readonly("has_turns", [](const CPyNetwork& p) { return p.m_net.m_lTurnWgtFlag == 1; })
-      .def_property_readonly("BUILD", [](const CPyNetwork&) { return BuildName(); })
+      .def_property_readonly("has_turns", [](const CPyNetwork& p) { return p.m_net.m_lTurnWgtFlag == 1; }, "whether turn weights are read")
+      .def_property_readonly("BUILD", [](const CPyNetwork&) { return BuildName(); }, "'current' or 'first generation'")
       .def_property_readonly("noding", [](const PNetwork& p) { return NodingObject(p); },
                              "the Noding of from_lines; None for from_arrays")
       .def("__repr__", &Repr)
@@ -427,12 +511,70 @@ void BindNetwork(py::module_& m) {
         {
           py::gil_scoped_release nogil;
           std::shared_lock<std::shared_mutex> lock(p.m_lock);
-          findings = CheckNetwork(p.m_net, lMax);
+          findings = CheckAll(p.m_net, lMax);
         }
         py::list out;
         for (NFinding_stru& f : findings) out.append(py::cast(std::move(f)));
         return out;
       }, py::arg("max_findings") = 0, "every fault in the network's tables, as Findings (at most max_findings above 0)")
+      .def("_turn_table", [](CPyNetwork& p) {
+        // Every turn weight that is not 0 (the builder's default), as
+        // (node, from edge, to edge, weight) rows: what pickling rebuilds from.
+        std::vector<std::int32_t> nods, froms, tos;
+        std::vector<double> wgts;
+        Exclusive(p, [&](CLocalNetwork& net) {
+          if (net.m_lTurnWgtFlag != 1 || net.m_ppTurnWgt == nullptr || net.m_pNodConn == nullptr) return;
+          for (std::int32_t i = 0; i < net.m_lNodNum; ++i) {
+            const double* matrix = net.m_ppTurnWgt[i];
+            const NNodConn_stru& conn = net.m_pNodConn[i];
+            if (matrix == nullptr || conn.pConnEdge == nullptr) continue;
+            const std::int32_t c = conn.sConnNum;
+            for (std::int32_t r = 0; r < c; ++r) {
+              for (std::int32_t k = 0; k < c; ++k) {
+                if (matrix[r * c + k] == 0.0) continue;
+                nods.push_back(i + 1);
+                froms.push_back(std::abs(conn.pConnEdge[r]));
+                tos.push_back(std::abs(conn.pConnEdge[k]));
+                wgts.push_back(matrix[r * c + k]);
+              }
+            }
+          }
+        });
+        return py::make_tuple(VectorOut(std::move(nods)), VectorOut(std::move(froms)), VectorOut(std::move(tos)),
+                              VectorOut(std::move(wgts)));
+      })
+      .def("_unlist_deleted", [](const PNetwork& p) {
+        // After a rebuild from tables (unpickling a mapped network): flag
+        // mapping leaves a deleted edge in no list, the builder lists every
+        // edge. Each list and its turn matrix lose the deleted edges' places.
+        if (p->m_lLeases.load() > 0) RaiseValue("arrays still view this network's tables");
+        Exclusive(*p, [&](CLocalNetwork& net) {
+          const auto deleted = [&](std::int32_t e) {
+            const std::int32_t a = std::abs(e);
+            return a >= 1 && a <= net.m_lEdgeNum && net.m_pUpEdgeState[a - 1] == 2 && net.m_pDownEdgeState[a - 1] == 2;
+          };
+          for (std::int32_t i = 0; i < net.m_lNodNum; ++i) {
+            NNodConn_stru& conn = net.m_pNodConn[i];
+            if (conn.pConnEdge == nullptr || conn.sConnNum <= 0) continue;
+            const std::int32_t c = conn.sConnNum;
+            std::vector<std::int32_t> keep;
+            for (std::int32_t r = 0; r < c; ++r) {
+              if (!deleted(conn.pConnEdge[r])) keep.push_back(r);
+            }
+            if (static_cast<std::int32_t>(keep.size()) == c) continue;
+            const auto k = static_cast<std::int32_t>(keep.size());
+            double* matrix = net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr ? net.m_ppTurnWgt[i] : nullptr;
+            for (std::int32_t r = 0; r < k; ++r) {
+              conn.pConnEdge[r] = conn.pConnEdge[keep[static_cast<std::size_t>(r)]];
+              if (matrix == nullptr) continue;
+              for (std::int32_t q = 0; q < k; ++q) {
+                matrix[r * k + q] = matrix[keep[static_cast<std::size_t>(r)] * c + keep[static_cast<std::size_t>(q)]];
+              }
+            }
+            conn.sConnNum = static_cast<std::int16_t>(k);
+          }
+        });
+      })
       .def("fetch_trace", [](CPyNetwork& p) {
         CSmartArray<std::int32_t> nods;
         CSmartArray<std::int32_t> edges;

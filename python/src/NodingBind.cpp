@@ -34,6 +34,18 @@ struct NLinesIn_stru {
   std::vector<std::int64_t> starts;  // lines + 1 entries
 };
 
+// Coordinates as (k, 2) or (k, 3) rows; z, when given, plays no part.
+CMatrixIn XyIn(py::handle obj, const char* pszName) {
+  py::object xy = py::reinterpret_borrow<py::object>(obj);
+  const py::array arr = py::array::ensure(obj);
+  if (arr && arr.ndim() == 2 && arr.shape(1) == 3) xy = arr[py::make_tuple(py::slice(0, arr.shape(0), 1), py::slice(0, 2, 1))];
+  if (arr && arr.ndim() == 2 && arr.shape(1) != 2 && arr.shape(1) != 3) {
+    RaiseValue(Format("%s must be of shape (n, 2) or (n, 3) (x, y, z: z dropped), not (%zd, %zd)", pszName,
+                      arr.shape(0), arr.shape(1)));
+  }
+  return CMatrixIn(xy, pszName, 2);
+}
+
 void AppendPoints(const CMatrixIn& xy, NLinesIn_stru& in) {
   const std::vector<double> x = xy.FloatColumn(0);
   const std::vector<double> y = xy.FloatColumn(1);
@@ -50,7 +62,7 @@ void AppendPoints(const CMatrixIn& xy, NLinesIn_stru& in) {
 NLinesIn_stru LinesIn(py::handle lines, py::handle offsets) {
   NLinesIn_stru in;
   if (!offsets.is_none()) {
-    const CMatrixIn xy(lines, "lines", 2);
+    const CMatrixIn xy = XyIn(lines, "lines");
     AppendPoints(xy, in);
     const std::vector<std::int32_t> off = Int32sIn(offsets, "offsets");
     if (off.empty()) RaiseValue("offsets must have one entry more than there are lines");
@@ -62,6 +74,10 @@ NLinesIn_stru LinesIn(py::handle lines, py::handle offsets) {
     }
     return in;
   }
+  if (py::isinstance<py::array>(lines) && py::reinterpret_borrow<py::array>(lines).ndim() == 2) {
+    RaiseValue("lines is one (P, 2) array of points: pass offsets (where each line starts, then P) to cut it "
+               "into lines, or give a list of (k, 2) arrays");
+  }
   if (PyUnicode_Check(lines.ptr()) || PySequence_Check(lines.ptr()) == 0) {
     RaiseValue("lines must be a sequence of (k, 2) arrays, or a (P, 2) array with offsets");
   }
@@ -69,7 +85,7 @@ NLinesIn_stru LinesIn(py::handle lines, py::handle offsets) {
   in.starts.push_back(0);
   for (std::size_t l = 0; l < seq.size(); ++l) {
     const std::string name = Format("lines[%zu]", l);
-    const CMatrixIn xy(seq[l], name.c_str(), 2);
+    const CMatrixIn xy = XyIn(seq[l], name.c_str());
     AppendPoints(xy, in);
     in.starts.push_back(static_cast<std::int64_t>(in.pts.size()));
   }
@@ -185,21 +201,21 @@ py::object NodingObject(const PNetwork& p) {
 
 void BindNoding(py::module_& m) {
   py::class_<CNoding, PNoding>(m, "Noding", py::module_local(), "The nodes and edges line noding made of lines")
-      .def_property_readonly("node_count", [](const CNoding& n) { return n.m_lines.nods.size(); })
-      .def_property_readonly("edge_count", [](const CNoding& n) { return n.m_lines.edges.size(); })
+      .def_property_readonly("node_count", [](const CNoding& n) { return n.m_lines.nods.size(); }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CNoding& n) { return n.m_lines.edges.size(); }, "edges, numbered 1 to edge_count")
       .def_property_readonly("dropped", [](const CNoding& n) { return n.m_lines.llDropped; },
                              "lines left out: shorter than the tolerance, or of fewer than 2 points")
       .def_property_readonly("node_xy", [](py::handle self) {
         const CNoding& n = self.cast<const CNoding&>();
         return PointsView(n.m_lines.nods.data(), n.m_lines.nods.size(), self);
       }, "(N, 2) float64: node n's coordinates at row n - 1")
-      .def_property_readonly("from_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lFromNod); })
-      .def_property_readonly("to_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lToNod); })
+      .def_property_readonly("from_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lFromNod); }, "(E,) int32: each edge's from node")
+      .def_property_readonly("to_nodes", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lToNod); }, "(E,) int32: each edge's to node")
       .def_property_readonly("edge_line", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::lLine); },
                              "(E,) int32: 0-based index of each edge's line")
       .def_property_readonly("edge_from_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dFrom); },
                              "where each edge starts along its line, as a fraction of the line's planar length")
-      .def_property_readonly("edge_to_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dTo); })
+      .def_property_readonly("edge_to_fraction", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dTo); }, "where each edge ends along its line, as a fraction of the line's planar length")
       .def_property_readonly("edge_length", [](const CNoding& n) { return EdgeColumn(n, &NNodedEdge_stru::dLength); },
                              "ground length (metres for lon/lat)")
       .def("edge_points", [](py::handle self, std::int64_t llEdge) {

@@ -24,6 +24,9 @@ namespace py = pybind11;
 
 namespace kelvane_py {
 
+// The toolkit's names, as the module uses them throughout.
+using namespace kelvane::tools;  // NOLINT(google-build-using-namespace)
+
 struct CPyTraceResult {
   NTraceResult_stru m_result;  // nodes and edges reached, ascending
 };
@@ -35,6 +38,10 @@ struct CPyPath {
 struct CPyServiceArea {
   NServiceArea_stru m_area;  // nodes with their costs, edges with their shares
   double m_dLimit = 0.0;     // the cost limit it was found within
+  // Folded areas only: every stretch reached, by original edge and along it.
+  // Unfolded, each edge's shares say it all and the stretches are made from them.
+  std::vector<kelvane::tools::NAreaStretch_stru> m_stretches;
+  bool m_bFolded = false;    // made by fold
 };
 
 struct CPyComponents {
@@ -50,6 +57,12 @@ struct CPyIsolation {
 // once built, so it needs no lock.
 struct CPySplitIndex {
   std::shared_ptr<const CSplitIndex> m_pIndex;  // the index itself, shared by every fold
+  // What it was built from, so that a pickle can build it again on the
+  // network unpickled with it: the mapping's flags in and out, its pieces.
+  py::object m_network;                         // the Network mapped
+  std::shared_ptr<const CSmartArray<NET_FLGstruct>> m_pIn;
+  std::shared_ptr<const CSmartArray<NET_FLGstruct>> m_pOut;
+  std::shared_ptr<const CSmartArray<TEMPEDGE_MAP_EDGE>> m_pPieces;
 };
 
 // What map_flags returns: arrays made once, and the split index.

@@ -13,6 +13,7 @@
 #include "ArrayIn.h"
 #include "ArrayOut.h"
 #include "Common.h"
+#include "NetworkInput.h"
 #include "Results.h"
 #include "kelvane/tools/NetworkView.h"
 
@@ -25,6 +26,7 @@ class CPyView {
   PNetwork m_pNet;           // keeps the network alive; the view points into it
   CNetworkView m_view;       // built once, never changed after
   std::string m_strWeight;   // how the costs were chosen, for repr
+  py::tuple m_args;          // (network, weight, reverse_weight, turns, split) as given: a pickle makes it again
 };
 
 // The view's network read under a shared lock, the GIL released; fn returns
@@ -40,9 +42,14 @@ std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::hand
                                   py::handle split) {
   std::unique_ptr<CPyView> v(new CPyView());
   v->m_pNet = p;
+  v->m_args = py::make_tuple(p, weight, reverseWeight, bTurns, split);
   NViewOptions_stru opt;
   opt.lAlongFld = weight.is_none() ? -1 : ColumnId(*p, weight);
-  opt.lAgainstFld = reverseWeight.is_none() ? -1 : ColumnId(*p, reverseWeight);
+  // By default a network made with a reverse cost is priced with it against
+  // its edges: the cost column alone would price both ways alike.
+  py::object against = py::reinterpret_borrow<py::object>(reverseWeight);
+  if (against.is_none() && opt.lAlongFld == kCostFld && p->m_lReverseFld >= 0) against = py::int_(p->m_lReverseFld);
+  opt.lAgainstFld = against.is_none() ? -1 : ColumnId(*p, against);
   opt.bTurns = bTurns;
   std::shared_ptr<const CSplitIndex> pSplit;  // held through Build
   if (!split.is_none()) {
@@ -52,18 +59,27 @@ std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::hand
     opt.pSplit = pSplit.get();
   }
   v->m_strWeight = weight.is_none() ? std::string("hops") : py::str(weight).cast<std::string>();
-  if (!reverseWeight.is_none()) v->m_strWeight += "/" + py::str(reverseWeight).cast<std::string>();
+  if (!against.is_none()) {
+    v->m_strWeight += "/" + (reverseWeight.is_none() ? std::string("reverse_cost") : py::str(against).cast<std::string>());
+  }
   NFinding_stru err;
   std::int32_t status = 0;
-  Shared(*v, [&] { status = v->m_view.Build(p->m_net, opt, &err); });
+  std::vector<NFinding_stru> faults;
+  // Tables written through the zero-copy views may disagree (0-based ids, a
+  // state of 7): the view refuses them rather than analyse garbage.
+  Shared(*v, [&] {
+    faults = CheckAll(p->m_net, 4);
+    if (faults.empty()) status = v->m_view.Build(p->m_net, opt, &err);
+  });
+  if (!faults.empty()) RaiseValue("view: " + FindingsText(faults));
   if (status != 1) RaiseBuilder(err);
   return v;
 }
 
 NElemSet_stru ElemsIn(py::handle nods, py::handle edges, const char* pszNods, const char* pszEdges) {
   NElemSet_stru set;
-  if (!IsAbsent(nods)) set.nods = Int32sIn(nods, pszNods, true);
-  if (!IsAbsent(edges)) set.edges = Int32sIn(edges, pszEdges, true);
+  if (!IsAbsent(nods)) set.nods = ElemNumsIn(nods, pszNods);
+  if (!IsAbsent(edges)) set.edges = ElemNumsIn(edges, pszEdges);
   return set;
 }
 
@@ -80,6 +96,9 @@ NRouteOptions_stru RouteIn(bool bDirected, py::handle turns, py::handle barrierN
   opt.bDirected = bDirected;
   // By default turn weights count wherever they can: on directed routes.
   opt.bTurns = turns.is_none() ? bDirected : turns.cast<bool>();
+  if (opt.bTurns && !bDirected) {
+    RaiseValue("turns=True needs directed=True: turn weights apply to directed routes (pass turns=False)");
+  }
   opt.barriers = ElemsIn(barrierNods, barrierEdges, "barrier_nodes", "barrier_edges");
   return opt;
 }
@@ -96,7 +115,7 @@ std::unique_ptr<CPyTraceResult> Trace(const CPyView& v, py::handle starts, const
                                       py::handle stopEdges) {
   NTraceQuery_stru q;
   q.eKind = TraceKindIn(kind);
-  q.starts = Int32sIn(starts, "starts", true);
+  q.starts = ElemNumsIn(starts, "starts");
   q.barriers = ElemsIn(barrierNods, barrierEdges, "barrier_nodes", "barrier_edges");
   q.stops = ElemsIn(stopNods, stopEdges, "stop_nodes", "stop_edges");
   std::unique_ptr<CPyTraceResult> r(new CPyTraceResult());
@@ -134,8 +153,8 @@ py::array_t<double> CostsFrom(const CPyView& v, std::int64_t llFrom, bool bDirec
 
 py::array_t<double> CostMatrix(const CPyView& v, py::handle sources, py::handle targets, bool bDirected,
                                py::handle turns, py::handle barrierNods, py::handle barrierEdges) {
-  const std::vector<std::int32_t> from = Int32sIn(sources, "sources", true);
-  const std::vector<std::int32_t> to = Int32sIn(targets, "targets", true);
+  const std::vector<std::int32_t> from = ElemNumsIn(sources, "sources");
+  const std::vector<std::int32_t> to = ElemNumsIn(targets, "targets");
   const NRouteOptions_stru opt = RouteIn(bDirected, turns, barrierNods, barrierEdges);
   std::vector<double> costs;
   NFinding_stru err;
@@ -147,7 +166,7 @@ py::array_t<double> CostMatrix(const CPyView& v, py::handle sources, py::handle 
 
 std::unique_ptr<CPyServiceArea> ServiceArea(const CPyView& v, py::handle starts, double dLimit, bool bDirected,
                                             py::handle turns, py::handle barrierNods, py::handle barrierEdges) {
-  const std::vector<std::int32_t> from = Int32sIn(starts, "starts", true);
+  const std::vector<std::int32_t> from = ElemNumsIn(starts, "starts");
   NRouteOptions_stru opt = RouteIn(bDirected, turns, barrierNods, barrierEdges);
   opt.bTurns = false;  // the area search adds no turn weights
   std::unique_ptr<CPyServiceArea> a(new CPyServiceArea());
@@ -182,9 +201,9 @@ std::unique_ptr<CPyIsolation> Isolate(const CPyView& v, py::handle nod, py::hand
   NIsolationQuery_stru q;
   if (nod.is_none() == edge.is_none()) RaiseValue("isolate: give either node or edge");
   q.eStartKind = nod.is_none() ? NElemKind::Edge : NElemKind::Node;
-  q.lStart = Int32In(nod.is_none() ? edge : nod, nod.is_none() ? "edge" : "node");
-  q.devices = Int32sIn(devices, "devices", true);
-  q.sources = Int32sIn(sources, "sources", true);
+  q.lStart = ElemNumIn(nod.is_none() ? edge : nod, nod.is_none() ? "edge" : "node");
+  q.devices = ElemNumsIn(devices, "devices");
+  q.sources = ElemNumsIn(sources, "sources");
   q.barriers = ElemsIn(barrierNods, barrierEdges, "barrier_nodes", "barrier_edges");
   std::unique_ptr<CPyIsolation> r(new CPyIsolation());
   NFinding_stru err;
@@ -213,7 +232,7 @@ py::array_t<double> EdgeCost(const CPyView& v, bool bAlong) {
   py::array_t<double> out(n);
   const double* costs = bAlong ? v.m_view.CostAlong() : v.m_view.CostAgainst();
   double* p = out.mutable_data();
-  for (std::int32_t e = 1; e <= n; ++e) p[e - 1] = costs[e];  // entry 0 unused
+  for (std::int32_t i = 0; i < n; ++i) p[i] = costs[i + 1];  // entry 0 unused
   return out;
 }
 
@@ -224,15 +243,16 @@ void BindView(py::module_& m) {
   network.def("view", &MakeView, py::arg("weight") = "cost", py::arg("reverse_weight") = py::none(),
               py::arg("turns") = true, py::arg("split") = py::none(),
               "A view for analyses: weight a column name or id (None: every edge costs 1), reverse_weight "
-              "the column against the edges (None: the same), turns whether to read turn weights, split a "
-              "SplitIndex so that pieces cost their share");
+              "the column against the edges (None: the network's reverse_cost when weight is its cost, "
+              "else the same column), turns whether to read turn weights, split a SplitIndex so that pieces "
+              "cost their share. Refuses tables the network checker faults (see check()).");
 
   py::class_<CPyView>(m, "View", py::module_local(), "A read-only picture of a network, made for analyses")
-      .def_property_readonly("network", [](const CPyView& v) { return v.m_pNet; })
-      .def_property_readonly("node_count", [](const CPyView& v) { return v.m_view.GetNodNum(); })
-      .def_property_readonly("edge_count", [](const CPyView& v) { return v.m_view.GetEdgeNum(); })
-      .def_property_readonly("memory_bytes", [](const CPyView& v) { return v.m_view.GetMemoryBytes(); })
-      .def_property_readonly("has_turns", [](const CPyView& v) { return v.m_view.HasTurns(); })
+      .def_property_readonly("network", [](const CPyView& v) { return v.m_pNet; }, "the Network this view was made of")
+      .def_property_readonly("node_count", [](const CPyView& v) { return v.m_view.GetNodNum(); }, "nodes, numbered 1 to node_count")
+      .def_property_readonly("edge_count", [](const CPyView& v) { return v.m_view.GetEdgeNum(); }, "edges, numbered 1 to edge_count")
+      .def_property_readonly("memory_bytes", [](const CPyView& v) { return v.m_view.GetMemoryBytes(); }, "bytes the view holds")
+      .def_property_readonly("has_turns", [](const CPyView& v) { return v.m_view.HasTurns(); }, "whether turn weights are read")
       .def_property_readonly("is_current", [](const CPyView& v) {
         bool current = false;
         Shared(v, [&] { current = v.m_view.IsCurrent(); });
@@ -266,6 +286,11 @@ void BindView(py::module_& m) {
            "The devices to close to cut a node or an edge off from every source, and what loses supply")
       .def("write_trace_marks", &WriteMarks, py::arg("result"),
            "Marks a TraceResult in the network's own trace marks (network.fetch_trace reads them)")
+      .def(py::pickle([](const CPyView& v) { return v.m_args; },
+                      [](const py::tuple& t) {
+                        if (t.size() != 5) RaiseValue("not the state of a View");
+                        return MakeView(t[0].cast<PNetwork>(), t[1], t[2], t[3].cast<bool>(), t[4]);
+                      }))
       .def("__repr__", [](const CPyView& v) {
         return Format("<kelvane.View of %d nodes, %d edges, weight %s, turns: %s>", v.m_view.GetNodNum(),
                       v.m_view.GetEdgeNum(), v.m_strWeight.c_str(), v.m_view.HasTurns() ? "yes" : "no");

@@ -232,7 +232,8 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
   // Nothing below allocates: the vectors and the three lists have their room.
   const EdgeShare share = ReadEdgeShare(net, lEdge);
   double dPrev = 0.0;
-  for (std::int32_t k = 0; k <= count; ++k) {
+  for (std::int64_t kk = 0; kk <= count; ++kk) {  // count may be INT32_MAX: counted in 64 bits
+    const auto k = static_cast<std::int32_t>(kk);
     double dFraction;
     if (k < count) {
       const std::int32_t lNod = CNetworkAccess::AppendNod(net);
@@ -275,7 +276,8 @@ void CEdgeSplitter::Split(std::int32_t lEdge, const FlagSortEntry* flags, std::i
     if (HasEntry(net.m_pNodConn, ends.lToNod)) RewireEnd(net.m_pNodConn[ends.lToNod - 1], lEdge, lLast);
   }
 
-  for (std::int32_t k = 0; k <= count; ++k) {
+  for (std::int64_t kk = 0; kk <= count; ++kk) {  // count may be INT32_MAX: counted in 64 bits
+    const auto k = static_cast<std::int32_t>(kk);
     const std::int32_t lPiece = m_pieces[static_cast<std::size_t>(k)];
     if (!HasEntry(net.m_pEdgeNod, lPiece)) continue;
     net.m_pEdgeNod[lPiece - 1].lFromNod = k == 0 ? ends.lFromNod : m_nods[static_cast<std::size_t>(k) - 1];

@@ -30,12 +30,12 @@ void Finish(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::
   const std::int32_t nNod = view.GetNodNum();
   std::vector<std::int32_t> renumber;  // raw id -> final number, 0 until met
   std::int32_t maxRaw = 0;
-  for (std::int32_t n = 1; n <= nNod; ++n) maxRaw = comp[static_cast<std::size_t>(n)] > maxRaw ? comp[n] : maxRaw;
+  for (const std::int32_t n : OneTo(nNod)) maxRaw = comp[static_cast<std::size_t>(n)] > maxRaw ? comp[n] : maxRaw;
   renumber.assign(static_cast<std::size_t>(maxRaw) + 1, 0);
   out.nodComp.assign(static_cast<std::size_t>(nNod), 0);
   out.sizes.clear();
   out.lCount = 0;
-  for (std::int32_t n = 1; n <= nNod; ++n) {
+  for (const std::int32_t n : OneTo(nNod)) {
     const std::int32_t raw = comp[static_cast<std::size_t>(n)];
     if (raw == 0) continue;
     std::int32_t& c = renumber[static_cast<std::size_t>(raw)];
@@ -53,7 +53,7 @@ void Finish(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
   const unsigned char* ways = view.StepWays();
-  for (std::int32_t n = 1; n <= nNod; ++n) {
+  for (const std::int32_t n : OneTo(nNod)) {
     const std::int32_t c = comp[static_cast<std::size_t>(n)];
     if (c == 0) continue;
     for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
@@ -72,7 +72,7 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
   std::vector<std::int32_t> queue;
   queue.reserve(static_cast<std::size_t>(nNod));
   std::int32_t next = 0;
-  for (std::int32_t s = 1; s <= nNod; ++s) {
+  for (const std::int32_t s : OneTo(nNod)) {
     if (comp[static_cast<std::size_t>(s)] != 0 || !Joins(view, bar, s)) continue;
     const std::int32_t c = ++next;
     comp[static_cast<std::size_t>(s)] = c;
@@ -101,7 +101,7 @@ class CTarjan {
         m_onStack(Size(view), 0) {}
 
   void Run() {
-    for (std::int32_t s = 1; s <= m_view.GetNodNum(); ++s) {
+    for (const std::int32_t s : OneTo(m_view.GetNodNum())) {
       if (m_poll.Stopped()) return;
       if (m_index[static_cast<std::size_t>(s)] == 0 && Joins(m_view, m_bar, s)) From(s);
     }

@@ -25,7 +25,7 @@ std::vector<std::int32_t> EdgeEnds(const CNetworkView& view, std::int32_t lEdge)
   std::vector<std::int32_t> ends;
   const std::int32_t* edge = view.StepEdge();
   const std::int32_t* far = view.StepFar();
-  for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
+  for (const std::int32_t n : OneTo(view.GetNodNum())) {
     for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
       if (edge[j] != lEdge) continue;
       ends.push_back(n);
@@ -45,7 +45,7 @@ std::vector<std::int32_t> Feeders(const CNetworkView& view, std::int32_t lNod, c
   auto barrier = [&](std::int32_t e) {
     return std::any_of(barEdges.begin(), barEdges.end(), [e](std::int32_t b) { return b == e || b == -e; });
   };
-  for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) {
+  for (const std::int32_t n : OneTo(view.GetNodNum())) {
     for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
       if (far[j] == lNod && n != lNod && !barrier(edge[j])) {
         out.push_back(n);

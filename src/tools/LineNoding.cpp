@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/PlanarFrame.h"
+#include "kelvane/tools/PlanarFrame.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {

@@ -334,7 +334,7 @@ bool CNetworkBuilder::CheckValues(NFinding_stru& err) const {
 
 bool CNetworkBuilder::CountConnections(std::vector<std::uint32_t>& counts, NFinding_stru& err) const {
   const std::int32_t nEdges = GetEdgeNum();
-  for (std::int32_t e = 1; e <= nEdges; ++e) {
+  for (const std::int32_t e : OneTo(nEdges)) {
     const NEdgeNod_stru& ends = m_edgeNod[static_cast<std::size_t>(e) - 1];
     const bool bFromOk = ends.lFromNod >= 1 && ends.lFromNod <= m_lNodNum;
     if (!bFromOk || ends.lToNod < 1 || ends.lToNod > m_lNodNum) {

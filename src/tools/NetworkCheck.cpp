@@ -121,7 +121,8 @@ void CheckSettings(CFindings& out, const CLocalNetwork& net, const NScope_stru& 
 
 // End nodes of live edges, and the weight type of every edge in every column.
 void CheckEdges(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc) {
-  for (std::int32_t e = 1; e <= sc.lEdgeOk && !out.Full(); ++e) {
+  for (const std::int32_t e : OneTo(sc.lEdgeOk)) {
+    if (out.Full()) break;
     const NEdgeNod_stru& ends = net.m_pEdgeNod[e - 1];
     if (!IsDeleted(net, e)) {
       if (ends.lFromNod < 1 || ends.lFromNod > sc.lNods) {
@@ -194,7 +195,8 @@ void CheckTurnMatrix(CFindings& out, const CLocalNetwork& net, std::int32_t v) {
 // Node weights, connection lists and, for nodes with connections, turn matrices.
 void CheckNodes(CFindings& out, const CLocalNetwork& net, NScope_stru& sc) {
   const bool bTurns = net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
-  for (std::int32_t v = 1; v <= sc.lNodOk && !out.Full(); ++v) {
+  for (const std::int32_t v : OneTo(sc.lNodOk)) {
+    if (out.Full()) break;
     if (net.m_lNodWgtFld >= 0 && v <= Entries(net.m_pNodWgt)) {
       CheckWgtType(out, NElemKind::Node, v, net.m_pNodWgt[v - 1], net.m_lNodWgtFld);
     }
@@ -207,7 +209,8 @@ void CheckNodes(CFindings& out, const CLocalNetwork& net, NScope_stru& sc) {
 // Each live edge in both its end nodes' lists, once. A deleted edge may be
 // listed nowhere.
 void CheckListed(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc) {
-  for (std::int32_t e = 1; e <= sc.lEdgeOk && !out.Full(); ++e) {
+  for (const std::int32_t e : OneTo(sc.lEdgeOk)) {
+    if (out.Full()) break;
     if (IsDeleted(net, e)) continue;
     const NEdgeNod_stru& ends = net.m_pEdgeNod[e - 1];
     const auto at = static_cast<std::size_t>(e);

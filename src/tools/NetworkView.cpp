@@ -103,7 +103,7 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
     return false;
   }
   const std::int32_t nRead = Cut(nEdge, table);
-  for (std::int32_t e = 1; e <= nEdge; ++e) {
+  for (const std::int32_t e : OneTo(nEdge)) {
     double c = kNoWay;  // an edge beyond the column's table has no value
     if (e <= nRead && !Decode(table[e - 1], c)) {
       err = MakeFinding(NFindingCode::BrokenTable, NElemKind::Edge, e,
@@ -121,7 +121,7 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
   // Pieces take their share of the original's cost; the original keeps its
   // record after mapping, so its cost above is the whole edge's.
   const std::vector<double> whole(costs);
-  for (std::int32_t e = 1; e <= nEdge; ++e) {
+  for (const std::int32_t e : OneTo(nEdge)) {
     double dFrom = 0.0;
     double dTo = 1.0;
     const std::int32_t orig = pSplit->GetOriginal(e, &dFrom, &dTo);
@@ -250,7 +250,7 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
     m_turnFirst.assign(static_cast<std::size_t>(st.nNod) + 2, 0);
     m_turnSize.assign(static_cast<std::size_t>(st.nNod) + 1, 0);
   }
-  for (std::int32_t n = 1; n <= st.nNod; ++n) {
+  for (const std::int32_t n : OneTo(st.nNod)) {
     if (!poll.Step()) return 0;
     ReadNod(net, n, st);
   }
@@ -323,8 +323,8 @@ void CNetworkView::CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int3
 
 void CNetworkView::FinishTurns(const CLocalNetwork& net, const NReadState& st) {
   m_turnFirst[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_turn.size());
-  for (std::int32_t n = st.nTurnNod + 1; n <= st.nNod; ++n) {
-    m_turnFirst[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_turn.size());
+  for (std::size_t n = static_cast<std::size_t>(st.nTurnNod) + 1; n <= static_cast<std::size_t>(st.nNod); ++n) {
+    m_turnFirst[n] = static_cast<std::int64_t>(m_turn.size());
   }
   // Where each step's edge stands in its far node's list: the row of the
   // matrix a turn there starts from.

@@ -146,8 +146,29 @@ struct NPieceShare {
 // when the two meet.
 inline bool Whole(double a, double b) { return a >= 1.0 || a + b >= 1.0; }
 
+// Appends what of the stretch dFrom to dTo (of edge lEdge) a piece with shares
+// fromFrac and toFrac reached, joined to the last stretch where they touch.
+void AddStretches(std::int32_t lEdge, double dFrom, double dTo, double fromFrac, double toFrac,
+                  std::vector<NAreaStretch_stru>& out) {
+  const double len = dTo - dFrom;
+  const auto add = [&](double a, double b) {
+    if (!(b > a)) return;
+    if (!out.empty() && out.back().lEdge == lEdge && a <= out.back().dTo) {
+      out.back().dTo = std::max(out.back().dTo, b);
+    } else {
+      out.push_back(NAreaStretch_stru{lEdge, a, b});
+    }
+  };
+  if (Whole(fromFrac, toFrac)) {
+    add(dFrom, dTo);
+    return;
+  }
+  add(dFrom, dFrom + fromFrac * len);
+  add(dTo - toFrac * len, dTo);
+}
+
 std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, std::vector<NAreaEdge_stru>& edges,
-                      NFinding_stru* pError) {
+                      std::vector<NAreaStretch_stru>* pStretches, NFinding_stru* pError) {
   std::vector<NPieceShare> shares;
   shares.reserve(area.edges.size());
   for (const NAreaEdge_stru& ae : area.edges) {
@@ -160,6 +181,7 @@ std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, s
   std::stable_sort(shares.begin(), shares.end(),
                    [](const NPieceShare& a, const NPieceShare& b) { return a.lOrig < b.lOrig; });
   std::vector<NAreaEdge_stru> out;
+  std::vector<NAreaStretch_stru> stretches;
   CSmartArray<NEdgePiece_stru> pieces;
   for (std::size_t k = 0; k < shares.size();) {
     std::size_t kEnd = k;
@@ -167,6 +189,7 @@ std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, s
     const std::int32_t orig = shares[k].lOrig;
     if (!split.IsSplit(orig)) {
       out.push_back(NAreaEdge_stru{orig, shares[k].dFromFrac, shares[k].dToFrac});
+      AddStretches(orig, 0.0, 1.0, shares[k].dFromFrac, shares[k].dToFrac, stretches);
       k = kEnd;
       continue;
     }
@@ -180,6 +203,7 @@ std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, s
         if (shares[q].lEdge == p.lEdge) s = shares[q];
       }
       run.push_back(s);
+      AddStretches(orig, p.dFrom, p.dTo, s.dFromFrac, s.dToFrac, stretches);
     }
     // From the from node, pieces reached whole join on until one is not.
     double dFrom = 0.0;
@@ -208,6 +232,7 @@ std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, s
     k = kEnd;
   }
   edges.swap(out);
+  if (pStretches != nullptr) pStretches->swap(stretches);
   return 1;
 }
 
@@ -224,9 +249,10 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
 }
 
 std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
-                             std::vector<NAreaEdge_stru>& edges, NFinding_stru* pError) {
+                             std::vector<NAreaEdge_stru>& edges, std::vector<NAreaStretch_stru>* pStretches,
+                             NFinding_stru* pError) {
   try {
-    return FoldArea(split, area, edges, pError);
+    return FoldArea(split, area, edges, pStretches, pError);
   } catch (const std::bad_alloc&) {
     return RefuseNoMemory(pError, "out of memory folding the area");
   }

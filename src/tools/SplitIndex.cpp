@@ -235,7 +235,7 @@ std::int32_t CSplitIndex::FoldTraceResult(const std::vector<std::int32_t>& visit
     // outputs as they were.
     std::vector<std::int32_t> edges;
     std::vector<double> fractions;
-    for (std::int32_t e = 1; e <= m_lEdgeNum; ++e) {
+    for (const std::int32_t e : OneTo(m_lEdgeNum)) {
       const std::int32_t link = m_link[static_cast<std::size_t>(e)];
       if (link < 0) continue;  // a piece: counted with its edge
       if (link == 0) {

@@ -30,6 +30,36 @@ std::string Format(const char* pszFormat, A... args) {
   return std::string(buf, std::min(static_cast<std::size_t>(n), sizeof buf - 1));
 }
 
+// The numbers lFirst to lLast, for loops over nodes and edges that must end
+// when lLast is INT32_MAX (a loop `n <= lLast; ++n` would never end there):
+// the count runs in 64 bits, the number handed out in 32.
+class COneTo {
+ public:
+  class CIter {
+   public:
+    explicit CIter(std::int64_t ll) : m_ll(ll) {}
+    std::int32_t operator*() const { return static_cast<std::int32_t>(m_ll); }
+    CIter& operator++() {
+      ++m_ll;
+      return *this;
+    }
+    bool operator!=(const CIter& o) const { return m_ll != o.m_ll; }
+
+   private:
+    std::int64_t m_ll;  // the number handed out next
+  };
+  COneTo(std::int32_t lFirst, std::int32_t lLast) : m_llFirst(lFirst), m_llEnd(std::max<std::int64_t>(lFirst, std::int64_t{lLast} + 1)) {}
+  CIter begin() const { return CIter(m_llFirst); }
+  CIter end() const { return CIter(m_llEnd); }
+
+ private:
+  std::int64_t m_llFirst;  // first number
+  std::int64_t m_llEnd;    // one past the last, never below the first
+};
+
+// 1 to lLast: every node or edge of a table of lLast entries.
+inline COneTo OneTo(std::int32_t lLast) { return COneTo(1, lLast); }
+
 inline NFinding_stru MakeFinding(NFindingCode eCode, NElemKind eKind, std::int32_t lElem, std::string strText) {
   NFinding_stru f;
   f.eCode = eCode;

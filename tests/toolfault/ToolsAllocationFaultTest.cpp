@@ -231,7 +231,7 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
        [&](NFinding_stru* e) { return FoldPath(split, aPath, foldedPath, e); },
        [&] { std::vector<double> c; Put(c, foldedPath); return c; }},
       {"FoldServiceArea", [&] { foldedArea.assign(1, NAreaEdge_stru{-7, 0, 0}); },
-       [&](NFinding_stru* e) { return FoldServiceArea(split, anArea, foldedArea, e); },
+       [&](NFinding_stru* e) { return FoldServiceArea(split, anArea, foldedArea, nullptr, e); },
        [&] { std::vector<double> c; Put(c, foldedArea); return c; }},
       {"FlagNods", [&] { sentinel(nods); },
        [&](NFinding_stru* e) { return FlagNods(rn.flagOut, nods, e); },

@@ -13,7 +13,7 @@ namespace {
 
 NFlagRequest AtPoint(double x, double y, bool bBarrier = false) {
   NFlagRequest f;
-  f.pt = NPoint{x, y};
+  f.pt = NLinePoint_stru{x, y};
   f.bBarrier = bBarrier;
   f.strLabel = std::to_string(x) + "," + std::to_string(y);
   return f;
@@ -36,7 +36,7 @@ class FlagPlacementTest : public ::testing::Test {
     a.pts = {{0, 0}, {100, 0}};
     b.pts = {{100, 0}, {100, 50}};
     input.lines = {a, b};
-    NodeLines(input, 0.01, demo);
+    NodeInputLines(input, 0.01, demo);
     ASSERT_EQ(demo.edges.size(), 2u);
   }
   std::vector<NPlacedFlag> Place(const std::vector<NFlagRequest>& reqs, double dTol = 0.5) {
@@ -75,12 +75,12 @@ TEST_F(FlagPlacementTest, PointNearAnEdgeEndGoesToItsNode) {
 TEST_F(FlagPlacementTest, MappingPutsEveryFlagOnANodeAndClosesBarriers) {
   CLocalNetwork net;
   std::string strError;
-  ASSERT_TRUE(BuildNetwork(input, demo, false, net, strError)) << strError;
+  ASSERT_TRUE(BuildNetwork(input, demo, net, strError)) << strError;
   std::vector<NPlacedFlag> flags = Place({AtPoint(30, 1), AtPoint(100, 25, true), AtPoint(99.9, 0)});
   CSplitIndex split;
   NMapStats stats;
   std::ostringstream warn;
-  ASSERT_TRUE(MapFlags(net, flags, split, stats, warn, strError)) << strError;
+  ASSERT_TRUE(MapPlacedFlags(net, flags, split, stats, warn, strError)) << strError;
   EXPECT_EQ(stats.lNewNods, 2);
   EXPECT_EQ(stats.lNewEdges, 4);
   EXPECT_EQ(stats.lSplitEdges, 2);
@@ -98,13 +98,13 @@ TEST_F(FlagPlacementTest, MappingPutsEveryFlagOnANodeAndClosesBarriers) {
 TEST_F(FlagPlacementTest, FaultyEdgeFlagsAreReportedNotMapped) {
   CLocalNetwork net;
   std::string strError;
-  ASSERT_TRUE(BuildNetwork(input, demo, false, net, strError)) << strError;
+  ASSERT_TRUE(BuildNetwork(input, demo, net, strError)) << strError;
   std::vector<NPlacedFlag> flags =
       Place({OnEdge(7, 0.5), OnEdge(1, 1.5), OnEdge(2, 1.0), OnEdge(1, 0.25), OnEdge(1, 0.25)});
   CSplitIndex split;
   NMapStats stats;
   std::ostringstream warn;
-  ASSERT_TRUE(MapFlags(net, flags, split, stats, warn, strError)) << strError;
+  ASSERT_TRUE(MapPlacedFlags(net, flags, split, stats, warn, strError)) << strError;
   EXPECT_FALSE(flags[0].bPlaced);  // no edge 7
   EXPECT_FALSE(flags[1].bPlaced);  // past the end of edge 1
   // At the very end of edge 2: its to node, not a piece of length 0.
@@ -125,7 +125,7 @@ TEST(FlagSnapTest, IndexedSnapFindsTheSameDistanceAsLookingAtEverySegment) {
   NInputNetwork town;
   DefaultTown(town);
   NDemoNet demo;
-  NodeLines(town, 0.01, demo);
+  NodeInputLines(town, 0.01, demo);
   std::vector<NPlacedFlag> flags;
   std::uint32_t seed = 12345;
   auto next = [&seed]() {
@@ -136,7 +136,7 @@ TEST(FlagSnapTest, IndexedSnapFindsTheSameDistanceAsLookingAtEverySegment) {
   for (int i = 0; i < 300; ++i) {
     NPlacedFlag f;
     const double dReach = i < 200 ? 600.0 : 5000.0;
-    f.req.pt = NPoint{next() * dReach - dReach / 4, next() * dReach - dReach / 4};
+    f.req.pt = NLinePoint_stru{next() * dReach - dReach / 4, next() * dReach - dReach / 4};
     flags.push_back(f);
   }
   PlaceFlags(demo, 0.01, flags);

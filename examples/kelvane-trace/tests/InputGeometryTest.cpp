@@ -56,15 +56,15 @@ TEST(InputTest, CsvRowsKeepQuotedCommasAndNameTheFirstBadRow) {
 
 TEST(GeometryTest, PositionsAlongALineFollowItsBends) {
   const NProjection flat = MakeProjection(false, 0.0);
-  const std::vector<NPoint> ell{{0, 0}, {30, 0}, {30, 10}};  // 40 long
-  const NPoint mid = PointAlong(ell, flat, 0.5);
+  const std::vector<NLinePoint_stru> ell{{0, 0}, {30, 0}, {30, 10}};  // 40 long
+  const NLinePoint_stru mid = PointAlong(ell, flat, 0.5);
   EXPECT_DOUBLE_EQ(mid.dX, 20.0);
   EXPECT_DOUBLE_EQ(mid.dY, 0.0);
-  const NPoint late = PointAlong(ell, flat, 0.875);
+  const NLinePoint_stru late = PointAlong(ell, flat, 0.875);
   EXPECT_DOUBLE_EQ(late.dX, 30.0);
   EXPECT_DOUBLE_EQ(late.dY, 5.0);
   // A stretch over the bend keeps the bend's vertex.
-  const std::vector<NPoint> sub = SubLine(ell, flat, 0.5, 0.875);
+  const std::vector<NLinePoint_stru> sub = SubLine(ell, flat, 0.5, 0.875);
   ASSERT_EQ(sub.size(), 3u);
   EXPECT_DOUBLE_EQ(sub[0].dX, 20.0);
   EXPECT_DOUBLE_EQ(sub[1].dX, 30.0);
@@ -76,8 +76,8 @@ TEST(GeometryTest, LonLatFractionsFollowGroundDistanceNotDegrees) {
   // At 60 degrees north a degree of longitude is half a degree of latitude on
   // the ground: an L of one degree east then one north is one third east.
   const NProjection proj = MakeProjection(true, 60.0);
-  const std::vector<NPoint> ell{{10, 60}, {11, 60}, {11, 61}};
-  const NPoint corner = PointAlong(ell, proj, 1.0 / 3.0);
+  const std::vector<NLinePoint_stru> ell{{10, 60}, {11, 60}, {11, 61}};
+  const NLinePoint_stru corner = PointAlong(ell, proj, 1.0 / 3.0);
   EXPECT_NEAR(corner.dX, 11.0, 1e-9);
   EXPECT_NEAR(corner.dY, 60.0, 1e-9);
 }

@@ -7,7 +7,7 @@
 
 namespace {
 
-NInputLine Line(std::int64_t llFid, std::vector<NPoint> pts) {
+NInputLine Line(std::int64_t llFid, std::vector<NLinePoint_stru> pts) {
   NInputLine line;
   line.llFid = llFid;
   line.pts = std::move(pts);
@@ -19,7 +19,7 @@ NDemoNet Node(std::vector<NInputLine> lines, double dTol = 0.01, bool bLonLat = 
   input.lines = std::move(lines);
   input.bLonLat = bLonLat;
   NDemoNet net;
-  NodeLines(input, dTol, net);
+  NodeInputLines(input, dTol, net);
   return net;
 }
 

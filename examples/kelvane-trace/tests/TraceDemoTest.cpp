@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
 #include <sys/wait.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -59,8 +58,8 @@ std::string Temp(const std::string& strName) {
 }
 
 std::vector<std::string> Village(const std::string& strDir) {
-  return {kVillage, "--oneway-field", "oneway", "--demand-field", "demand", "--blocked-field", "blocked",
-          "--flag", "0.0005,0.00001", "--direction", strDir, "--no-svg"};
+  return {kVillage,  "--oneway-field", "oneway",         "--demand-field", "demand", "--blocked-field",
+          "blocked", "--flag",         "0.0005,0.00001", "--direction",    strDir,   "--no-svg"};
 }
 
 // Counts the elements named strTag under node, at any depth.
@@ -155,10 +154,8 @@ TEST(TraceDemoTest, BarrierStopsTheTraceAndIsRecorded) {
   EXPECT_EQ(o.lNods, 9);
   EXPECT_EQ(o.lEdges, 8);
   EXPECT_EQ(run.trace.lBarrierNods, 1);
-  if (run.trace.bRecorded) {
-    ASSERT_EQ(run.trace.blockedNods.GetSize(), 1);
-    EXPECT_EQ(run.trace.blockedNods.GetAt(0), 13);  // after the 11 nodes, the flag's node then the barrier's
-  }
+  ASSERT_EQ(run.trace.blockedNods.GetSize(), 1);
+  EXPECT_EQ(run.trace.blockedNods.GetAt(0), 13);  // after the 11 nodes, the flag's node then the barrier's
 }
 
 TEST(TraceDemoTest, WhereFilterAndLayerPickTheFeatures) {
@@ -241,8 +238,8 @@ TEST(TraceDemoTest, CsvEdgeListBuildsTheSameKindOfNetwork) {
   }
   NDemoRun run;
   const NOutcome o = RunArgs({strCsv, "--oneway-field", "oneway", "--demand-field", "households", "--flag", "150,0",
-                          "--direction", "upstream", "--no-svg"},
-                         &run);
+                              "--direction", "upstream", "--no-svg"},
+                             &run);
   ASSERT_EQ(o.iStatus, 0) << o.strErr;
   EXPECT_EQ(run.demo.edges.size(), 4u);
   EXPECT_EQ(run.demo.nods.size(), 4u);
@@ -262,10 +259,10 @@ TEST(TraceDemoTest, ProgramExplainsItselfAndRefusesBadCommandLines) {
   EXPECT_EQ(WEXITSTATUS(iHelp), 0);
   std::ifstream in(strLog);
   const std::string help((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const char* pszOption : {"--layer", "--where", "--cost-field", "--oneway-field", "--demand-field",
-                                "--blocked-field", "--csv", "--lonlat", "--snap", "--flag", "--flag-edge",
-                                "--barrier", "--barrier-edge", "--direction", "--svg", "--no-svg", "--out",
-                                "--list-edges", "--timing", "--quiet"})
+  for (const char* pszOption :
+       {"--layer",  "--where",  "--cost-field", "--oneway-field", "--demand-field", "--blocked-field", "--csv",
+        "--lonlat", "--snap",   "--flag",       "--flag-edge",    "--barrier",      "--barrier-edge",  "--direction",
+        "--svg",    "--no-svg", "--out",        "--list-edges",   "--timing",       "--quiet"})
     EXPECT_NE(help.find(pszOption), std::string::npos) << pszOption;
   std::remove(strLog.c_str());
   const int iBad = std::system((strProg + " --frobnicate 2> /dev/null").c_str());
@@ -334,8 +331,8 @@ TEST(AnalysisModeTest, JsonIsTheOnlyThingOnStdout) {
   ASSERT_FALSE(o.strOut.empty());
   EXPECT_EQ(o.strOut.front(), '{');
   EXPECT_EQ(o.strOut.find('\n'), o.strOut.size() - 1);
-  for (const char* key : {"\"nodes_reached\":", "\"edges_reached\":", "\"route_cost\":450", "\"route_edges\":[{\"id\":",
-                          "\"components\":", "\"timing_ms\":{"}) {
+  for (const char* key : {"\"nodes_reached\":", "\"edges_reached\":", "\"route_cost\":450",
+                          "\"route_edges\":[{\"id\":", "\"components\":", "\"timing_ms\":{"}) {
     EXPECT_NE(o.strOut.find(key), std::string::npos) << key << " in " << o.strOut;
   }
   EXPECT_NE(o.strErr.find("picture: "), std::string::npos);
@@ -343,11 +340,65 @@ TEST(AnalysisModeTest, JsonIsTheOnlyThingOnStdout) {
 }
 
 TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--within", "-1"}, {"--within", "nan"}, {"--route", "1,2", "--route", "3,4"},
-           {"--route", "1,2", "--within", "5"}, {"--isolate"}, {"--valve", "1,2"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--within", "-1"},
+                                             {"--within", "nan"},
+                                             {"--route", "1,2", "--route", "3,4"},
+                                             {"--route", "1,2", "--within", "5"},
+                                             {"--isolate"},
+                                             {"--valve", "1,2"}}) {
     const NOutcome o = RunArgs(args);
     EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
     EXPECT_FALSE(o.strErr.empty());
+  }
+}
+
+TEST(AnalysisModeTest, EveryModeRunsWithoutAFlagWhenItNeedsNoneAndSaysSoWhenItDoes) {
+  for (const NModeDef& m : Modes()) {
+    SCOPED_TRACE(m.pszName);
+    std::vector<std::string> args = {kVillage, "--no-svg"};
+    if (m.pszOption != nullptr) args.push_back(m.pszOption);
+    if (m.pszArg != nullptr) args.push_back(std::string(m.pszArg) == "X,Y" ? "0.001,0.001" : "5");
+    if (m.eMode == NDemoMode::Isolate) args.insert(args.end(), {"--valve", "0.001,0.0005"});
+    const NOutcome o = RunArgs(args);
+    if (m.nMinStarts == 0) {
+      EXPECT_EQ(o.iStatus, 0) << o.strErr;
+      EXPECT_NE(o.strOut.find(std::string(m.pszName) + ": "), std::string::npos) << o.strOut;
+    } else {
+      EXPECT_EQ(o.iStatus, 1);
+      EXPECT_NE(o.strErr.find("no flag given"), std::string::npos) << o.strErr;
+    }
+    // Asked only for the picture, every mode that needs a start says it has none.
+    args[1] = "--svg";
+    args.insert(args.begin() + 2, Temp("mode.svg"));
+    const NOutcome drawn = RunArgs(args);
+    if (m.nMinStarts > 0 && m.eMode != NDemoMode::Trace) {
+      EXPECT_EQ(drawn.iStatus, 1);
+      EXPECT_NE(drawn.strErr.find("no flag could be placed"), std::string::npos) << drawn.strErr;
+    } else {
+      EXPECT_EQ(drawn.iStatus, 0) << drawn.strErr;
+    }
+    std::remove(Temp("mode.svg").c_str());
+  }
+}
+
+TEST(ManPageTest, CommittedPageIsTheOneTheOptionTableMakes) {
+  std::ostringstream made;
+  WriteManPage(made);
+  const std::string strPage = std::string(KELVANE_TRACE_DATA) + "/../../kelvane-trace.1";
+  std::ifstream in(strPage);
+  const std::string committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (committed != made.str()) {
+    const std::string strNew = Temp("kelvane-trace.1");
+    std::ofstream(strNew) << made.str();
+    ADD_FAILURE() << "the option table changed: cp " << strNew << " " << strPage;
+  }
+  // Every option of the table is in the page, as roff spells it.
+  for (const NOptionRow& row : OptionTable()) {
+    if (row.pszNames == nullptr || row.pfnSet == nullptr) continue;
+    std::string name = std::string(row.pszNames).substr(0, std::string(row.pszNames).find('|'));
+    std::string roff;
+    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(committed.find("\\fB" + roff + "\\fR"), std::string::npos) << name;
   }
 }

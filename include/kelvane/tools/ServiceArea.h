@@ -39,13 +39,26 @@ KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const s
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
                                                NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
+// One stretch of an edge that an area reached: dFrom to dTo along it, as
+// fractions from its from node (0 <= dFrom < dTo <= 1).
+struct NAreaStretch_stru {
+  std::int32_t lEdge;  // after a fold, the edge from before flag mapping
+  double dFrom;        // where the stretch starts
+  double dTo;          // where it ends
+};
+
 // The area's edges on the edges as they were before flag mapping: for each
 // original edge the share reached from each of its ends, pieces joined end to
-// end (a gap of pieces not reached ends a stretch). Ascending. Returns 1; 0
-// with edges untouched when an edge of the area is not an edge of the indexed
-// network (OutOfRange, the edge named) or memory runs out.
+// end (a gap of pieces not reached ends a stretch). Ascending. With
+// pStretches, also every stretch reached, by edge and then along it, touching
+// pieces joined: the only record of a stretch that touches neither end (a flag
+// mid-edge whose limit reaches neither end gives shares 0 and 0). Returns 1; 0
+// with the outputs untouched when an edge of the area is not an edge of the
+// indexed network (OutOfRange, the edge named) or memory runs out.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
-                                               std::vector<NAreaEdge_stru>& edges, NFinding_stru* pError = nullptr);
+                                               std::vector<NAreaEdge_stru>& edges,
+                                               std::vector<NAreaStretch_stru>* pStretches = nullptr,
+                                               NFinding_stru* pError = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

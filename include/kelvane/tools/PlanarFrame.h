@@ -1,10 +1,10 @@
-// PlanarFrame.h - the local planar frame that line noding compares distances
-// in, and ground lengths along the earth; private to the toolkit (never
-// installed), shared with the trace demo so that its drawing and flag
-// placement measure in exactly the frame its lines were noded in.
+// PlanarFrame.h - the local planar frame that line noding and point snapping
+// compare distances in, and ground lengths along the earth. Public so that a
+// host drawing or measuring noded lines does so in exactly the frame they
+// were noded in (NNodedLines_stru::dRefLat gives the frame's latitude).
 // Standard library only, all inline.
-#ifndef KELVANE_SRC_TOOLS_PLANARFRAME_H
-#define KELVANE_SRC_TOOLS_PLANARFRAME_H
+#ifndef KELVANE_TOOLS_PLANARFRAME_H
+#define KELVANE_TOOLS_PLANARFRAME_H
 
 #include <algorithm>
 #include <cmath>
@@ -47,4 +47,4 @@ inline double SegmentGroundLength(double dX1, double dY1, double dX2, double dY2
 }  // namespace tools
 }  // namespace kelvane
 
-#endif  // KELVANE_SRC_TOOLS_PLANARFRAME_H
+#endif  // KELVANE_TOOLS_PLANARFRAME_H
