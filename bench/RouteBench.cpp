@@ -11,7 +11,15 @@
 // Service area: everything within the cost that reaches a quarter of the
 // nodes, with the share of every edge reached, against Boost stopped at the
 // same limit.
+//
+// Every form reports "faults", the page faults per call (getrusage), with
+// glibc's default allocator. The Work forms keep a search workspace between
+// calls; costs to a node run the reverse search on the same grid; closest
+// facility is one search from 100 starts; the matrices are 16 sources by 16
+// targets on one thread and on two; one to one is 50 routes between nodes
+// spread over the grid, against Boost stopped at each target.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/dijkstra_shortest_paths.hpp>
@@ -29,6 +37,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "support/GridCases.h"
@@ -70,6 +79,16 @@ struct LimitVisitor : boost::default_dijkstra_visitor {
   const std::vector<double>* dist_;
   double limit_;
   std::vector<std::size_t>* seen_;
+};
+
+// Stops Boost's search once the target is examined.
+struct TargetVisitor : boost::default_dijkstra_visitor {
+  explicit TargetVisitor(std::size_t target) : target_(target) {}
+  template <class Vertex, class Graph>
+  void examine_vertex(Vertex u, const Graph&) const {
+    if (u == target_) throw StopSearch();
+  }
+  std::size_t target_;
 };
 
 class Networks {
@@ -131,6 +150,73 @@ class Networks {
     opt.bTurns = false;
     if (FindCostsFrom(turnView_, graph_.source, opt, costs_) != 1) Abort("FindCostsFrom");
     return Sum(costs_);
+  }
+  double LibraryCostsWork(bool bTurns) {
+    NRouteOptions_stru opt;
+    opt.bTurns = bTurns;
+    opt.pWork = &work_;
+    if (FindCostsFrom(bTurns ? turnView_ : view_, graph_.source, opt, costs_) != 1) Abort("FindCostsFrom");
+    return Sum(costs_);
+  }
+  double LibraryCostsTo(bool bWork) {
+    NRouteOptions_stru opt;
+    opt.pWork = bWork ? &work_ : nullptr;
+    if (kelvane::tools::FindCostsTo(view_, graph_.source, opt, costs_) != 1) Abort("FindCostsTo");
+    return Sum(costs_);
+  }
+  double LibraryClosest() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    if (kelvane::tools::FindClosestFacility(view_, Spread(100), opt, closest_) != 1) Abort("FindClosestFacility");
+    return Sum(closest_.costs);
+  }
+  double LibraryMatrix(std::int32_t lThreads) {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.lThreads = lThreads;
+    const std::vector<std::int32_t> nods = Spread(32);
+    const std::vector<std::int32_t> from(nods.begin(), nods.begin() + 16);
+    const std::vector<std::int32_t> to(nods.begin() + 16, nods.end());
+    if (FindCostMatrix(view_, from, to, opt, matrix_) != 1) Abort("FindCostMatrix");
+    return Sum(matrix_);
+  }
+  double LibraryAreaWork() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    if (FindServiceArea(view_, {graph_.source}, limit_, opt, area_) != 1) Abort("FindServiceArea");
+    return static_cast<double>(area_.nods.size() + area_.edges.size());
+  }
+  // 50 routes between nodes spread over the grid, the sum of their costs.
+  double LibraryPairs() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.bTurns = false;
+    const std::vector<std::int32_t> nods = Spread(100);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      if (FindShortestPath(view_, nods[i], nods[i + 50], opt, path_) != 1) Abort("FindShortestPath");
+      sum += path_.dCost;
+    }
+    return sum;
+  }
+  double BoostPairs() {
+    const BglCsr& g = *bgl_;
+    const std::vector<std::int32_t> nods = Spread(100);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      const std::size_t t = static_cast<std::size_t>(nods[i + 50] - 1);
+      try {
+        boost::dijkstra_shortest_paths(
+            g, boost::vertex(static_cast<std::size_t>(nods[i] - 1), g),
+            boost::weight_map(boost::get(&Arc::dCost, g))
+                .distance_map(boost::make_iterator_property_map(dist_.begin(), boost::get(boost::vertex_index, g)))
+                .predecessor_map(boost::make_iterator_property_map(pred_.begin(), boost::get(boost::vertex_index, g)))
+                .visitor(TargetVisitor(t)));
+      } catch (const StopSearch&) {
+      }
+      sum += dist_[t];
+    }
+    return sum;
   }
   double LibraryArea() {
     if (FindServiceArea(view_, {graph_.source}, limit_, NRouteOptions_stru(), area_) != 1) Abort("FindServiceArea");
@@ -196,6 +282,14 @@ class Networks {
     }
   }
   std::int32_t Nodes() const { return graph_.nodes; }
+  // count nodes spread evenly over the numbers.
+  std::vector<std::int32_t> Spread(std::int32_t count) const {
+    std::vector<std::int32_t> out;
+    for (std::int32_t i = 0; i < count; ++i) {
+      out.push_back(1 + static_cast<std::int32_t>((static_cast<std::int64_t>(i) * 7919 * 131) % graph_.nodes));
+    }
+    return out;
+  }
 
  private:
   static double Sum(const std::vector<double>& v) {
@@ -247,6 +341,10 @@ class Networks {
   CNetworkView turnView_;
   std::vector<double> costs_;
   NServiceArea_stru area_;
+  NPath_stru path_;
+  kelvane::tools::CSearchWorkspace work_;
+  kelvane::tools::NClosestFacility_stru closest_;
+  std::vector<double> matrix_;
   double limit_ = 0.0;
   std::unique_ptr<BglCsr> bgl_;
   std::vector<double> dist_;
@@ -264,11 +362,17 @@ void Run(benchmark::State& state, const char* form, Search search, bool check) {
   const double got = search(nets);
   if (check) nets.Check(got, nets.LibraryCosts(false), form);
   double r = 0.0;
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
   for (auto _ : state) {
     r = search(nets);
     benchmark::DoNotOptimize(r);
   }
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
   state.counters["nodes"] = nets.Nodes();
+  state.counters["faults"] = static_cast<double>(after.ru_minflt - before.ru_minflt) /
+                             static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
 }
 
 void BM_RouteLibrary(benchmark::State& s) { Run(s, "library", [](Networks& n) { return n.LibraryCosts(false); }, false); }
@@ -285,6 +389,42 @@ void BM_AreaBoostCsrGraph(benchmark::State& s) {
   Run(s, "Boost area", [](Networks& n) { return n.BoostArea(); }, false);
 }
 
+void BM_RouteLibraryWork(benchmark::State& s) {
+  Run(s, "library, workspace", [](Networks& n) { return n.LibraryCostsWork(false); }, true);
+}
+void BM_RouteLibraryTurnsWork(benchmark::State& s) {
+  Run(s, "library, turns, workspace", [](Networks& n) { return n.LibraryCostsWork(true); }, false);
+}
+// The grid's costs are the same both ways, so the costs to the source are
+// the costs from it.
+void BM_CostsToLibrary(benchmark::State& s) {
+  Run(s, "library, costs to", [](Networks& n) { return n.LibraryCostsTo(false); }, true);
+}
+void BM_CostsToLibraryWork(benchmark::State& s) {
+  Run(s, "library, costs to, workspace", [](Networks& n) { return n.LibraryCostsTo(true); }, true);
+}
+void BM_ClosestFacility100Work(benchmark::State& s) {
+  Run(s, "closest facility", [](Networks& n) { return n.LibraryClosest(); }, false);
+}
+void BM_Matrix16x16Threads1(benchmark::State& s) {
+  Run(s, "matrix", [](Networks& n) { return n.LibraryMatrix(1); }, false);
+}
+void BM_Matrix16x16Threads2(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  if (nets.LibraryMatrix(2) != nets.LibraryMatrix(1)) Abort("the matrices disagree");
+  Run(s, "matrix, two threads", [](Networks& n) { return n.LibraryMatrix(2); }, false);
+}
+void BM_AreaLibraryWork(benchmark::State& s) { Run(s, "library area", [](Networks& n) { return n.LibraryAreaWork(); }, false); }
+
+void BM_OneToOne50PairsLibraryWork(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  nets.Check(nets.BoostPairs(), nets.LibraryPairs(), "Boost, one to one");
+  Run(s, "one to one", [](Networks& n) { return n.LibraryPairs(); }, false);
+}
+void BM_OneToOne50PairsBoostCsrGraph(benchmark::State& s) {
+  Run(s, "Boost, one to one", [](Networks& n) { return n.BoostPairs(); }, false);
+}
+
 void RegisterAll() {
   const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
       {"BM_RouteLibrary", BM_RouteLibrary},
@@ -294,6 +434,16 @@ void RegisterAll() {
       {"BM_RouteLibraryTurns", BM_RouteLibraryTurns},
       {"BM_AreaLibrary", BM_AreaLibrary},
       {"BM_AreaBoostCsrGraph", BM_AreaBoostCsrGraph},
+      {"BM_RouteLibraryWork", BM_RouteLibraryWork},
+      {"BM_RouteLibraryTurnsWork", BM_RouteLibraryTurnsWork},
+      {"BM_CostsToLibrary", BM_CostsToLibrary},
+      {"BM_CostsToLibraryWork", BM_CostsToLibraryWork},
+      {"BM_ClosestFacility100Work", BM_ClosestFacility100Work},
+      {"BM_AreaLibraryWork", BM_AreaLibraryWork},
+      {"BM_Matrix16x16Threads1", BM_Matrix16x16Threads1},
+      {"BM_Matrix16x16Threads2", BM_Matrix16x16Threads2},
+      {"BM_OneToOne50PairsLibraryWork", BM_OneToOne50PairsLibraryWork},
+      {"BM_OneToOne50PairsBoostCsrGraph", BM_OneToOne50PairsBoostCsrGraph},
   };
   kelvane_bench::ForEachGrid([&all](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
     for (const auto& b : all) kelvane_bench::RegisterOnGrid(b.first, b.second, args, unit);

@@ -1,11 +1,14 @@
 // Components.cpp - weak components by breadth-first search over every step,
 // strong ones by Tarjan's algorithm over the steps one may leave by, written
 // with an explicit stack so that a long street cannot overflow the call
-// stack. Both number their components by their lowest node.
+// stack. Both number their components by their lowest node. Both read the
+// ways of each step from one array: the view's own, or, when the costs are
+// followed, a copy with the directions of no way cleared.
 #include "kelvane/tools/Components.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -25,8 +28,8 @@ inline bool Joins(const CNetworkView& view, const NBarrierBits& bar, std::int32_
 
 // comp[n] for n = 1..N (0: none) -> the result, components renumbered by
 // their lowest node, sizes counted, each edge given its component.
-void Finish(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, bool bStrong,
-            NComponents_stru& out) {
+void Finish(const CNetworkView& view, const NBarrierBits& bar, const unsigned char* ways,
+            std::vector<std::int32_t>& comp, bool bStrong, NComponents_stru& out) {
   const std::int32_t nNod = view.GetNodNum();
   std::vector<std::int32_t> renumber;  // raw id -> final number, 0 until met
   std::int32_t maxRaw = 0;
@@ -52,20 +55,20 @@ void Finish(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::
   out.edgeComp.assign(static_cast<std::size_t>(view.GetEdgeNum()), 0);
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
-  const unsigned char* ways = view.StepWays();
   for (const std::int32_t n : OneTo(nNod)) {
     const std::int32_t c = comp[static_cast<std::size_t>(n)];
     if (c == 0) continue;
     for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
       const std::int32_t e = edge[j];
-      if (bar.bAny && bar.edges.Test(e)) continue;
+      if (ways[j] == 0 || (bar.bAny && bar.edges.Test(e))) continue;
       if (bStrong && ((ways[j] & CNetworkView::kLeave) == 0 || comp[static_cast<std::size_t>(far[j])] != c)) continue;
       out.edgeComp[static_cast<std::size_t>(e) - 1] = c;
     }
   }
 }
 
-void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll) {
+void Weak(const CNetworkView& view, const NBarrierBits& bar, const unsigned char* ways,
+          std::vector<std::int32_t>& comp, CProgressPoll& poll) {
   const std::int32_t nNod = view.GetNodNum();
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
@@ -83,7 +86,7 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
       const std::int32_t n = queue[head];
       for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
         const std::int32_t m = far[j];
-        if (comp[static_cast<std::size_t>(m)] != 0) continue;
+        if (comp[static_cast<std::size_t>(m)] != 0 || ways[j] == 0) continue;
         if (bar.bAny && bar.edges.Test(edge[j])) continue;
         if (!Joins(view, bar, m)) continue;
         comp[static_cast<std::size_t>(m)] = c;
@@ -96,8 +99,9 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::in
 // Tarjan's bookkeeping for one strong-component search.
 class CTarjan {
  public:
-  CTarjan(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll)
-      : m_view(view), m_bar(bar), m_comp(comp), m_poll(poll), m_index(Size(view), 0), m_low(Size(view), 0),
+  CTarjan(const CNetworkView& view, const NBarrierBits& bar, const unsigned char* ways,
+          std::vector<std::int32_t>& comp, CProgressPoll& poll)
+      : m_view(view), m_bar(bar), m_ways(ways), m_comp(comp), m_poll(poll), m_index(Size(view), 0), m_low(Size(view), 0),
         m_onStack(Size(view), 0) {}
 
   void Run() {
@@ -130,7 +134,7 @@ class CTarjan {
     const std::int64_t end = m_view.StepEnd(n);
     while (f.j < end) {
       const std::int64_t j = f.j++;
-      if ((m_view.StepWays()[j] & CNetworkView::kLeave) == 0) continue;
+      if ((m_ways[j] & CNetworkView::kLeave) == 0) continue;
       if (m_bar.bAny && m_bar.edges.Test(m_view.StepEdge()[j])) continue;
       const std::int32_t m = m_view.StepFar()[j];
       if (!Joins(m_view, m_bar, m)) continue;
@@ -177,6 +181,7 @@ class CTarjan {
 
   const CNetworkView& m_view;
   const NBarrierBits& m_bar;
+  const unsigned char* m_ways;  // per step entry
   std::vector<std::int32_t>& m_comp;
   CProgressPoll& m_poll;
   std::vector<std::int32_t> m_index;  // 0: not visited
@@ -188,11 +193,28 @@ class CTarjan {
   std::int32_t m_next = 0;
 };
 
-void Strong(const CNetworkView& view, const NBarrierBits& bar, std::vector<std::int32_t>& comp, CProgressPoll& poll) {
-  CTarjan(view, bar, comp, poll).Run();
+// The view's ways with every direction whose cost is no way cleared.
+std::vector<unsigned char> WaysByCost(const CNetworkView& view) {
+  const std::int64_t m = view.StepEnd(view.GetNodNum());
+  const unsigned char* ways = view.StepWays();
+  const std::int32_t* edge = view.StepEdge();
+  const double* along = view.CostAlong();
+  const double* against = view.CostAgainst();
+  const double kNoWay = std::numeric_limits<double>::infinity();
+  std::vector<unsigned char> out(static_cast<std::size_t>(m));
+  for (std::int64_t j = 0; j < m; ++j) {
+    unsigned char w = ways[j];
+    // Along bits use the along cost, whichever end the step is listed at.
+    if (along[edge[j]] == kNoWay) w = static_cast<unsigned char>(w & ~(CNetworkView::kLeaveAlong | CNetworkView::kArriveAlong));
+    if (against[edge[j]] == kNoWay) {
+      w = static_cast<unsigned char>(w & ~(CNetworkView::kLeaveAgainst | CNetworkView::kArriveAgainst));
+    }
+    out[static_cast<std::size_t>(j)] = w;
+  }
+  return out;
 }
 
-std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,
+std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers, bool bFollowCosts,
                   NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (eKind != NComponentKind::Weak && eKind != NComponentKind::Strong) {
@@ -202,16 +224,19 @@ std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet
   }
   NBarrierBits bar;
   if (MarkBarriers(view, barriers, bar, pError) == 0) return 0;
+  std::vector<unsigned char> byCost;
+  if (bFollowCosts) byCost = WaysByCost(view);
+  const unsigned char* ways = bFollowCosts ? byCost.data() : view.StepWays();
   std::vector<std::int32_t> comp(static_cast<std::size_t>(view.GetNodNum()) + 1, 0);
   CProgressPoll poll(pProgress, view.GetNodNum());
   if (eKind == NComponentKind::Weak) {
-    Weak(view, bar, comp, poll);
+    Weak(view, bar, ways, comp, poll);
   } else {
-    Strong(view, bar, comp, poll);
+    CTarjan(view, bar, ways, comp, poll).Run();
   }
   if (poll.Stopped()) return CProgressPoll::Refuse(pError);
   NComponents_stru out;
-  Finish(view, bar, comp, eKind == NComponentKind::Strong, out);
+  Finish(view, bar, ways, comp, eKind == NComponentKind::Strong, out);
   comps = std::move(out);
   return 1;
 }
@@ -221,7 +246,16 @@ std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet
 std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,
                             NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Find(view, eKind, barriers, comps, pError, pProgress);
+    return Find(view, eKind, barriers, false, comps, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the components");
+  }
+}
+
+std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, const NComponentOptions_stru& opt,
+                            NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  try {
+    return Find(view, eKind, opt.barriers, opt.bFollowCosts, comps, pError, pProgress);
   } catch (const std::bad_alloc&) {
     return RefuseNoMemory(pError, "out of memory finding the components");
   }

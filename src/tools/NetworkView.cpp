@@ -13,6 +13,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "kelvane/tools/SplitIndex.h"
 #include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
@@ -23,6 +27,63 @@ namespace tools {
 namespace {
 
 constexpr double kNoWay = std::numeric_limits<double>::infinity();
+
+// Tables of a view are made ready before their first write. Each fresh 4 KB
+// page costs a fault, and a fault is dear on a virtual machine (some 10 us
+// here): a 4,000,000-node view took about 50,000 of them per build, and
+// glibc's allocator hands a view of any size fresh pages again on every
+// build once it has given the last ones back. Whole 2 MB pages inside a
+// large block are asked for as huge pages, then the block is filled in with
+// one call rather than one fault per page. Both are advice: a kernel that
+// refuses either leaves the block as it was.
+void PreparePages(void* p, std::size_t bytes) {
+#if defined(__linux__)
+  constexpr std::size_t kSmall = std::size_t{4} << 10;
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  char* const base = static_cast<char*>(p);
+  const std::size_t at = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p));
+  // Offsets from base to the first whole page of a size, and the bytes of
+  // whole pages from there.
+  const auto whole = [at, bytes](std::size_t page, std::size_t& skip) {
+    skip = (page - at % page) % page;
+    return skip < bytes ? (bytes - skip) / page * page : 0;
+  };
+  std::size_t skip = 0;
+#if defined(MADV_HUGEPAGE)
+  const std::size_t huge = whole(kHuge, skip);
+  if (huge > 0) (void)madvise(base + skip, huge, MADV_HUGEPAGE);
+#endif
+#if defined(MADV_POPULATE_WRITE)
+  // Only pages the block owns whole (the allocator's own words share the
+  // first and last with it), and only in a block of a megabyte or more: a
+  // smaller one mostly comes back from the allocator's free memory, where
+  // the call would cost more than the faults it saves.
+  const std::size_t small = whole(kSmall, skip);
+  if (small >= 256 * kSmall) (void)madvise(base + skip, small, MADV_POPULATE_WRITE);
+#endif
+  (void)base;
+  (void)skip;
+  (void)whole;
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
+
+// v emptied with room for n entries, its pages made ready as above.
+template <class T>
+void Fresh(std::vector<T>& v, std::size_t n) {
+  std::vector<T>().swap(v);
+  v.reserve(n);
+  PreparePages(static_cast<void*>(v.data()), v.capacity() * sizeof(T));
+}
+
+// v holding n copies of x, its pages made ready before the fill.
+template <class T>
+void FreshFilled(std::vector<T>& v, std::size_t n, T x) {
+  Fresh(v, n);
+  v.assign(n, x);
+}
 
 // |entry|, 0 for the most negative number (which names no edge).
 inline std::int32_t AbsOf(std::int32_t entry) {
@@ -94,7 +155,7 @@ bool Decode(const NWeightVal_stru& w, double& cost) {
 // gives every edge cost 1.
 bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, const CSplitIndex* pSplit,
                std::vector<double>& costs, NFinding_stru& err) {
-  costs.assign(static_cast<std::size_t>(nEdge) + 1, 1.0);
+  FreshFilled(costs, static_cast<std::size_t>(nEdge) + 1, 1.0);
   costs[0] = kNoWay;
   if (lFld < 0) return true;
   const NWeightVal_stru* table = EdgeColumn(net, lFld);
@@ -186,10 +247,10 @@ bool CheckCounts(const CLocalNetwork& net, const NViewOptions_stru& opt, NFindin
 // The ways entry `entry` of node n's list may be used, and its far node (0
 // when it has none). The current build tells the ends by the edge's nodes,
 // the first generation by the sign flag mapping writes (-e starts, +e ends).
-unsigned char EntryWays(std::int32_t entry, std::int32_t n, const NEdgeNod_stru& en, bool upOpen, bool downOpen,
-                        std::int32_t& far) {
-  const bool isFrom = kFirstGeneration ? entry < 0 : en.lFromNod == n;
-  const bool isTo = kFirstGeneration ? entry > 0 : en.lToNod == n;
+unsigned char EntryWays(std::int32_t entry, std::int32_t n, std::int32_t from, std::int32_t to, bool upOpen,
+                        bool downOpen, std::int32_t& far) {
+  const bool isFrom = kFirstGeneration ? entry < 0 : from == n;
+  const bool isTo = kFirstGeneration ? entry > 0 : to == n;
   unsigned char ways = 0;
   if (isFrom) {
     if (downOpen) ways |= CNetworkView::kLeaveAlong;
@@ -202,9 +263,68 @@ unsigned char EntryWays(std::int32_t entry, std::int32_t n, const NEdgeNod_stru&
   if (isFrom && isTo) {
     far = n;
   } else {
-    far = isFrom ? en.lToNod : en.lFromNod;
+    far = isFrom ? to : from;
   }
   return ways;
+}
+
+// An edge's end nodes and open directions in one word, so that a list entry
+// costs one read of memory instead of three (end nodes, up and down state):
+// from node in bits 33 to 63, to node in bits 2 to 32, up open in bit 1,
+// down open in bit 0. An end that is no node of the view reads as 0, which
+// no list is at and no step may lead to, as before packing.
+std::uint64_t PackEdge(const NEdgeNod_stru& en, bool upOpen, bool downOpen, std::int32_t nNod) {
+  const std::uint64_t from = en.lFromNod >= 1 && en.lFromNod <= nNod ? static_cast<std::uint64_t>(en.lFromNod) : 0;
+  const std::uint64_t to = en.lToNod >= 1 && en.lToNod <= nNod ? static_cast<std::uint64_t>(en.lToNod) : 0;
+  return (from << 33) | (to << 2) | (upOpen ? 2U : 0U) | (downOpen ? 1U : 0U);
+}
+inline std::int32_t PackedFrom(std::uint64_t w) { return static_cast<std::int32_t>(w >> 33); }
+inline std::int32_t PackedTo(std::uint64_t w) { return static_cast<std::int32_t>((w >> 2) & 0x7FFFFFFFU); }
+
+// Edges from which a view packs its edges' records before reading the lists.
+constexpr std::int32_t kPackEdges = std::int32_t{1} << 18;
+
+// Nodes ahead whose edge records are asked for while a node is read.
+constexpr std::int32_t kReadAhead = 32;
+
+// Entries of node n's list that the view may read.
+std::int32_t ListLength(const NNodConn_stru& conn) {
+  return conn.sConnNum > 0 ? Cut(conn.sConnNum, conn.pConnEdge) : 0;
+}
+
+// The counts of the lists of nodes 1 to nNod: an upper bound of the steps,
+// read without following a list.
+std::int64_t CountEntries(const CLocalNetwork& net, std::int32_t nNod) {
+  std::int64_t total = 0;
+  for (std::int32_t n = 1; n <= nNod; ++n) {
+    const std::int16_t k = net.m_pNodConn[n - 1].sConnNum;
+    if (k > 0) total += k;
+  }
+  return total;
+}
+
+// Matrix entries CopyTurns copies for nodes 1 to nTurnNod.
+std::int64_t CountTurnEntries(const CLocalNetwork& net, std::int32_t nTurnNod) {
+  std::int64_t total = 0;
+  for (std::int32_t n = 1; n <= nTurnNod; ++n) {
+    const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+    const double* matrix = net.m_ppTurnWgt[n - 1];
+    if (matrix == nullptr || conn.sConnNum <= 0) continue;
+    const std::int64_t want = static_cast<std::int64_t>(conn.sConnNum) * conn.sConnNum;
+    const std::int64_t have = Entries(matrix);
+    total += have < want ? have : want;
+  }
+  return total;
+}
+
+void PrefetchEdges(const CLocalNetwork& net, std::int32_t n, std::int32_t nEdge, const std::uint64_t* packed) {
+  const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+  const std::int32_t nList = ListLength(conn);
+  for (std::int32_t i = 0; i < nList; ++i) {
+    const std::int32_t e = AbsOf(conn.pConnEdge[i]);
+    if (e < 1 || e > nEdge) continue;
+    Prefetch(packed + e);
+  }
 }
 
 }  // namespace
@@ -220,6 +340,15 @@ struct CNetworkView::NReadState {
   std::vector<std::int16_t> lastPos;
   std::vector<std::int16_t> posAtFrom;
   std::vector<std::int16_t> posAtTo;
+  std::vector<std::uint64_t> packed;  // per edge number: PackEdge; empty for a small network
+  const CLocalNetwork* pNet = nullptr;
+
+  // Edge e's end nodes and open directions as PackEdge gives them.
+  std::uint64_t Word(std::int32_t e) const {
+    if (!packed.empty()) return packed[static_cast<std::size_t>(e)];
+    return PackEdge(pNet->m_pEdgeNod[e - 1], pNet->m_pUpEdgeState[e - 1] != 1, pNet->m_pDownEdgeState[e - 1] != 1,
+                    nNod);
+  }
 };
 
 std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err,
@@ -236,30 +365,46 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
 
   st.bTurns = opt.bTurns && net.m_lTurnWgtFlag == 1 && net.m_ppTurnWgt != nullptr;
   st.nTurnNod = st.bTurns ? Cut(st.nNod, net.m_ppTurnWgt) : 0;
-  m_first.assign(static_cast<std::size_t>(st.nNod) + 2, 0);
-  m_closed.assign(static_cast<std::size_t>(st.nNod) + 1, 0);
-  const std::size_t guess = static_cast<std::size_t>(st.nEdge) * 2;
-  m_far.reserve(guess);
-  m_edge.reserve(guess);
-  m_ways.reserve(guess);
+  st.pNet = &net;
+  // The edges' tables of a small network stay in the cache whatever order
+  // they are read in: packing them would only add a pass.
+  const bool bPack = st.nEdge >= kPackEdges;
+  if (bPack) {
+    Fresh(st.packed, static_cast<std::size_t>(st.nEdge) + 1);
+    st.packed.push_back(0);
+    for (std::int32_t e = 1; e <= st.nEdge; ++e) {
+      st.packed.push_back(PackEdge(net.m_pEdgeNod[e - 1], net.m_pUpEdgeState[e - 1] != 1,
+                                   net.m_pDownEdgeState[e - 1] != 1, st.nNod));
+    }
+  }
+  FreshFilled(m_first, static_cast<std::size_t>(st.nNod) + 2, std::int64_t{0});
+  FreshFilled(m_closed, static_cast<std::size_t>(st.nNod) + 1, static_cast<unsigned char>(0));
+  // Room for every entry of every list, counted first: growing the step
+  // arrays would copy them and touch fresh pages twice over.
+  const std::size_t entries = CountEntries(net, st.nNod);
+  Fresh(m_far, entries);
+  Fresh(m_edge, entries);
+  Fresh(m_ways, entries);
   if (st.bTurns) {
     st.lastPos.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
     st.posAtFrom.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
     st.posAtTo.assign(static_cast<std::size_t>(st.nEdge) + 1, -1);
-    m_turnPos.reserve(guess);
-    m_turnFirst.assign(static_cast<std::size_t>(st.nNod) + 2, 0);
-    m_turnSize.assign(static_cast<std::size_t>(st.nNod) + 1, 0);
+    Fresh(m_turnPos, entries);
+    Fresh(m_turn, static_cast<std::size_t>(CountTurnEntries(net, st.nTurnNod)));
+    FreshFilled(m_turnFirst, static_cast<std::size_t>(st.nNod) + 2, std::int64_t{0});
+    FreshFilled(m_turnSize, static_cast<std::size_t>(st.nNod) + 1, std::int32_t{0});
   }
-  for (const std::int32_t n : OneTo(st.nNod)) {
+  for (std::int32_t n = 1; n <= st.nNod; ++n) {
+    // The read waits on the edges' records, which the lists name in no order
+    // memory likes: ask for those of a node a few ahead, and for that node's
+    // list a few further.
+    if (bPack && n + 2 * kReadAhead <= st.nNod) Prefetch(net.m_pNodConn[n + 2 * kReadAhead - 1].pConnEdge);
+    if (bPack && n + kReadAhead <= st.nNod) PrefetchEdges(net, n + kReadAhead, st.nEdge, st.packed.data());
     if (!poll.Step()) return 0;
     ReadNod(net, n, st);
   }
   m_first[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_far.size());
-  if (st.bTurns) FinishTurns(net, st);
-  m_far.shrink_to_fit();
-  m_edge.shrink_to_fit();
-  m_ways.shrink_to_fit();
-  m_turnPos.shrink_to_fit();
+  if (st.bTurns) FinishTurns(st);
 
   m_pNet = &net;
   m_lNetNodNum = net.m_lNodNum;
@@ -272,7 +417,7 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
 void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState& st) {
   m_first[static_cast<std::size_t>(n)] = static_cast<std::int64_t>(m_far.size());
   const NNodConn_stru& conn = net.m_pNodConn[n - 1];
-  const std::int32_t nList = conn.sConnNum > 0 ? Cut(conn.sConnNum, conn.pConnEdge) : 0;
+  const std::int32_t nList = ListLength(conn);
   const bool bTurnsHere = st.bTurns && n <= st.nTurnNod;
   if (bTurnsHere) CopyTurns(net, n, nList, st);
   m_closed[static_cast<std::size_t>(n)] = net.m_pNodState[n - 1] == 1 ? 1 : 0;
@@ -280,16 +425,17 @@ void CNetworkView::ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState&
     const std::int32_t entry = conn.pConnEdge[i];
     const std::int32_t e = AbsOf(entry);
     if (e < 1 || e > st.nEdge) continue;
-    const NEdgeNod_stru& en = net.m_pEdgeNod[e - 1];
+    const std::uint64_t w = st.Word(e);
+    const std::int32_t from = PackedFrom(w);
+    const std::int32_t to = PackedTo(w);
     if (st.bTurns) {
       const std::int16_t p = st.lastPos[static_cast<std::size_t>(e)];
-      if (en.lFromNod == n) st.posAtFrom[static_cast<std::size_t>(e)] = p;
-      if (en.lToNod == n) st.posAtTo[static_cast<std::size_t>(e)] = p;
+      if (from == n) st.posAtFrom[static_cast<std::size_t>(e)] = p;
+      if (to == n) st.posAtTo[static_cast<std::size_t>(e)] = p;
     }
     if (m_closed[static_cast<std::size_t>(n)] != 0) continue;  // a closed node has no steps of its own
     std::int32_t far = 0;
-    const unsigned char ways =
-        EntryWays(entry, n, en, net.m_pUpEdgeState[e - 1] != 1, net.m_pDownEdgeState[e - 1] != 1, far);
+    const unsigned char ways = EntryWays(entry, n, from, to, (w & 2U) != 0, (w & 1U) != 0, far);
     if (ways == 0 || far < 1 || far > st.nNod) continue;
     m_far.push_back(far);
     m_edge.push_back(e);
@@ -321,19 +467,19 @@ void CNetworkView::CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int3
   }
 }
 
-void CNetworkView::FinishTurns(const CLocalNetwork& net, const NReadState& st) {
+void CNetworkView::FinishTurns(const NReadState& st) {
   m_turnFirst[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_turn.size());
   for (std::size_t n = static_cast<std::size_t>(st.nTurnNod) + 1; n <= static_cast<std::size_t>(st.nNod); ++n) {
     m_turnFirst[n] = static_cast<std::int64_t>(m_turn.size());
   }
   // Where each step's edge stands in its far node's list: the row of the
   // matrix a turn there starts from.
+  Fresh(m_farTurnPos, m_far.size());
   m_farTurnPos.resize(m_far.size());
   for (std::size_t j = 0; j < m_far.size(); ++j) {
     const std::int32_t e = m_edge[j];
-    const NEdgeNod_stru& en = net.m_pEdgeNod[e - 1];
     m_farTurnPos[j] =
-        m_far[j] == en.lToNod ? st.posAtTo[static_cast<std::size_t>(e)] : st.posAtFrom[static_cast<std::size_t>(e)];
+        m_far[j] == PackedTo(st.Word(e)) ? st.posAtTo[static_cast<std::size_t>(e)] : st.posAtFrom[static_cast<std::size_t>(e)];
   }
 }
 

@@ -1,361 +1,648 @@
-// RouteSearch.cpp - the searches behind routes and service areas.
+// RouteSearch.cpp - the search engine behind routes, costs, matrices,
+// service areas and closest facilities.
 //
-// Both read the view's flat step arrays in entry order. Barriers and the
-// direction rule are template parameters so that the common call (directed,
-// no barriers) tests nothing per step beyond the cost. Labels are settled in
-// cost order; a label is improved only by a strictly lower cost, so ties go
-// to the first found and a repeated call gives the same result.
+// One relax loop reads the view's flat step arrays in entry order, forward
+// over the steps a node is left by or in reverse over the steps it is
+// arrived by (the same edge seen from its other end, so a reverse search is
+// the forward one on the reversed network). Direction, barriers and the
+// search's sense are template parameters so that the common call (forward,
+// directed, no barriers) tests nothing per step beyond the cost. Labels are
+// settled in cost order; a label is improved only by a strictly lower cost,
+// so ties go to the first found and a repeated call gives the same result.
 #include "tools/RouteSearch.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "tools/ToolsInt.h"
+
 namespace kelvane {
 namespace tools {
 
-void CRouteHeap::Push(double dKey, std::int64_t lId) {
-  std::size_t i = m_items.size();
-  m_items.push_back(Item{dKey, lId});
-  const Item x = m_items[i];
-  while (i > 0) {
-    const std::size_t parent = (i - 1) / 4;
-    if (!Less(x, m_items[parent])) break;
-    m_items[i] = m_items[parent];
-    i = parent;
-  }
-  m_items[i] = x;
-}
-
-CRouteHeap::Item CRouteHeap::Pop() {
-  const Item top = m_items.front();
-  const Item x = m_items.back();
-  m_items.pop_back();
-  const std::size_t n = m_items.size();
-  if (n == 0) return top;
-  std::size_t i = 0;
-  for (;;) {
-    const std::size_t c = 4 * i + 1;
-    if (c >= n) break;
-    std::size_t best = c;
-    const std::size_t end = std::min(c + 4, n);
-    for (std::size_t k = c + 1; k < end; ++k) {
-      if (Less(m_items[k], m_items[best])) best = k;
-    }
-    if (!Less(m_items[best], x)) break;
-    m_items[i] = m_items[best];
-    i = best;
-  }
-  m_items[i] = x;
-  return top;
-}
-
-void CNodeHeap::Up(std::size_t i, Item x) {
-  while (i > 0) {
-    const std::size_t parent = (i - 1) / 4;
-    if (!(x.dKey < m_items[parent].dKey)) break;
-    m_items[i] = m_items[parent];
-    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
-    i = parent;
-  }
-  m_items[i] = x;
-  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
-}
-
-void CNodeHeap::Push(double dKey, std::int32_t lNod) {
-  const std::int32_t at = m_pos[static_cast<std::size_t>(lNod)];
-  if (at < 0) {
-    m_items.push_back(Item{dKey, lNod});
-    Up(m_items.size() - 1, Item{dKey, lNod});
-  } else {
-    Up(static_cast<std::size_t>(at), Item{dKey, lNod});
-  }
-}
-
-CNodeHeap::Item CNodeHeap::Pop() {
-  const Item top = m_items.front();
-  m_pos[static_cast<std::size_t>(top.lNod)] = -1;
-  const Item x = m_items.back();
-  m_items.pop_back();
-  const std::size_t n = m_items.size();
-  if (n == 0) return top;
-  std::size_t i = 0;
-  for (;;) {
-    const std::size_t c = 4 * i + 1;
-    if (c >= n) break;
-    std::size_t best = c;
-    const std::size_t end = std::min(c + 4, n);
-    for (std::size_t k = c + 1; k < end; ++k) {
-      if (m_items[k].dKey < m_items[best].dKey) best = k;
-    }
-    if (!(m_items[best].dKey < x.dKey)) break;
-    m_items[i] = m_items[best];
-    m_pos[static_cast<std::size_t>(m_items[i].lNod)] = static_cast<std::int32_t>(i);
-    i = best;
-  }
-  m_items[i] = x;
-  m_pos[static_cast<std::size_t>(x.lNod)] = static_cast<std::int32_t>(i);
-  return top;
-}
-
-CRouteSearch::CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers)
-    : m_view(view),
-      m_bDirected(bDirected),
-      m_pBarriers(&barriers),
-      m_pFar(view.StepFar()),
-      m_pEdge(view.StepEdge()),
-      m_pWays(view.StepWays()),
-      m_pAlong(view.CostAlong()),
-      m_pAgainst(view.CostAgainst()) {}
-
 namespace {
 
-// The cost of entry j: directed, the cheaper of the ways one may leave by
-// (along first on a tie); undirected, the cheaper of the edge's two costs,
-// travelled from the end the entry is listed at.
-template <bool kDirected>
-inline double CostOf(unsigned char w, std::int32_t e, const double* along, const double* against, bool& bAlong) {
-  if (kDirected) {
-    double c = kNoRoute;
-    bAlong = false;
-    if ((w & CNetworkView::kLeaveAlong) != 0) {
-      c = along[e];
-      bAlong = true;
-    }
-    if ((w & CNetworkView::kLeaveAgainst) != 0 && against[e] < c) {
-      c = against[e];
-      bAlong = false;
-    }
-    return c;
-  }
-  const double a = along[e];
-  const double b = against[e];
-  const bool isFrom = (w & (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)) != 0;
-  const bool isTo = (w & (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong)) != 0;
-  bAlong = isFrom && isTo ? a <= b : isFrom;
-  return a < b ? a : b;
+// The host is asked whether to go on after this many nodes or labels.
+constexpr std::uint32_t kPollEvery = 4096;
+
+// The cost of entry e's way from the end of its edge that the entry's node is
+// (bFromEnd: its from node). Forward a directed search leaves by the entry;
+// in reverse it arrives by it, so the traveller goes the other way round the
+// node; undirected, either end may be left at the lower of the two costs.
+template <bool kReverse, bool kDirected>
+inline double EndCostOf(unsigned char w, std::int32_t e, const double* along, const double* against,
+                        bool bFromEnd) {
+  constexpr unsigned char kFrom = kDirected ? (kReverse ? CNetworkView::kArriveAgainst : CNetworkView::kLeaveAlong)
+                                            : (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst);
+  constexpr unsigned char kTo = kDirected ? (kReverse ? CNetworkView::kArriveAlong : CNetworkView::kLeaveAgainst)
+                                          : (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong);
+  if ((w & (bFromEnd ? kFrom : kTo)) == 0) return kNoRoute;
+  if (!kDirected) return along[e] < against[e] ? along[e] : against[e];
+  return bFromEnd != kReverse ? along[e] : against[e];
 }
 
-// The weight of the turn into the edge at column q of the row starting at
-// `row` (0 where the matrix has no such entry); false for a forbidden turn,
-// a NaN weight included.
-inline bool TurnWeight(const double* matrix, std::int64_t row, std::int16_t q, std::int64_t nTurn, double& t) {
-  if (row < 0 || q < 0 || row + q >= nTurn) return true;
-  t = matrix[row + q];
+// The step's cost: the cheaper end (the from end on a tie); undirected, a
+// loop is taken the way its along cost says.
+template <bool kReverse, bool kDirected>
+inline double CostOf(unsigned char w, std::int32_t e, const double* along, const double* against, bool& bFromEnd) {
+  const double a = EndCostOf<kReverse, kDirected>(w, e, along, against, true);
+  const double b = EndCostOf<kReverse, kDirected>(w, e, along, against, false);
+  if (!kDirected && a != kNoRoute && b != kNoRoute) {
+    bFromEnd = along[e] <= against[e];
+    return a;
+  }
+  bFromEnd = a <= b;
+  return a <= b ? a : b;
+}
+
+// The weight of the turn from the edge at position p into the edge at
+// position q of a node's list (0 where the matrix has no such entry); false
+// for a forbidden turn, a NaN weight included.
+inline bool TurnAt(const double* matrix, std::int32_t side, std::int64_t nTurn, std::int16_t p, std::int16_t q,
+                   double& t) {
+  if (side == 0 || p < 0 || q < 0) return true;
+  const std::int64_t at = static_cast<std::int64_t>(p) * side + q;
+  if (at >= nTurn) return true;
+  t = matrix[at];
   return t >= 0.0;
+}
+
+template <class T>
+void GrowTo(std::vector<T>& v, std::size_t n, T fill) {
+  if (v.size() < n) v.resize(n, fill);
 }
 
 }  // namespace
 
-double CRouteSearch::StepCost(std::int64_t j, bool& bAlong) const {
-  return m_bDirected ? CostOf<true>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bAlong)
-                     : CostOf<false>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bAlong);
+std::size_t NSearchState::MemoryBytes() const {
+  return dist.capacity() * sizeof(double) + pred.capacity() * sizeof(std::int64_t) +
+         owner.capacity() * sizeof(std::int32_t) + settled.capacity() * sizeof(std::int32_t) +
+         stepCost.capacity() * sizeof(double) + label.capacity() * sizeof(double) +
+         labelPred.capacity() * sizeof(std::int64_t) + touched.capacity() * sizeof(std::int64_t) + wait.capacity() +
+         waitList.capacity() * sizeof(std::int32_t) + heap.MemoryBytes();
 }
 
-template <bool kDirected, bool kBarriers>
-void CRouteSearch::Nodes(std::int32_t lTarget, double dLimit, bool bPred) {
-  double* dist = m_dist.data();
-  const std::int64_t* first = m_view.StepFirst();
-  while (!m_nodeHeap.Empty()) {
-    if (!m_poll.Step()) break;
-    const CNodeHeap::Item it = m_nodeHeap.Pop();
-    const std::int32_t u = it.lNod;
-    if (it.dKey > dLimit) break;
-    if (!m_nodeHeap.Empty()) {  // as in NodesAll: the next node's steps
-      const std::int64_t jNext = first[m_nodeHeap.TopNod()];
+CSearchWorkspace::CSearchWorkspace() = default;
+
+CSearchWorkspace::~CSearchWorkspace() { Release(); }
+
+std::size_t CSearchWorkspace::GetMemoryBytes() const {
+  std::size_t n = m_states.capacity() * sizeof(NSearchState*);
+  for (const NSearchState* p : m_states) n += p->MemoryBytes() + sizeof(NSearchState);
+  return n;
+}
+
+void CSearchWorkspace::Release() {
+  for (NSearchState* p : m_states) delete p;
+  m_states.clear();
+  m_states.shrink_to_fit();
+}
+
+NSearchState& CSearchWorkspace::State(std::size_t i) {
+  while (m_states.size() <= i) {
+    m_states.reserve(i + 1);  // so that the push below cannot throw with the new state unowned
+    m_states.push_back(new NSearchState());
+  }
+  return *m_states[i];
+}
+
+CRouteSearch::CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers, NSearchState& st,
+                           const NProgress_stru* pProgress)
+    : m_view(view),
+      m_bDirected(bDirected),
+      m_pBarriers(&barriers),
+      m_st(st),
+      m_pProgress(pProgress),
+      m_pFirst(view.StepFirst()),
+      m_pFar(view.StepFar()),
+      m_pEdge(view.StepEdge()),
+      m_pWays(view.StepWays()),
+      m_pClosed(view.NodClosed()),
+      m_pAlong(view.CostAlong()),
+      m_pAgainst(view.CostAgainst()) {
+  const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
+  GrowTo(m_st.dist, n, kNoRoute);
+  GrowTo(m_st.pred, n, std::int64_t{-1});
+  GrowTo(m_st.owner, n, std::int32_t{-1});
+  GrowTo(m_st.wait, n, static_cast<unsigned char>(0));
+}
+
+double CRouteSearch::EndCost(std::int64_t j, bool bReverse, bool bFromEnd) const {
+  const unsigned char w = m_pWays[j];
+  const std::int32_t e = m_pEdge[j];
+  if (bReverse) {
+    return m_bDirected ? EndCostOf<true, true>(w, e, m_pAlong, m_pAgainst, bFromEnd)
+                       : EndCostOf<true, false>(w, e, m_pAlong, m_pAgainst, bFromEnd);
+  }
+  return m_bDirected ? EndCostOf<false, true>(w, e, m_pAlong, m_pAgainst, bFromEnd)
+                     : EndCostOf<false, false>(w, e, m_pAlong, m_pAgainst, bFromEnd);
+}
+
+double CRouteSearch::StepCost(std::int64_t j, bool bReverse, bool& bFromEnd) const {
+  const unsigned char w = m_pWays[j];
+  const std::int32_t e = m_pEdge[j];
+  if (bReverse) {
+    return m_bDirected ? CostOf<true, true>(w, e, m_pAlong, m_pAgainst, bFromEnd)
+                       : CostOf<true, false>(w, e, m_pAlong, m_pAgainst, bFromEnd);
+  }
+  return m_bDirected ? CostOf<false, true>(w, e, m_pAlong, m_pAgainst, bFromEnd)
+                     : CostOf<false, false>(w, e, m_pAlong, m_pAgainst, bFromEnd);
+}
+
+std::int32_t CRouteSearch::ReachedBy(std::int32_t v) const {
+  const std::size_t k = static_cast<std::size_t>(v - 1);
+  if (m_st.dist[k] == kNoRoute || m_st.pred[k] < 0) return 0;
+  return m_pEdge[m_st.pred[k]];
+}
+
+void CRouteSearch::Wait(std::int32_t v) {
+  unsigned char& w = m_st.wait[static_cast<std::size_t>(v - 1)];
+  if (w != 0) return;
+  w = 1;
+  m_st.waitList.push_back(v);
+  ++m_nWaiting;
+}
+
+void CRouteSearch::Clear() {
+  double* dist = m_st.dist.data();
+  for (std::int32_t v : m_st.settled) dist[v - 1] = kNoRoute;
+  if (m_bTurnLabels) {
+    for (std::int64_t j : m_st.touched) m_st.label[static_cast<std::size_t>(j)] = kNoRoute;
+  } else {
+    for (const CSearchHeap::Item& it : m_st.heap.Items()) dist[it.lId - 1] = kNoRoute;
+  }
+  m_st.touched.clear();
+  m_st.heap.Clear();
+  m_st.settled.clear();
+  for (std::int32_t v : m_st.waitList) m_st.wait[static_cast<std::size_t>(v - 1)] = 0;
+  m_st.waitList.clear();
+  m_nWaiting = 0;
+}
+
+bool CRouteSearch::Poll() {
+  m_nSincePoll = 0;
+  if (m_pProgress == nullptr || m_pProgress->pfnPoll == nullptr) return true;
+  const double n = m_view.GetNodNum() > 0 ? static_cast<double>(m_view.GetNodNum()) : 1.0;
+  const double done = std::min(1.0, static_cast<double>(m_st.settled.size()) / n);
+  if (m_pProgress->pfnPoll(m_pProgress->pUser, done)) return true;
+  m_bStopped = true;
+  return false;
+}
+
+// After node u has its final cost: true when the search ends here.
+inline bool CRouteSearch::Settle(std::int32_t u, const NSearchRun& run) {
+  if (++m_nSincePoll >= kPollEvery && !Poll()) return true;
+  if (u == run.lStop) {
+    m_bDone = true;
+    return true;
+  }
+  if (run.bWait) {
+    unsigned char& w = m_st.wait[static_cast<std::size_t>(u - 1)];
+    if (w == 1) {
+      w = 2;
+      if (--m_nWaiting == 0) {
+        m_bDone = true;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void CRouteSearch::SetDist(std::int32_t v, double d, std::int64_t pred, std::int32_t lOwner) {
+  const std::size_t k = static_cast<std::size_t>(v - 1);
+  m_st.dist[k] = d;
+  m_st.pred[k] = pred;
+  m_st.owner[k] = lOwner;
+}
+
+void CRouteSearch::PushLabel(std::int64_t j, double d, std::int64_t pred) {
+  double& l = m_st.label[static_cast<std::size_t>(j)];
+  if (l == kNoRoute) m_st.touched.push_back(j);
+  l = d;
+  m_st.labelPred[static_cast<std::size_t>(j)] = pred;
+  m_st.heap.Push(d, j);
+}
+
+template <bool kReverse, bool kDirected, bool kBarriers>
+void CRouteSearch::Nodes(const NSearchRun& run) {
+  double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  std::int32_t* owner = m_st.owner.data();
+  CSearchHeap& heap = m_st.heap;
+  const bool bPred = run.bPred;
+  const bool bOwner = run.bOwner;
+  while (!heap.Empty()) {
+    if (heap.Top().dKey > run.dLimit) break;
+    const CSearchHeap::Item it = heap.Pop();
+    const std::int32_t u = static_cast<std::int32_t>(it.lId);
+    if (!heap.Empty()) {  // the next node's steps, asked for while this one's are read
+      const std::int64_t jNext = m_pFirst[heap.Top().lId];
       Prefetch(m_pFar + jNext);
       Prefetch(m_pEdge + jNext);
       Prefetch(m_pWays + jNext);
     }
-    m_settled.push_back(u);
-    if (u == lTarget) break;
-    if (kBarriers && m_pBarriers->nods.Test(u)) continue;  // a start that is a barrier
-    const std::int64_t end = first[u + 1];
-    for (std::int64_t j = first[u]; j < end; ++j) {
-      bool bAlong = false;
-      const double c = CostOf<kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bAlong);
+    m_st.settled.push_back(u);
+    if (Settle(u, run)) break;
+    const std::int64_t end = m_pFirst[u + 1];
+    for (std::int64_t j = m_pFirst[u]; j < end; ++j) {
+      bool bFrom = false;
+      const double c = CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
       if (c == kNoRoute) continue;
-      if (kBarriers && Blocked(j)) continue;
+      if ((kBarriers || kReverse) && Blocked(j, kReverse)) continue;
       const std::int32_t v = m_pFar[j];
       const double d = it.dKey + c;
-      if (d < dist[v - 1]) {
-        if (dist[v - 1] == kNoRoute) Prefetch(first + v);
-        dist[v - 1] = d;
-        if (bPred) {
-          m_predEntry[static_cast<std::size_t>(v - 1)] = j;
-          m_predNod[static_cast<std::size_t>(v - 1)] = u;
-        }
-        m_nodeHeap.Push(d, v);
+      double& dv = dist[v - 1];
+      // Closest facility: an equal cost from a start listed earlier wins,
+      // and the node passes it on (settled again if it must).
+      if (d < dv || (bOwner && d == dv && owner[u - 1] < owner[v - 1])) {
+        if (dv == kNoRoute) Prefetch(m_pFirst + v);
+        dv = d;
+        if (bPred) pred[v - 1] = j;
+        if (bOwner) owner[v - 1] = owner[u - 1];
+        heap.Push(d, v);
       }
     }
   }
 }
 
-// A search to every node reads each step once per node settled; the cost of
-// every step is gathered first in entry order, so that the search reads it
-// next to the far node instead of from the edge's slot elsewhere in memory.
-void CRouteSearch::NodesAll() {
-  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
-  m_stepCost.resize(static_cast<std::size_t>(m));
-  double* cost = m_stepCost.data();
-  for (std::int64_t j = 0; j < m; ++j) {
-    bool bAlong = false;
-    cost[j] = StepCost(j, bAlong);
-    if (m_pBarriers->bAny && Blocked(j)) cost[j] = kNoRoute;
-  }
-  double* dist = m_dist.data();
-  const std::int64_t* first = m_view.StepFirst();
-  while (!m_nodeHeap.Empty()) {
-    if (!m_poll.Step()) break;
-    const CNodeHeap::Item it = m_nodeHeap.Pop();
-    const std::int32_t u = it.lNod;
-    // The search waits on memory: ask for the steps of the node settled
-    // next while this one's are read (its step range was asked for when it
-    // was queued).
-    if (!m_nodeHeap.Empty()) {
-      const std::int64_t jNext = first[m_nodeHeap.TopNod()];
+// A search to every node, over the gathered step costs. kTree keeps each
+// node's entry and, for a closest facility, its start.
+template <bool kReverse, bool kTree>
+void CRouteSearch::NodesAll(const NSearchRun& run) {
+  const double* cost = GatherCosts(kReverse);
+  double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  std::int32_t* owner = m_st.owner.data();
+  const bool bOwner = run.bOwner;
+  CSearchHeap& heap = m_st.heap;
+  while (!heap.Empty()) {
+    const CSearchHeap::Item it = heap.Pop();
+    const std::int32_t u = static_cast<std::int32_t>(it.lId);
+    if (!heap.Empty()) {
+      const std::int64_t jNext = m_pFirst[heap.Top().lId];
       Prefetch(m_pFar + jNext);
       Prefetch(cost + jNext);
     }
-    m_settled.push_back(u);
-    if (m_pBarriers->bAny && m_pBarriers->nods.Test(u)) continue;
-    const std::int64_t end = first[u + 1];
-    for (std::int64_t j = first[u]; j < end; ++j) {
+    m_st.settled.push_back(u);
+    if (Settle(u, run)) break;
+    const std::int64_t end = m_pFirst[u + 1];
+    for (std::int64_t j = m_pFirst[u]; j < end; ++j) {
       const std::int32_t v = m_pFar[j];
       const double d = it.dKey + cost[j];
-      if (d < dist[v - 1]) {
-        if (dist[v - 1] == kNoRoute) Prefetch(first + v);
-        dist[v - 1] = d;
-        m_nodeHeap.Push(d, v);
+      double& dv = dist[v - 1];
+      // Closest facility: an equal cost from a start listed earlier wins,
+      // and the node passes it on (settled again if it must).
+      if (d < dv || (kTree && bOwner && d == dv && d != kNoRoute && owner[u - 1] < owner[v - 1])) {
+        if (dv == kNoRoute) Prefetch(m_pFirst + v);
+        dv = d;
+        if (kTree) {
+          pred[v - 1] = j;
+          owner[v - 1] = owner[u - 1];
+        }
+        heap.Push(d, v);
       }
     }
   }
 }
 
-void CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, std::int32_t lTarget, double dLimit,
-                            bool bPred) {
-  const std::size_t n = static_cast<std::size_t>(m_view.GetNodNum());
-  m_dist.assign(n, kNoRoute);
-  m_settled.clear();
-  m_nodeHeap.Reset(n);
-  if (bPred) {
-    m_predEntry.assign(n, -1);
-    m_predNod.assign(n, 0);
+// The cost of every step under the call's rules, +infinity where it is not
+// taken, in entry order: a search that runs to the end then reads each cost
+// beside the far node instead of from the edge's slot elsewhere in memory.
+const double* CRouteSearch::GatherCosts(bool bReverse) {
+  const std::int64_t m = m_view.StepEnd(m_view.GetNodNum());
+  GrowTo(m_st.stepCost, static_cast<std::size_t>(m), kNoRoute);
+  double* cost = m_st.stepCost.data();
+  const bool bBlock = m_pBarriers->bAny || bReverse;
+  for (std::int64_t j = 0; j < m; ++j) {
+    bool bFrom = false;
+    cost[j] = StepCost(j, bReverse, bFrom);
+    if (bBlock && Blocked(j, bReverse)) cost[j] = kNoRoute;
   }
-  for (std::int32_t s : starts) {
-    if (m_pBarriers->bAny && m_pBarriers->nods.Test(s)) continue;  // a barrier start reaches nothing
-    if (m_dist[static_cast<std::size_t>(s - 1)] == 0.0) continue;
-    m_dist[static_cast<std::size_t>(s - 1)] = 0.0;
-    m_nodeHeap.Push(0.0, s);
+  return cost;
+}
+
+void CRouteSearch::SeedNode(std::int32_t v, std::int32_t lOwner, bool bReverse) {
+  if (m_pBarriers->bAny && m_pBarriers->nods.Test(v)) return;  // a barrier start reaches nothing
+  if (Dist(v) == 0.0) return;  // listed before: the first listing keeps it
+  if (bReverse && m_pClosed[v] != 0) {
+    // Settled at once: a reverse search never steps into a closed node.
+    SetDist(v, 0.0, -1, lOwner);
+    m_st.settled.push_back(v);
+    SeedClosedTarget(v, false);
+    return;
+  }
+  SetDist(v, 0.0, -1, lOwner);
+  m_st.heap.Push(0.0, v);
+}
+
+// A closed node has no steps of its own, so a reverse search toward one
+// starts from the steps of its neighbours that lead into it, found over the
+// network's own list of its edges.
+void CRouteSearch::SeedClosedTarget(std::int32_t t, bool bTurns) {
+  const std::int32_t lOwner = m_st.owner[static_cast<std::size_t>(t - 1)];
+  ForEachStepInto(t, [&](std::int64_t j, std::int32_t u) {
+    bool bFrom = false;
+    const double c = StepCost(j, false, bFrom);
+    if (c == kNoRoute || Blocked(j, false) || (m_pBarriers->bAny && m_pBarriers->nods.Test(u))) return;
+    if (!bTurns) {
+      if (c < Dist(u)) {
+        SetDist(u, c, j, lOwner);
+        m_st.heap.Push(c, u);
+      }
+      return;
+    }
+    // Turns: u's cost is at most c, and every way into u turns into j's edge.
+    if (c < Dist(u)) {
+      if (Dist(u) == kNoRoute) m_st.settled.push_back(u);
+      SetDist(u, c, j, lOwner);
+    }
+    const std::int32_t side = m_view.TurnSize(u);
+    const std::int64_t nTurn = m_view.TurnEntries(u);
+    const double* matrix = m_view.TurnMatrix(u);
+    const std::int16_t* pos = m_view.StepTurnPos();
+    for (std::int64_t b = m_pFirst[u]; b < m_pFirst[u + 1]; ++b) {
+      const double cb = StepCost(b, true, bFrom);
+      if (cb == kNoRoute || Blocked(b, true)) continue;
+      double w = 0.0;
+      if (!TurnAt(matrix, side, nTurn, pos[b], pos[j], w)) continue;
+      const double d = c + w + cb;
+      if (d < m_st.label[static_cast<std::size_t>(b)]) PushLabel(b, d, -1);
+    }
+  });
+}
+
+bool CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, const NSearchRun& run) {
+  m_bTurnLabels = false;
+  m_bStopped = false;
+  m_bDone = false;
+  m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
+  for (std::size_t k = 0; k < starts.size(); ++k) SeedNode(starts[k], static_cast<std::int32_t>(k), run.bReverse);
+  // Starts already known (a closed target) count before the loop.
+  for (std::int32_t v : m_st.settled) {
+    if (Settle(v, run)) return !m_bStopped;
   }
   const bool bBarriers = m_pBarriers->bAny;
-  if (lTarget == 0 && dLimit == kNoRoute && !bPred) {
-    NodesAll();
+  if (run.lStop == 0 && run.dLimit == kNoRoute && !run.bWait) {
+    const bool bTree = run.bPred || run.bOwner;
+    if (run.bReverse) {
+      if (bTree) {
+        NodesAll<true, true>(run);
+      } else {
+        NodesAll<true, false>(run);
+      }
+    } else if (bTree) {
+      NodesAll<false, true>(run);
+    } else {
+      NodesAll<false, false>(run);
+    }
+  } else if (run.bReverse) {
+    if (m_bDirected) {
+      Nodes<true, true, true>(run);
+    } else {
+      Nodes<true, false, true>(run);
+    }
   } else if (m_bDirected) {
     if (bBarriers) {
-      Nodes<true, true>(lTarget, dLimit, bPred);
+      Nodes<false, true, true>(run);
     } else {
-      Nodes<true, false>(lTarget, dLimit, bPred);
+      Nodes<false, true, false>(run);
     }
   } else if (bBarriers) {
-    Nodes<false, true>(lTarget, dLimit, bPred);
+    Nodes<false, false, true>(run);
   } else {
-    Nodes<false, false>(lTarget, dLimit, bPred);
+    Nodes<false, false, false>(run);
   }
-  m_nodeHeap = CNodeHeap();
+  return !m_bStopped;
 }
 
-template <bool kDirected, bool kBarriers>
-void CRouteSearch::Turns(std::int32_t lTarget, bool bPred) {
-  double* dist = m_dist.data();
-  double* label = m_label.data();
-  while (!m_heap.Empty()) {
-    if (!m_poll.Step()) break;
-    const CRouteHeap::Item it = m_heap.Pop();
+// Label i, popped at key d, reaches (in reverse: leaves) node v: v's cost
+// when it is the lowest yet, and the stop rules. true: the search ends here.
+bool CRouteSearch::ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run) {
+  double& dv = m_st.dist[static_cast<std::size_t>(v - 1)];
+  if (d < dv) {
+    if (dv == kNoRoute) m_st.settled.push_back(v);
+    dv = d;
+    m_st.pred[static_cast<std::size_t>(v - 1)] = i;
+  }
+  if (++m_nSincePoll >= kPollEvery && !Poll()) return true;
+  if (v == run.lStop) {
+    m_lBestLabel = i;
+    m_bDone = true;
+    return true;
+  }
+  unsigned char& w = m_st.wait[static_cast<std::size_t>(v - 1)];
+  if (run.bWait && w == 1) {
+    w = 2;
+    if (--m_nWaiting == 0) {
+      m_bDone = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+template <bool kReverse, bool kDirected, bool kBarriers>
+void CRouteSearch::Turns(const NSearchRun& run) {
+  const double* dist = m_st.dist.data();
+  double* label = m_st.label.data();
+  CSearchHeap& heap = m_st.heap;
+  const std::int16_t* nearPos = m_view.StepTurnPos();
+  const std::int16_t* farPos = m_view.StepFarTurnPos();
+  const double* gathered = run.lStop == 0 && !run.bWait ? GatherCosts(kReverse) : nullptr;
+  while (!heap.Empty()) {
+    const CSearchHeap::Item it = heap.Pop();
     const std::int64_t i = it.lId;
-    if (it.dKey > label[i]) continue;
+    // Forward: the node label i arrives at; in reverse, the node it leaves.
     const std::int32_t v = m_pFar[i];
     const std::int32_t side = m_view.TurnSize(v);
-    // Without a matrix every turn at v costs nothing, so the first arrival
-    // settled leaves v as cheaply as any later one can.
+    // Without a matrix every turn at v costs nothing, so the first label
+    // settled there passes v as cheaply as any later one can.
     if (side == 0 && it.dKey >= dist[v - 1]) continue;
-    if (it.dKey < dist[v - 1]) dist[v - 1] = it.dKey;  // the first arrival settled is the best
-    if (v == lTarget) {
-      m_lBestLabel = i;
-      break;
-    }
-    // The row of the matrix at v that turns from i's edge start from.
+    if (ArriveLabel(v, it.dKey, i, run)) break;
+    // Forward the turn at v is from i's edge into the next; in reverse from
+    // the edge arrived by into i's.
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
-    const std::int16_t p = m_view.StepFarTurnPos()[i];
-    const std::int64_t row = (side > 0 && p >= 0) ? static_cast<std::int64_t>(p) * side : -1;
-    const std::int16_t* pos = m_view.StepTurnPos();
-    const std::int64_t end = m_view.StepEnd(v);
-    for (std::int64_t j = m_view.StepBegin(v); j < end; ++j) {
-      bool bAlong = false;
-      const double c = CostOf<kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bAlong);
+    const std::int16_t pI = farPos[i];
+    const std::int64_t end = m_pFirst[v + 1];
+    for (std::int64_t j = m_pFirst[v]; j < end; ++j) {
+      bool bFrom = false;
+      const double c = gathered != nullptr
+                           ? gathered[j]
+                           : CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
       if (c == kNoRoute) continue;
-      if (kBarriers && Blocked(j)) continue;
+      if (gathered == nullptr && (kBarriers || kReverse) && Blocked(j, kReverse)) continue;
       double t = 0.0;
-      if (!TurnWeight(matrix, row, pos[j], nTurn, t)) continue;
+      if (!TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) continue;
       const double d = it.dKey + t + c;
-      if (d < label[j]) {
-        label[j] = d;
-        if (bPred) m_predEntry[static_cast<std::size_t>(j)] = i;
-        m_heap.Push(d, j);
-      }
+      if (d < label[j]) PushLabel(j, d, i);
     }
   }
 }
 
-void CRouteSearch::RunTurns(std::int32_t lStart, std::int32_t lTarget, bool bPred) {
-  const std::size_t n = static_cast<std::size_t>(m_view.GetNodNum());
+bool CRouteSearch::RunTurns(std::int32_t lStart, const NSearchRun& run) {
   const std::size_t m = static_cast<std::size_t>(m_view.StepEnd(m_view.GetNodNum()));
-  m_dist.assign(n, kNoRoute);
-  m_label.assign(m, kNoRoute);
-  if (bPred) m_predEntry.assign(m, -1);
+  m_bTurnLabels = true;
+  m_bStopped = false;
+  m_bDone = false;
   m_lBestLabel = -1;
+  GrowTo(m_st.label, m, kNoRoute);
+  GrowTo(m_st.labelPred, m, std::int64_t{-1});
+  m_st.heap.Prepare(m);
   const bool bBarriers = m_pBarriers->bAny;
-  if (bBarriers && m_pBarriers->nods.Test(lStart)) return;
-  m_dist[static_cast<std::size_t>(lStart - 1)] = 0.0;
-  if (lStart == lTarget) return;
-  // No turn at the start: its steps cost their edges only.
-  for (std::int64_t j = m_view.StepBegin(lStart); j < m_view.StepEnd(lStart); ++j) {
-    bool bAlong = false;
-    const double c = StepCost(j, bAlong);
-    if (c == kNoRoute || (bBarriers && Blocked(j)) || !(c < m_label[static_cast<std::size_t>(j)])) continue;
-    m_label[static_cast<std::size_t>(j)] = c;
-    m_heap.Push(c, j);
+  if (bBarriers && m_pBarriers->nods.Test(lStart)) return true;
+  SetDist(lStart, 0.0, -1, 0);
+  m_st.settled.push_back(lStart);
+  if (Settle(lStart, run)) return !m_bStopped;
+  if (run.bReverse && m_pClosed[lStart] != 0) {
+    SeedClosedTarget(lStart, true);
+  } else {
+    // No turn at the start: its steps cost their edges only.
+    for (std::int64_t j = m_view.StepBegin(lStart); j < m_view.StepEnd(lStart); ++j) {
+      bool bFrom = false;
+      const double c = StepCost(j, run.bReverse, bFrom);
+      if (c == kNoRoute || Blocked(j, run.bReverse) || !(c < m_st.label[static_cast<std::size_t>(j)])) continue;
+      PushLabel(j, c, -1);
+    }
   }
-  if (m_bDirected) {
-    if (bBarriers) {
-      Turns<true, true>(lTarget, bPred);
+  if (run.bReverse) {
+    if (m_bDirected) {
+      Turns<true, true, true>(run);
     } else {
-      Turns<true, false>(lTarget, bPred);
+      Turns<true, false, true>(run);
+    }
+  } else if (m_bDirected) {
+    if (bBarriers) {
+      Turns<false, true, true>(run);
+    } else {
+      Turns<false, true, false>(run);
     }
   } else if (bBarriers) {
-    Turns<false, true>(lTarget, bPred);
+    Turns<false, false, true>(run);
   } else {
-    Turns<false, false>(lTarget, bPred);
+    Turns<false, false, false>(run);
   }
-  m_heap = CRouteHeap();
+  return !m_bStopped;
+}
+
+// Settles the nearest queued node and relaxes its steps; every step to a node
+// the other search has costed is a route through it.
+template <bool kReverse, bool kDirected>
+void CRouteSearch::ExpandOne(const CRouteSearch& other, double& dBest, std::int32_t& lMeet) {
+  double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  const double* otherDist = other.m_st.dist.data();
+  const CSearchHeap::Item it = m_st.heap.Pop();
+  const std::int32_t u = static_cast<std::int32_t>(it.lId);
+  m_st.settled.push_back(u);
+  const std::int64_t end = m_pFirst[u + 1];
+  for (std::int64_t j = m_pFirst[u]; j < end; ++j) {
+    bool bFrom = false;
+    const double c = CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
+    if (c == kNoRoute || Blocked(j, kReverse)) continue;
+    const std::int32_t v = m_pFar[j];
+    const double d = it.dKey + c;
+    if (d < dist[v - 1]) {
+      dist[v - 1] = d;
+      pred[v - 1] = j;
+      m_st.heap.Push(d, v);
+    }
+    // Strictly lower only, so that ties keep the route met first.
+    if (otherDist[v - 1] != kNoRoute && d + otherDist[v - 1] < dBest) {
+      dBest = d + otherDist[v - 1];
+      lMeet = v;
+    }
+  }
+}
+
+void CRouteSearch::RunBidirectional(CRouteSearch& back, std::int32_t lFrom, std::int32_t lTo, NPath_stru& path) {
+  m_bTurnLabels = false;
+  back.m_bTurnLabels = false;
+  m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
+  back.m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
+  SeedNode(lFrom, 0, false);
+  back.SeedNode(lTo, 0, true);
+  path.dCost = kNoRoute;
+  double dBest = kNoRoute;
+  std::int32_t lMeet = 0;
+  if (Dist(lFrom) == 0.0 && back.Dist(lFrom) != kNoRoute) {
+    dBest = back.Dist(lFrom);  // lTo itself, or a neighbour of a closed lTo
+    lMeet = lFrom;
+  }
+  for (;;) {
+    double f = kNoRoute;
+    double b = kNoRoute;
+    if (!m_st.heap.Empty()) f = m_st.heap.Top().dKey;
+    if (!back.m_st.heap.Empty()) b = back.m_st.heap.Top().dKey;
+    if (f == kNoRoute || b == kNoRoute || f + b >= dBest) break;
+    if (f <= b) {
+      if (m_bDirected) {
+        ExpandOne<false, true>(back, dBest, lMeet);
+      } else {
+        ExpandOne<false, false>(back, dBest, lMeet);
+      }
+    } else if (m_bDirected) {
+      back.ExpandOne<true, true>(*this, dBest, lMeet);
+    } else {
+      back.ExpandOne<true, false>(*this, dBest, lMeet);
+    }
+  }
+  path.dCost = dBest;
+  path.bFound = dBest < kNoRoute;
+  if (!path.bFound || lFrom == lTo) return;
+  // Forward from lFrom to the meeting node, then along the reverse tree.
+  std::vector<NPathStep_stru> steps;
+  for (std::int32_t v = lMeet; v != lFrom;) {
+    const std::int64_t j = m_st.pred[static_cast<std::size_t>(v - 1)];
+    bool bAlong = false;
+    StepCost(j, false, bAlong);
+    steps.push_back(NPathStep_stru{m_pEdge[j], v, bAlong, Dist(v)});
+    v = NodeOfEntry(j);
+  }
+  std::reverse(steps.begin(), steps.end());
+  for (std::int32_t u = lMeet; u != lTo;) {
+    const std::int64_t j = back.m_st.pred[static_cast<std::size_t>(u - 1)];
+    const std::int32_t at = NodeOfEntry(j);
+    bool bFrom = false;
+    std::int32_t next = 0;
+    bool bAlong = false;
+    if (at == u) {  // a step into a closed lTo, listed at u
+      StepCost(j, false, bFrom);
+      next = m_pFar[j];
+      bAlong = bFrom;
+    } else {  // listed at the node it arrives at
+      StepCost(j, true, bFrom);
+      next = at;
+      bAlong = !bFrom;
+    }
+    steps.push_back(NPathStep_stru{m_pEdge[j], next, bAlong, dBest - back.Dist(next)});
+    u = next;
+  }
+  path.steps.swap(steps);
+}
+
+std::int32_t CRouteSearch::NodeOfEntry(std::int64_t j) const {
+  const std::int64_t* end = m_pFirst + m_view.GetNodNum() + 2;
+  return static_cast<std::int32_t>(std::upper_bound(m_pFirst + 1, end, j) - m_pFirst - 1);
 }
 
 void CRouteSearch::TracePath(std::int32_t lTarget, bool bTurns, NPath_stru& path) const {
   std::vector<NPathStep_stru> steps;
   if (bTurns) {
-    for (std::int64_t i = m_lBestLabel; i >= 0; i = m_predEntry[static_cast<std::size_t>(i)]) {
+    for (std::int64_t i = m_lBestLabel; i >= 0; i = m_st.labelPred[static_cast<std::size_t>(i)]) {
       bool bAlong = false;
-      StepCost(i, bAlong);
-      steps.push_back(NPathStep_stru{m_pEdge[i], m_pFar[i], bAlong, m_label[static_cast<std::size_t>(i)]});
+      StepCost(i, false, bAlong);
+      steps.push_back(NPathStep_stru{m_pEdge[i], m_pFar[i], bAlong, m_st.label[static_cast<std::size_t>(i)]});
     }
   } else {
-    for (std::int32_t v = lTarget; m_predEntry[static_cast<std::size_t>(v - 1)] >= 0;
-         v = m_predNod[static_cast<std::size_t>(v - 1)]) {
-      const std::int64_t j = m_predEntry[static_cast<std::size_t>(v - 1)];
+    // Each node's entry is listed at the node it was reached from.
+    for (std::int32_t v = lTarget; m_st.pred[static_cast<std::size_t>(v - 1)] >= 0;) {
+      const std::int64_t j = m_st.pred[static_cast<std::size_t>(v - 1)];
       bool bAlong = false;
-      StepCost(j, bAlong);
-      steps.push_back(NPathStep_stru{m_pEdge[j], v, bAlong, m_dist[static_cast<std::size_t>(v - 1)]});
+      StepCost(j, false, bAlong);
+      steps.push_back(NPathStep_stru{m_pEdge[j], v, bAlong, Dist(v)});
+      v = NodeOfEntry(j);
     }
   }
   std::reverse(steps.begin(), steps.end());

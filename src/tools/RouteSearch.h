@@ -1,117 +1,187 @@
-// RouteSearch.h - the least-cost searches that routes and service areas share
-// (never installed): a node-labelled search for plain costs and an
-// edge-based one, labelled per step entry, for turn costs.
+// RouteSearch.h - the one search engine behind routes, costs, matrices,
+// service areas and closest facilities (never installed): a node-labelled
+// search for plain costs and an edge-based one, labelled per step entry, for
+// turn costs, each forward from the starts or in reverse toward them.
 #ifndef KELVANE_SRC_TOOLS_ROUTESEARCH_H
 #define KELVANE_SRC_TOOLS_ROUTESEARCH_H
 
+#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Progress.h"
+#include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "tools/AnalysisInt.h"
+#include "tools/SearchHeap.h"
+#include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
 
 constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
-// A 4-ary min-heap of (cost, label) without decrease-key: an improved label
-// is pushed again and its older entries are skipped when popped.
-class CRouteHeap {
- public:
-  struct Item {
-    double dKey;
-    std::int64_t lId;
-  };
-  bool Empty() const { return m_items.empty(); }
-  void Push(double dKey, std::int64_t lId);
-  Item Pop();
+// What one search works in, kept between calls by a workspace. Between
+// searches dist and label are +infinity everywhere, wait 0 and the heap
+// empty, so a search writes only what it reaches and clears only that.
+struct NSearchState {
+  std::vector<double> dist;             // per node n - 1: least cost
+  std::vector<std::int64_t> pred;       // per node n - 1: the entry it was reached by, -1 a start; where dist is finite
+  std::vector<std::int32_t> owner;      // per node n - 1: the index of its start; closest facility, where dist is finite
+  std::vector<std::int32_t> settled;    // node search: nodes in the order settled; turns: nodes given a cost
+  std::vector<double> stepCost;         // per step entry: its cost under one call's rules
+  std::vector<double> label;            // per step entry: cost of the turn search's label
+  std::vector<std::int64_t> labelPred;  // per step entry: the label it came from, -1 a first step
+  std::vector<std::int64_t> touched;    // labels given a cost
+  std::vector<unsigned char> wait;      // per node n - 1: 1 for a node the search waits for
+  std::vector<std::int32_t> waitList;   // the nodes marked in wait
+  CSearchHeap heap;
 
- private:
-  // Keys alone: the heap's order depends only on the pushes and pops, which a
-  // repeated call makes the same.
-  static bool Less(const Item& a, const Item& b) { return a.dKey < b.dKey; }
-  std::vector<Item> m_items;
+  std::size_t MemoryBytes() const;
 };
 
-// A 4-ary min-heap of nodes with decrease-key: each node is in it at most
-// once, so a node search pops every node once and the heap stays small.
-class CNodeHeap {
- public:
-  struct Item {
-    double dKey;
-    std::int32_t lNod;
-  };
-  void Reset(std::size_t nNods) {
-    m_pos.assign(nNods + 1, -1);
-    m_items.clear();
-  }
-  bool Empty() const { return m_items.empty(); }
-  // The node Pop returns next. REQUIRES: !Empty().
-  std::int32_t TopNod() const { return m_items.front().lNod; }
-  // Inserts lNod at dKey, or lowers its key to dKey when it is in the heap.
-  void Push(double dKey, std::int32_t lNod);
-  Item Pop();
-
- private:
-  void Up(std::size_t i, Item x);
-  std::vector<Item> m_items;
-  std::vector<std::int32_t> m_pos;  // per node number: index in m_items, -1 when not in it
+// How one search runs.
+struct NSearchRun {
+  bool bReverse = false;    // toward the starts over the steps that arrive
+  std::int32_t lStop = 0;   // > 0: stop once this node has its cost
+  double dLimit = kNoRoute; // settle nothing beyond
+  bool bPred = false;       // keep the entry each node was reached by
+  bool bOwner = false;      // closest facility: each node's start, ties to the first listed
+  bool bWait = false;       // stop once every node marked by Wait has its cost
 };
 
-// One search's rules and labels. Node labels are indexed n - 1; turn labels
-// by step entry (the entry left by, listed at the node left).
+// One search's rules over a state. Node labels are indexed n - 1; turn
+// labels by step entry: forward, the entry left by (listed at the node
+// left); in reverse, the entry arrived by (listed at the node arrived at).
+// The destructor clears what the search wrote, so the state serves the
+// next search as new.
 class CRouteSearch {
  public:
-  CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers);
+  CRouteSearch(const CNetworkView& view, bool bDirected, const NBarrierBits& barriers, NSearchState& st,
+               const NProgress_stru* pProgress = nullptr);
+  ~CRouteSearch() { Clear(); }
+  CRouteSearch(const CRouteSearch&) = delete;
+  CRouteSearch& operator=(const CRouteSearch&) = delete;
 
-  // Least costs from the starts (each at 0) to every node within dLimit.
-  // bPred keeps the way each node was reached; lTarget > 0 stops once it is
-  // settled. m_settled lists the nodes settled, in cost order.
-  void RunNodes(const std::vector<std::int32_t>& starts, std::int32_t lTarget, double dLimit, bool bPred);
-  // Edge-based: a label per step entry taken, turn weights added at every
-  // node passed. m_dist gets each node's best arrival.
-  void RunTurns(std::int32_t lStart, std::int32_t lTarget, bool bPred);
+  // Least costs from the starts (each at 0) to every node within the limit,
+  // or in reverse to the starts. false: the host asked to stop.
+  bool RunNodes(const std::vector<std::int32_t>& starts, const NSearchRun& run);
+  // Edge-based, turn weights added at every node passed; dist gets each
+  // node's best arrival (in reverse: its best way out). false: stopped.
+  bool RunTurns(std::int32_t lStart, const NSearchRun& run);
+  // The least-cost path from lFrom to lTo (no turns) by two searches, this
+  // one forward from lFrom and `back` (on another state) in reverse from lTo,
+  // each settling the node nearer its own end until no route through the
+  // nodes still queued can be cheaper than the best met so far.
+  void RunBidirectional(CRouteSearch& back, std::int32_t lFrom, std::int32_t lTo, NPath_stru& path);
+  // Marks node v as one a run with bWait waits for. Before the run.
+  void Wait(std::int32_t v);
+  // Restores the state for the next search.
+  void Clear();
 
-  // The cost of leaving by entry j under the rules (+infinity: not taken),
-  // and whether it goes along its edge.
-  double StepCost(std::int64_t j, bool& bAlong) const;
-  // The path to lTarget from the last run with bPred (its cost finite).
+  double Dist(std::int32_t v) const { return m_st.dist[static_cast<std::size_t>(v - 1)]; }
+  const std::vector<std::int32_t>& Settled() const { return m_st.settled; }
+  std::int32_t Edge(std::int64_t j) const { return m_pEdge[j]; }
+  // The edge by which v was reached (in reverse: left toward the starts); 0
+  // for a start or a node not reached. After a run with bPred.
+  std::int32_t ReachedBy(std::int32_t v) const;
+  std::int32_t Owner(std::int32_t v) const { return m_st.owner[static_cast<std::size_t>(v - 1)]; }
+  // The cost of using entry j from the end of its edge that its node is
+  // (bFromEnd: the from node), under the rules and the direction of the
+  // search; +infinity for no way. The one rule the searches and the service
+  // areas' shares read.
+  double EndCost(std::int64_t j, bool bReverse, bool bFromEnd) const;
+  // Whether entry j's edge or far node is a barrier, or in reverse its far
+  // node closed: the step is not taken.
+  bool Blocked(std::int64_t j, bool bReverse) const {
+    return (m_pBarriers->bAny && (m_pBarriers->edges.Test(m_pEdge[j]) || m_pBarriers->nods.Test(m_pFar[j]))) ||
+           (bReverse && m_pClosed[m_pFar[j]] != 0);
+  }
+  // Calls f(j, u) for every entry j listed at a node u that leaves for t, t
+  // excluded, found over the network's own list of t's edges: the steps into
+  // a closed node, which has none of its own to arrive by.
+  template <class F>
+  void ForEachStepInto(std::int32_t t, F f) const {
+    const CLocalNetwork* net = m_view.GetNetwork();
+    const NNodConn_stru& conn = net->m_pNodConn[t - 1];
+    const std::int64_t nList = conn.sConnNum > 0 ? std::min<std::int64_t>(conn.sConnNum, Entries(conn.pConnEdge)) : 0;
+    for (std::int64_t i = 0; i < nList; ++i) {
+      const std::int32_t entry = conn.pConnEdge[i];
+      const std::int32_t e = entry == INT32_MIN ? 0 : (entry < 0 ? -entry : entry);
+      if (e < 1 || e > m_view.GetEdgeNum()) continue;
+      const NEdgeNod_stru en = net->m_pEdgeNod[e - 1];
+      for (int end = 0; end < 2; ++end) {
+        const std::int32_t u = end == 0 ? en.lFromNod : en.lToNod;
+        if (u == t || u < 1 || u > m_view.GetNodNum() || (end == 1 && u == en.lFromNod)) continue;
+        for (std::int64_t j = m_pFirst[u]; j < m_pFirst[u + 1]; ++j) {
+          if (m_pEdge[j] == e && m_pFar[j] == t) f(j, u);
+        }
+      }
+    }
+  }
+  // The path to lTarget from the last forward run with bPred (cost finite).
   void TracePath(std::int32_t lTarget, bool bTurns, NPath_stru& path) const;
 
-  std::vector<double> m_dist;           // per node n - 1
-  std::vector<std::int32_t> m_settled;  // RunNodes: nodes in the order settled
-  // Asked once per label settled, across runs; a stop ends the run at once
-  // (the labels are then partial: the caller refuses).
-  CProgressPoll m_poll{nullptr, 0.0};
-
  private:
-  template <bool kDirected, bool kBarriers>
-  void Nodes(std::int32_t lTarget, double dLimit, bool bPred);
-  void NodesAll();
-  template <bool kDirected, bool kBarriers>
-  void Turns(std::int32_t lTarget, bool bPred);
-  bool Blocked(std::int64_t j) const {
-    return m_pBarriers->edges.Test(m_pEdge[j]) || m_pBarriers->nods.Test(m_pFar[j]);
-  }
+  template <bool kReverse, bool kDirected, bool kBarriers>
+  void Nodes(const NSearchRun& run);
+  template <bool kReverse, bool kTree>
+  void NodesAll(const NSearchRun& run);
+  template <bool kReverse, bool kDirected, bool kBarriers>
+  void Turns(const NSearchRun& run);
+  double StepCost(std::int64_t j, bool bReverse, bool& bFromEnd) const;
+  const double* GatherCosts(bool bReverse);
+  void SeedNode(std::int32_t v, std::int32_t lOwner, bool bReverse);
+  void SeedClosedTarget(std::int32_t t, bool bTurns);
+  void SetDist(std::int32_t v, double d, std::int64_t pred, std::int32_t lOwner);
+  void PushLabel(std::int64_t j, double d, std::int64_t pred);
+  bool Settle(std::int32_t u, const NSearchRun& run);
+  bool ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run);
+  std::int32_t NodeOfEntry(std::int64_t j) const;
+  bool Poll();
+  template <bool kReverse, bool kDirected>
+  void ExpandOne(const CRouteSearch& other, double& dBest, std::int32_t& lMeet);
 
   const CNetworkView& m_view;
   bool m_bDirected;
   const NBarrierBits* m_pBarriers;
+  NSearchState& m_st;
+  const NProgress_stru* m_pProgress;
+  const std::int64_t* m_pFirst;
   const std::int32_t* m_pFar;
   const std::int32_t* m_pEdge;
   const unsigned char* m_pWays;
+  const unsigned char* m_pClosed;
   const double* m_pAlong;
   const double* m_pAgainst;
-  CRouteHeap m_heap;
-  CNodeHeap m_nodeHeap;
-  std::vector<std::int64_t> m_predEntry;  // node labels: entry arrived by; turn labels: previous label; -1 none
-  std::vector<std::int32_t> m_predNod;    // node labels: node left
-  std::vector<double> m_stepCost;         // one-to-all: per step entry, its cost under the rules
-  std::vector<double> m_label;            // turn labels: cost on arrival over the entry
-  std::int64_t m_lBestLabel = -1;         // turn search: the target's best arrival
+  bool m_bTurnLabels = false;      // the last run was edge-based
+  bool m_bStopped = false;         // the host asked to stop
+  bool m_bDone = false;            // a stop rule was met
+  std::int32_t m_nWaiting = 0;     // marked nodes still without a cost
+  std::uint32_t m_nSincePoll = 0;  // settled since the host was last asked
+  std::int64_t m_lBestLabel = -1;  // forward turn search: the target's best arrival
+};
+
+// The state of thread i of a call: the workspace's when the options lend
+// one, else own (made here and freed by the holder).
+class CStateHold {
+ public:
+  CStateHold(const NRouteOptions_stru& opt, std::size_t i)
+      : m_pState(opt.pWork != nullptr ? &opt.pWork->State(i) : nullptr) {
+    if (m_pState == nullptr) {
+      m_own.reset(new NSearchState());
+      m_pState = m_own.get();
+    }
+  }
+  NSearchState& Get() { return *m_pState; }
+
+ private:
+  std::unique_ptr<NSearchState> m_own;
+  NSearchState* m_pState;
 };
 
 }  // namespace tools

@@ -19,93 +19,101 @@ namespace tools {
 namespace {
 
 // Each step out of a node of the area reaches its edge as far as the cost
-// left allows: the share from the end it leaves by. A loop is left both ways
-// round, so both its ends get their share. Barriers stop a step before it
-// starts, so a barrier edge or an edge into a barrier gets none.
+// left allows: the share from the end it leaves by (in reverse, the end it
+// arrives at). A loop is left both ways round, so both its ends get their
+// share. Barriers stop a step before it starts, so a barrier edge or an edge
+// into a barrier gets none. The costs are the engine's own rule.
 class CAreaShares {
  public:
-  CAreaShares(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected,
-              double dLimit)
-      : m_view(view), m_search(search), m_barriers(barriers), m_bDirected(bDirected), m_dLimit(dLimit) {}
+  CAreaShares(const CRouteSearch& search, bool bReverse, double dLimit)
+      : m_search(search), m_bReverse(bReverse), m_dLimit(dLimit) {}
 
-  // The share of step entry j's edge reached leaving node u along or against
-  // it; -1 for none.
-  double Share(std::int32_t u, std::int64_t j, bool bAlong) const {
-    const double c = StepCost(j, bAlong);
-    if (c == kNoRoute) return -1.0;
-    const std::int32_t e = m_view.StepEdge()[j];
-    if (m_barriers.bAny && (m_barriers.edges.Test(e) || m_barriers.nods.Test(m_view.StepFar()[j]))) return -1.0;
+  // The share of step entry j's edge reached from node u's end of it (the
+  // from end or the to end); -1 for none.
+  double Share(std::int32_t u, std::int64_t j, bool bFromEnd) const {
+    const double c = m_search.EndCost(j, m_bReverse, bFromEnd);
+    if (c == kNoRoute || m_search.Blocked(j, m_bReverse)) return -1.0;
     if (c == 0.0) return 1.0;
-    const double f = (m_dLimit - m_search.m_dist[static_cast<std::size_t>(u - 1)]) / c;
+    const double f = (m_dLimit - m_search.Dist(u)) / c;
     return f > 0.0 ? std::min(f, 1.0) : -1.0;
   }
 
-  // Whether node u's steps are taken at all.
-  bool Passes(std::int32_t u) const { return !(m_barriers.bAny && m_barriers.nods.Test(u)); }
-
  private:
-  double StepCost(std::int64_t j, bool bAlong) const {
-    const unsigned char w = m_view.StepWays()[j];
-    const std::int32_t e = m_view.StepEdge()[j];
-    double c = kNoRoute;
-    if (m_bDirected) {
-      const unsigned char way = bAlong ? CNetworkView::kLeaveAlong : CNetworkView::kLeaveAgainst;
-      if ((w & way) != 0) c = (bAlong ? m_view.CostAlong() : m_view.CostAgainst())[e];
-      return c;
-    }
-    const unsigned char end = bAlong ? (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)
-                                     : (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong);
-    if ((w & end) != 0) c = std::min(m_view.CostAlong()[e], m_view.CostAgainst()[e]);
-    return c;
-  }
-
-  const CNetworkView& m_view;
   const CRouteSearch& m_search;
-  const NBarrierBits& m_barriers;
-  bool m_bDirected;
+  bool m_bReverse;
   double m_dLimit;
 };
 
-// The edges any step of the area reaches, ascending, with shares 0.
-void ReachedEdges(const CNetworkView& view, const CRouteSearch& search, const CAreaShares& shares,
-                  std::vector<NAreaEdge_stru>& areaEdges) {
-  CElemBits edgeBits(view.GetEdgeNum());
-  for (std::int32_t u : search.m_settled) {
-    if (!shares.Passes(u)) continue;
-    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      if (shares.Share(u, j, true) > 0.0 || shares.Share(u, j, false) > 0.0) edgeBits.Set(view.StepEdge()[j]);
+// The shares of the steps into a closed start of an area to the starts,
+// which has no steps of its own: each from the far end of its step.
+void ClosedStartShares(const CRouteSearch& search, const NBarrierBits& barriers, std::int32_t u, double dLimit,
+                       std::vector<NAreaEdge_stru>& parts) {
+  search.ForEachStepInto(u, [&](std::int64_t j, std::int32_t w) {
+    if (search.Blocked(j, false) || (barriers.bAny && barriers.nods.Test(w))) return;
+    for (int end = 0; end < 2; ++end) {
+      const double c = search.EndCost(j, false, end == 0);
+      if (c == kNoRoute) continue;
+      const double f = c == 0.0 ? 1.0 : std::min(1.0, (dLimit - search.Dist(u)) / c);
+      if (f <= 0.0) continue;
+      // Left from w's from end, the edge ends at u's: its to end.
+      parts.push_back(NAreaEdge_stru{search.Edge(j), end == 0 ? 0.0 : f, end == 0 ? f : 0.0});
     }
-  }
-  std::vector<std::int32_t> edges;
-  edgeBits.AppendSet(edges);
-  areaEdges.reserve(edges.size());
-  for (std::int32_t e : edges) areaEdges.push_back(NAreaEdge_stru{e, 0.0, 0.0});
+  });
 }
 
-// The edges of the area, ascending, each with its largest share from each end.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bDirected,
-               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
-  const CAreaShares shares(view, search, barriers, bDirected, dLimit);
-  ReachedEdges(view, search, shares, areaEdges);
-  std::vector<std::int32_t> slot(static_cast<std::size_t>(view.GetEdgeNum()) + 1, 0);
-  for (std::size_t k = 0; k < areaEdges.size(); ++k) {
-    slot[static_cast<std::size_t>(areaEdges[k].lEdge)] = static_cast<std::int32_t>(k);
-  }
-  for (std::int32_t u : search.m_settled) {
-    if (!shares.Passes(u)) continue;
-    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
-      const double fAlong = shares.Share(u, j, true);
-      const double fAgainst = shares.Share(u, j, false);
-      if (fAlong <= 0.0 && fAgainst <= 0.0) continue;  // only edges with a share have a slot
-      NAreaEdge_stru& ae = areaEdges[static_cast<std::size_t>(slot[static_cast<std::size_t>(view.StepEdge()[j])])];
-      if (fAlong > 0.0) ae.dFromFrac = std::max(ae.dFromFrac, fAlong);
-      if (fAgainst > 0.0) ae.dToFrac = std::max(ae.dToFrac, fAgainst);
+// The largest share of each edge from each end, ascending by edge.
+void MergeShares(std::vector<NAreaEdge_stru>& parts, std::vector<NAreaEdge_stru>& areaEdges) {
+  std::sort(parts.begin(), parts.end(),
+            [](const NAreaEdge_stru& a, const NAreaEdge_stru& b) { return a.lEdge < b.lEdge; });
+  for (const NAreaEdge_stru& p : parts) {
+    if (!areaEdges.empty() && areaEdges.back().lEdge == p.lEdge) {
+      areaEdges.back().dFromFrac = std::max(areaEdges.back().dFromFrac, p.dFromFrac);
+      areaEdges.back().dToFrac = std::max(areaEdges.back().dToFrac, p.dToFrac);
+    } else {
+      areaEdges.push_back(p);
     }
   }
+}
+
+// The edges of the area, ascending, each with its largest share from each
+// end: the shares of the steps out of the area's nodes, sorted by edge and
+// merged, so the work follows the area, not the network.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+  const CAreaShares shares(search, bReverse, dLimit);
+  std::vector<NAreaEdge_stru> parts;
+  for (std::int32_t u : search.Settled()) {
+    if (barriers.bAny && barriers.nods.Test(u)) continue;
+    if (bReverse && view.NodClosed()[u] != 0) {
+      ClosedStartShares(search, barriers, u, dLimit, parts);
+      continue;
+    }
+    for (std::int64_t j = view.StepBegin(u); j < view.StepEnd(u); ++j) {
+      const double fFrom = shares.Share(u, j, true);
+      const double fTo = shares.Share(u, j, false);
+      if (fFrom <= 0.0 && fTo <= 0.0) continue;
+      parts.push_back(NAreaEdge_stru{view.StepEdge()[j], std::max(fFrom, 0.0), std::max(fTo, 0.0)});
+    }
+  }
+  MergeShares(parts, areaEdges);
+}
+
+// The area's nodes ascending: a sort of the nodes settled, or for an area
+// of much of the network a pass over a bitset.
+void AreaNods(const CNetworkView& view, const std::vector<std::int32_t>& settled, std::vector<std::int32_t>& nods) {
+  if (settled.size() > static_cast<std::size_t>(view.GetNodNum()) / 32) {
+    CElemBits bits(view.GetNodNum());
+    for (std::int32_t u : settled) bits.Set(u);
+    bits.AppendSet(nods);
+    return;
+  }
+  nods = settled;
+  std::sort(nods.begin(), nods.end());
+  nods.erase(std::unique(nods.begin(), nods.end()), nods.end());
 }
 
 std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                         const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                         bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
                          const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (std::isnan(dLimit) || dLimit < 0.0) {
@@ -118,19 +126,24 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
       MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
     return 0;
   }
-  CRouteSearch search(view, opt.bDirected, barriers);
-  search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
-  search.RunNodes(starts, 0, dLimit, false);
-  if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
-
+  CStateHold hold(opt, 0);
+  CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
+  NSearchRun run;
+  run.bReverse = bReverse;
+  run.dLimit = dLimit;
+  run.bPred = true;
+  if (!search.RunNodes(starts, run)) {
+    return CProgressPoll::Refuse(pError);
+  }
   NServiceArea_stru out;
-  CElemBits nodBits(view.GetNodNum());
-  for (std::int32_t u : search.m_settled) nodBits.Set(u);
-  nodBits.AppendSet(out.nods);
+  AreaNods(view, search.Settled(), out.nods);
   out.costs.reserve(out.nods.size());
-  for (std::int32_t u : out.nods) out.costs.push_back(search.m_dist[static_cast<std::size_t>(u - 1)]);
-
-  AreaEdges(view, search, barriers, opt.bDirected, dLimit, out.edges);
+  out.reachedBy.reserve(out.nods.size());
+  for (std::int32_t u : out.nods) {
+    out.costs.push_back(search.Dist(u));
+    out.reachedBy.push_back(search.ReachedBy(u));
+  }
+  AreaEdges(view, search, barriers, bReverse, dLimit, out.edges);
   area = std::move(out);
   return 1;
 }
@@ -165,6 +178,17 @@ void AddStretches(std::int32_t lEdge, double dFrom, double dTo, double fromFrac,
   }
   add(dFrom, dFrom + fromFrac * len);
   add(dTo - toFrac * len, dTo);
+}
+
+// ServiceArea with memory running out turned into a refusal.
+std::int32_t Guarded(NFinding_stru* pError, const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                     double dLimit, bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area,
+                     const NProgress_stru* pProgress) {
+  try {
+    return ServiceArea(view, starts, dLimit, bReverse, opt, area, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the service area");
+  }
 }
 
 std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, std::vector<NAreaEdge_stru>& edges,
@@ -241,11 +265,13 @@ std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, s
 std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
                              const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
                              const NProgress_stru* pProgress) {
-  try {
-    return ServiceArea(view, starts, dLimit, opt, area, pError, pProgress);
-  } catch (const std::bad_alloc&) {
-    return RefuseNoMemory(pError, "out of memory finding the service area");
-  }
+  return Guarded(pError, view, starts, dLimit, false, opt, area, pProgress);
+}
+
+std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                               const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                               const NProgress_stru* pProgress) {
+  return Guarded(pError, view, starts, dLimit, true, opt, area, pProgress);
 }
 
 std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,

@@ -1,12 +1,19 @@
-// ShortestPath.cpp - routes one to one, one to all and many to many, and a
-// path folded onto the edges as they were before flag mapping.
+// ShortestPath.cpp - routes one to one, costs from and to a node, matrices
+// and closest facilities over the search engine, and a path folded onto the
+// edges as they were before flag mapping.
 #include "kelvane/tools/ShortestPath.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "kelvane/tools/Progress.h"
 #include "tools/AnalysisInt.h"
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
@@ -22,56 +29,137 @@ std::int32_t CheckRoute(const CNetworkView& view, const NRouteOptions_stru& opt,
                         bool& bTurns, NFinding_stru* pError) {
   if (CheckCurrent(view, pError) == 0) return 0;
   bTurns = opt.bTurns && view.HasTurns();
-  if (bTurns && !opt.bDirected) {
-    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
-                                      "turn costs need a directed route: set bTurns false for an undirected one"));
-  }
   return MarkBarriers(view, opt.barriers, barriers, pError);
 }
 
-std::int32_t ShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
-                          const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
-  NBarrierBits barriers;
-  bool bTurns = false;
-  if (CheckCurrent(view, pError) == 0 || CheckNod(view, lFrom, "start node", pError) == 0 ||
-      CheckNod(view, lTo, "end node", pError) == 0 || CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
-    return 0;
+// Runs f and turns memory running out into a refusal: no std::bad_alloc
+// leaves a toolkit call.
+template <class F>
+std::int32_t Guarded(NFinding_stru* pError, F f) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory searching the network");
   }
-  CRouteSearch search(view, opt.bDirected, barriers);
-  if (bTurns) {
-    search.RunTurns(lFrom, lTo, true);
-  } else {
-    search.RunNodes(std::vector<std::int32_t>{lFrom}, lTo, kNoRoute, true);
-  }
-  NPath_stru out;
-  out.lFrom = lFrom;
-  out.lTo = lTo;
-  out.dCost = search.m_dist[static_cast<std::size_t>(lTo - 1)];
-  out.bFound = out.dCost < kNoRoute;
-  if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
-  path = std::move(out);
-  return 1;
 }
 
-std::int32_t CostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
-                       std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+// Costs from (or, bReverse, to) one node into costs and, when asked, the tree.
+std::int32_t CostsOneSide(const CNetworkView& view, std::int32_t lNod, bool bReverse, const NRouteOptions_stru& opt,
+                          std::vector<double>& costs, std::vector<std::int32_t>* pReachedBy, NFinding_stru* pError,
+                          const NProgress_stru* pProgress) {
   NBarrierBits barriers;
   bool bTurns = false;
-  if (CheckCurrent(view, pError) == 0 || CheckNod(view, lFrom, "start node", pError) == 0 ||
+  if (CheckCurrent(view, pError) == 0 ||
+      CheckNod(view, lNod, bReverse ? "end node" : "start node", pError) == 0 ||
       CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
     return 0;
   }
-  CRouteSearch search(view, opt.bDirected, barriers);
-  search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
-  if (bTurns) {
-    search.RunTurns(lFrom, 0, false);
-  } else {
-    search.RunNodes(std::vector<std::int32_t>{lFrom}, 0, kNoRoute, false);
+  const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
+  // Room first, so that no output is touched unless the call succeeds.
+  costs.reserve(n);
+  if (pReachedBy != nullptr) pReachedBy->reserve(n);
+  CStateHold hold(opt, 0);
+  CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
+  NSearchRun run;
+  run.bReverse = bReverse;
+  run.bPred = pReachedBy != nullptr;
+  const std::vector<std::int32_t> starts(1, lNod);
+  const bool ok = bTurns ? search.RunTurns(lNod, run) : search.RunNodes(starts, run);
+  if (!ok) return CProgressPoll::Refuse(pError);
+  costs.assign(n, kNoRoute);
+  for (std::int32_t v : search.Settled()) costs[static_cast<std::size_t>(v - 1)] = search.Dist(v);
+  if (pReachedBy != nullptr) {
+    pReachedBy->assign(n, 0);
+    for (std::int32_t v : search.Settled()) (*pReachedBy)[static_cast<std::size_t>(v - 1)] = search.ReachedBy(v);
   }
-  if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
-  costs.swap(search.m_dist);
   return 1;
 }
+
+// The distinct numbers of a checked list.
+std::size_t CountDistinct(const CNetworkView& view, const std::vector<std::int32_t>& nods) {
+  CElemBits bits(view.GetNodNum());
+  std::size_t n = 0;
+  for (std::int32_t v : nods) n += bits.TestAndSet(v) ? 1 : 0;
+  return n;
+}
+
+// Runs the matrix's searches, one per node of `from`, over nThreads threads
+// (the caller's one of them); each writes its row or column of out.
+class CMatrixRun {
+ public:
+  CMatrixRun(const CNetworkView& view, const NRouteOptions_stru& opt, const NBarrierBits& barriers, bool bTurns,
+             bool bReverse, const std::vector<std::int32_t>& from, const std::vector<std::int32_t>& to,
+             std::vector<double>& out)
+      : m_view(view), m_opt(opt), m_barriers(barriers), m_bTurns(bTurns), m_bReverse(bReverse), m_from(from),
+        m_to(to), m_out(out) {}
+
+  // false: stopped by the host. Throws std::bad_alloc.
+  bool Run(std::size_t nThreads, const NProgress_stru* pProgress) {
+    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<CStateHold>> holds;
+    for (std::size_t i = 0; i < nThreads; ++i) holds.emplace_back(new CStateHold(m_opt, i));
+    // Room first: a thread already running must be joined, never dropped by a
+    // vector that fails to grow.
+    threads.reserve(nThreads);
+    try {
+      for (std::size_t i = 1; i < nThreads; ++i) {
+        threads.emplace_back([this, i, &holds] { Work(holds[i]->Get(), nullptr); });
+      }
+    } catch (const std::system_error&) {
+      // Fewer threads than asked: the ones started and this one share the work.
+    } catch (const std::bad_alloc&) {
+      // No room for another thread's start: the ones started stop and are joined.
+      m_bNoMemory = true;
+      m_bStop = true;
+    }
+    Work(holds[0]->Get(), pProgress);
+    for (std::thread& t : threads) t.join();
+    if (m_bNoMemory.load()) throw std::bad_alloc();
+    return !m_bStop.load();
+  }
+
+ private:
+  void Work(NSearchState& st, const NProgress_stru* pProgress) {
+    try {
+      CRouteSearch search(m_view, m_opt.bDirected, m_barriers, st, pProgress);
+      std::vector<std::int32_t> one(1, 0);
+      NSearchRun run;
+      run.bReverse = m_bReverse;
+      run.bWait = true;
+      const std::size_t nTo = m_to.size();
+      const std::size_t width = m_bReverse ? m_from.size() : nTo;
+      for (std::size_t k = m_next++; k < m_from.size() && !m_bStop.load(); k = m_next++) {
+        for (std::int32_t v : m_to) search.Wait(v);
+        one[0] = m_from[k];
+        const bool ok = m_bTurns ? search.RunTurns(one[0], run) : search.RunNodes(one, run);
+        if (!ok) {
+          m_bStop = true;
+          break;
+        }
+        for (std::size_t i = 0; i < nTo; ++i) {
+          const double d = search.Dist(m_to[i]);
+          m_out[m_bReverse ? i * width + k : k * width + i] = d;
+        }
+        search.Clear();
+      }
+    } catch (const std::bad_alloc&) {
+      m_bNoMemory = true;
+      m_bStop = true;
+    }
+  }
+
+  const CNetworkView& m_view;
+  const NRouteOptions_stru& m_opt;
+  const NBarrierBits& m_barriers;
+  bool m_bTurns;
+  bool m_bReverse;
+  const std::vector<std::int32_t>& m_from;
+  const std::vector<std::int32_t>& m_to;
+  std::vector<double>& m_out;
+  std::atomic<std::size_t> m_next{0};
+  std::atomic<bool> m_bStop{false};
+  std::atomic<bool> m_bNoMemory{false};
+};
 
 std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                         const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
@@ -86,28 +174,118 @@ std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t
       CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
     return 0;
   }
-  // A search stops once it has settled the last target; one target stops it
-  // at that target, which the search tests by number.
-  std::vector<std::int32_t> distinct;
-  targetBits.AppendSet(distinct);
-  const std::int32_t lStopAt = distinct.size() == 1 ? distinct[0] : 0;
+  // The side with fewer nodes runs the searches: toward each target when
+  // there are fewer targets.
+  const bool bReverse = CountDistinct(view, targets) < CountDistinct(view, sources);
+  const std::vector<std::int32_t>& from = bReverse ? targets : sources;
+  const std::vector<std::int32_t>& to = bReverse ? sources : targets;
   std::vector<double> out(sources.size() * targets.size(), kNoRoute);
-  CRouteSearch search(view, opt.bDirected, barriers);
-  search.m_poll = CProgressPoll(pProgress, static_cast<double>(view.GetNodNum()) * static_cast<double>(sources.size()));
-  for (std::size_t s = 0; s < sources.size(); ++s) {
-    if (bTurns) {
-      search.RunTurns(sources[s], lStopAt, false);
-    } else {
-      search.RunNodes(std::vector<std::int32_t>{sources[s]}, lStopAt, kNoRoute, false);
-    }
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-      out[s * targets.size() + t] = search.m_dist[static_cast<std::size_t>(targets[t] - 1)];
-    }
-    if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
-  }
+  const std::size_t nThreads =
+      std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), from.size()));
+  CMatrixRun matrix(view, opt, barriers, bTurns, bReverse, from, to, out);
+  if (!matrix.Run(nThreads, pProgress)) return CProgressPoll::Refuse(pError);
   costs.swap(out);
   return 1;
 }
+
+}  // namespace
+
+std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
+                              const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
+  return Guarded(pError, [&]() -> std::int32_t {
+    NBarrierBits barriers;
+    bool bTurns = false;
+    if (CheckCurrent(view, pError) == 0 || CheckNod(view, lFrom, "start node", pError) == 0 ||
+        CheckNod(view, lTo, "end node", pError) == 0 || CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
+      return 0;
+    }
+    CStateHold hold(opt, 0);
+    CRouteSearch search(view, opt.bDirected, barriers, hold.Get());
+    NPath_stru out;
+    out.lFrom = lFrom;
+    out.lTo = lTo;
+    if (bTurns) {
+      NSearchRun run;
+      run.lStop = lTo;
+      run.bPred = true;
+      search.RunTurns(lFrom, run);
+      out.dCost = search.Dist(lTo);
+      out.bFound = out.dCost < kNoRoute;
+      if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
+    } else {
+      // Plain costs: from both ends at once, each search settling about half
+      // the nodes one from the start alone would.
+      CStateHold backHold(opt, 1);
+      CRouteSearch back(view, opt.bDirected, barriers, backHold.Get());
+      search.RunBidirectional(back, lFrom, lTo, out);
+    }
+    path = std::move(out);
+    return 1;
+  });
+}
+
+std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
+                           std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostsOneSide(view, lFrom, false, opt, costs, nullptr, pError, pProgress); });
+}
+
+std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
+                           std::vector<double>& costs, std::vector<std::int32_t>& reachedBy, NFinding_stru* pError,
+                           const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostsOneSide(view, lFrom, false, opt, costs, &reachedBy, pError, pProgress); });
+}
+
+std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                         std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostsOneSide(view, lTo, true, opt, costs, nullptr, pError, pProgress); });
+}
+
+std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                         std::vector<double>& costs, std::vector<std::int32_t>& reachedBy, NFinding_stru* pError,
+                         const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostsOneSide(view, lTo, true, opt, costs, &reachedBy, pError, pProgress); });
+}
+
+std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                            const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
+                            std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostMatrix(view, sources, targets, opt, costs, pError, pProgress); });
+}
+
+std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                 const NRouteOptions_stru& opt, NClosestFacility_stru& out, NFinding_stru* pError,
+                                 const NProgress_stru* pProgress) {
+  return Guarded(pError, [&]() -> std::int32_t {
+    if (CheckCurrent(view, pError) == 0) return 0;
+    CElemBits startBits(view.GetNodNum());
+    NBarrierBits barriers;
+    if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
+        MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
+      return 0;
+    }
+    CStateHold hold(opt, 0);
+    CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
+    NSearchRun run;
+    run.bPred = true;
+    run.bOwner = true;
+    if (!search.RunNodes(starts, run)) return CProgressPoll::Refuse(pError);
+    const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
+    NClosestFacility_stru res;
+    res.facility.assign(n, -1);
+    res.costs.assign(n, kNoRoute);
+    res.reachedBy.assign(n, 0);
+    for (std::int32_t v : search.Settled()) {
+      const std::size_t k = static_cast<std::size_t>(v - 1);
+      res.facility[k] = search.Owner(v);
+      res.costs[k] = search.Dist(v);
+      res.reachedBy[k] = search.ReachedBy(v);
+    }
+    out = std::move(res);
+    return 1;
+  });
+}
+
+namespace {
 
 std::int32_t Fold(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
                   NFinding_stru* pError) {
@@ -134,34 +312,6 @@ std::int32_t Fold(const CSplitIndex& split, const NPath_stru& path, std::vector<
 }
 
 }  // namespace
-
-std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
-                              const NRouteOptions_stru& opt, NPath_stru& path, NFinding_stru* pError) {
-  try {
-    return ShortestPath(view, lFrom, lTo, opt, path, pError);
-  } catch (const std::bad_alloc&) {
-    return RefuseNoMemory(pError, "out of memory finding the path");
-  }
-}
-
-std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
-                           std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
-  try {
-    return CostsFrom(view, lFrom, opt, costs, pError, pProgress);
-  } catch (const std::bad_alloc&) {
-    return RefuseNoMemory(pError, "out of memory finding the costs");
-  }
-}
-
-std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
-                            const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
-                            std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
-  try {
-    return CostMatrix(view, sources, targets, opt, costs, pError, pProgress);
-  } catch (const std::bad_alloc&) {
-    return RefuseNoMemory(pError, "out of memory finding the cost matrix");
-  }
-}
 
 std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
                       NFinding_stru* pError) {

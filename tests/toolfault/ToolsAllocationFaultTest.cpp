@@ -15,10 +15,12 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/Components.h"
+#include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/Isolation.h"
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkCheck.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Restrictions.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/SplitIndex.h"
@@ -197,6 +199,25 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
   isoQuery.sources = {1};
   isoQuery.devices = {2, 3, 4, 5, 6, 7, 8};
   const std::vector<std::int32_t> targets{1, 2, 3};
+  // A no-turn over the first node with two edges of its own.
+  std::vector<NRestriction_stru> restrictions(1);
+  for (std::int32_t n = 1; n <= view.GetNodNum() && restrictions[0].edges.size() < 2; ++n) {
+    restrictions[0].edges.clear();
+    restrictions[0].lViaNod = n;
+    for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
+      const std::int32_t e = view.StepEdge()[j];
+      if (view.StepFar()[j] != n && (restrictions[0].edges.empty() || restrictions[0].edges[0] != e)) {
+        restrictions[0].edges.push_back(e);
+      }
+      if (restrictions[0].edges.size() == 2) break;
+    }
+  }
+  ASSERT_EQ(restrictions[0].edges.size(), 2U);
+  NComponentOptions_stru byCost;
+  byCost.bFollowCosts = true;
+  NClosestFacility_stru closest;
+  std::vector<std::int32_t> reachedBy;
+  const std::vector<DrivingSide> sides(starts.size(), DrivingSide::Right);
   const auto sentinel = [](std::vector<std::int32_t>& v) { v.assign(1, -7); };
   const std::vector<NCall> calls = {
       {"TraceNetwork", [&] { trace = NTraceResult_stru(); sentinel(trace.nods); },
@@ -221,6 +242,32 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
       {"FindCostMatrix", [&] { costs.assign(1, -7.0); },
        [&](NFinding_stru* e) { return FindCostMatrix(view, starts, targets, undirected, costs, e); },
        [&] { std::vector<double> c; Put(c, costs); return c; }},
+      {"FindComponents (options)", [&] { comps = NComponents_stru(); sentinel(comps.sizes); },
+       [&](NFinding_stru* e) { return FindComponents(view, NComponentKind::Strong, byCost, comps, e); },
+       [&] { std::vector<double> c; Put(c, comps.nodComp); Put(c, comps.edgeComp); Put(c, comps.sizes); return c; }},
+      {"FindCostsTo", [&] { costs.assign(1, -7.0); sentinel(reachedBy); },
+       [&](NFinding_stru* e) { return FindCostsTo(view, starts.front(), plain, costs, reachedBy, e); },
+       [&] { std::vector<double> c; Put(c, costs); Put(c, reachedBy); return c; }},
+      {"FindClosestFacility", [&] { closest = NClosestFacility_stru(); sentinel(closest.facility); },
+       [&](NFinding_stru* e) { return FindClosestFacility(view, starts, plain, closest, e); },
+       [&] { std::vector<double> c; Put(c, closest.facility); Put(c, closest.costs); Put(c, closest.reachedBy); return c; }},
+      {"FindRestrictedPath", [&] { path = NPath_stru(); path.lFrom = -7; },
+       [&](NFinding_stru* e) { return FindRestrictedPath(view, starts.front(), 1, plain, restrictions, path, e); },
+       [&] { std::vector<double> c{double(path.lFrom), path.bFound ? path.dCost : -1.0, double(path.steps.size())}; return c; }},
+      {"FindRestrictedCostsFrom", [&] { costs.assign(1, -7.0); },
+       [&](NFinding_stru* e) { return FindRestrictedCostsFrom(view, starts.front(), plain, restrictions, costs, e); },
+       [&] { std::vector<double> c; Put(c, costs); return c; }},
+      {"FindSidedPath", [&] { path = NPath_stru(); path.lFrom = -7; },
+       [&](NFinding_stru* e) {
+         return FindSidedPath(view, starts.front(), DrivingSide::Right, 1, DrivingSide::Left, plain, path, e);
+       },
+       [&] { std::vector<double> c{double(path.lFrom), path.bFound ? path.dCost : -1.0, double(path.steps.size())}; return c; }},
+      {"FindSidedCostMatrix", [&] { costs.assign(1, -7.0); },
+       [&](NFinding_stru* e) { return FindSidedCostMatrix(view, starts, sides, targets, {}, plain, costs, e); },
+       [&] { std::vector<double> c; Put(c, costs); return c; }},
+      {"FindServiceAreaTo", [&] { area = NServiceArea_stru(); sentinel(area.nods); },
+       [&](NFinding_stru* e) { return FindServiceAreaTo(view, starts, 6.0, plain, area, e); },
+       [&] { std::vector<double> c; Put(c, area.nods); Put(c, area.costs); Put(c, area.edges); return c; }},
       {"FindServiceArea", [&] { area = NServiceArea_stru(); sentinel(area.nods); },
        [&](NFinding_stru* e) { return FindServiceArea(view, starts, 6.0, plain, area, e); },
        [&] { std::vector<double> c; Put(c, area.nods); Put(c, area.costs); Put(c, area.edges); return c; }},

@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Progress.h"
+#include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "tools/RandomNetwork.h"
@@ -149,6 +152,47 @@ void ExpectCosts(const std::vector<double>& got, const std::vector<double>& want
   }
 }
 
+std::vector<CostArc> Reversed(const std::vector<CostArc>& arcs) {
+  std::vector<CostArc> out;
+  for (const CostArc& c : arcs) out.push_back(CostArc{Arc{c.a.to, c.a.from, c.a.edge, c.a.along}, c.cost});
+  return out;
+}
+
+// Every node reached but the root names a way over its tree edge to a node
+// whose cost accounts for the rest (toward the root: the way out of it);
+// the root and the nodes not reached name none.
+void ExpectTree(const std::vector<CostArc>& arcs, const std::vector<double>& cost, const std::vector<std::int32_t>& by,
+                std::int32_t nods, bool toward, const std::vector<std::int32_t>* pOwner = nullptr) {
+  ASSERT_EQ(by.size(), static_cast<std::size_t>(nods));
+  for (std::int32_t v = 1; v <= nods; ++v) {
+    const std::int32_t e = by[v - 1];
+    if (e == 0) {
+      EXPECT_TRUE(std::isinf(cost[v - 1]) || cost[v - 1] == 0.0) << "node " << v << " has no tree edge";
+      continue;
+    }
+    bool ok = false;
+    for (const CostArc& c : arcs) {
+      const std::int32_t near = toward ? c.a.from : c.a.to;
+      const std::int32_t far = toward ? c.a.to : c.a.from;
+      if (c.a.edge != e || near != v || std::isinf(cost[far - 1])) continue;
+      if (pOwner != nullptr && (*pOwner)[far - 1] != (*pOwner)[v - 1]) continue;
+      ok = ok || std::fabs(cost[far - 1] + c.cost - cost[v - 1]) < 1e-9;
+    }
+    EXPECT_TRUE(ok) << "node " << v << ": edge " << e << " is no way on its route";
+  }
+}
+
+
+
+CNetworkView MakeView(oracle::RandomNet& r) {
+  CNetworkView view;
+  NViewOptions_stru vo;
+  vo.lAlongFld = oracle::kAlongFld;
+  vo.lAgainstFld = oracle::kAgainstFld;
+  EXPECT_EQ(view.Build(r.net, vo), 1);
+  return view;
+}
+
 }  // namespace
 
 TEST(RouteOracleTest, CostsPathsAndMatricesAreDijkstrasDirectedAndUndirected) {
@@ -216,10 +260,10 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
     if (HasFatalFailure()) return;
     const std::int32_t s = r.flagNods.empty() ? 1 : r.flagNods[0];
     NRouteOptions_stru opt;
-    opt.bDirected = true;
+    opt.bDirected = round % 3 != 2;  // a third undirected: turns between edges, either way along each
     opt.bTurns = true;
     opt.barriers = Barriers(rng, r, round, r.flagNods);
-    const std::vector<CostArc> arcs = RouteWays(r.net, true, r.closed, opt.barriers);
+    const std::vector<CostArc> arcs = RouteWays(r.net, opt.bDirected, r.closed, opt.barriers);
     r.Close();
     CNetworkView view;
     NViewOptions_stru vo;
@@ -227,7 +271,7 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
     vo.lAgainstFld = oracle::kAgainstFld;
     ASSERT_EQ(view.Build(r.net, vo), 1);
     ASSERT_TRUE(view.HasTurns());
-    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s);
+    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s << (opt.bDirected ? "" : ", undirected"));
     const std::vector<double> want = EdgeBasedSearch(r.net, arcs, s);
     std::vector<double> got;
     NFinding_stru err;
@@ -305,4 +349,247 @@ TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
     }
     EXPECT_EQ(gotEdges, wantEdges);
   }
+}
+
+// Toward a place: the reverse searches against Dijkstra on the reversed
+// network, a workspace carried over rounds of every size (early stops
+// included) and matrices over two threads on some rounds.
+TEST(RouteOracleTest, CostsToTreesAndMatricesAreDijkstraOnTheReversedNetwork) {
+  std::mt19937 rng(23);
+  kelvane::tools::CSearchWorkspace work;
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    const bool directed = round % 2 == 0;
+    const std::int32_t t = std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng);
+    std::vector<std::int32_t> sources = oracle::Pick(rng, r.nods, 6);
+    NRouteOptions_stru opt;
+    opt.bDirected = directed;
+    opt.bTurns = false;
+    opt.pWork = round % 3 == 0 ? nullptr : &work;
+    opt.lThreads = round % 4 == 1 ? 2 : 1;
+    std::vector<std::int32_t> keep = sources;
+    keep.push_back(t);
+    opt.barriers = Barriers(rng, r, round, keep);
+    const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
+    r.Close();
+    const CNetworkView view = MakeView(r);
+    SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected") << ", to " << t);
+    const std::vector<double> want = Dijkstra(r.nods, Reversed(arcs), {t});
+    std::vector<double> got;
+    std::vector<std::int32_t> by;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindCostsTo(view, t, opt, got, by, &err), 1) << err.strText;
+    ExpectCosts(got, want, r.nods);
+    ExpectTree(arcs, got, by, r.nods, true);
+    std::vector<double> from;
+    ASSERT_EQ(kelvane::tools::FindCostsFrom(view, t, opt, from, by, &err), 1) << err.strText;
+    ExpectCosts(from, Dijkstra(r.nods, arcs, {t}), r.nods);
+    ExpectTree(arcs, from, by, r.nods, false);
+    // More sources than targets: the matrix is searched from the targets.
+    const std::vector<std::int32_t> targets{t, sources[0]};
+    std::vector<double> matrix;
+    ASSERT_EQ(FindCostMatrix(view, sources, targets, opt, matrix, &err), 1) << err.strText;
+    ASSERT_EQ(matrix.size(), sources.size() * 2);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      const std::vector<double> d = Dijkstra(r.nods, arcs, {sources[i]});
+      for (std::size_t j = 0; j < 2; ++j) {
+        const double m = matrix[i * 2 + j];
+        const double w = d[targets[j]];
+        EXPECT_TRUE(std::isinf(w) ? std::isinf(m) : std::fabs(m - w) < 1e-9)
+            << sources[i] << " to " << targets[j] << ": " << m << ", not " << w;
+      }
+    }
+  }
+}
+
+TEST(RouteOracleTest, CostsToWithTurnsAreTheEdgeBasedSearchFromEveryNode) {
+  std::mt19937 rng(29);
+  kelvane::tools::CSearchWorkspace work;
+  for (int round = 0; round < 100; ++round) {
+    oracle::RandomNet r;
+    oracle::Shape shape;
+    shape.turns = true;
+    r.Make(rng, shape);
+    if (HasFatalFailure()) return;
+    const std::int32_t t = std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng);
+    NRouteOptions_stru opt;
+    opt.pWork = &work;
+    opt.barriers = Barriers(rng, r, round, {t});
+    const std::vector<CostArc> arcs = RouteWays(r.net, true, r.closed, opt.barriers);
+    r.Close();
+    const CNetworkView view = MakeView(r);
+    ASSERT_TRUE(view.HasTurns());
+    SCOPED_TRACE(testing::Message() << "round " << round << ", to " << t);
+    std::vector<double> got;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindCostsTo(view, t, opt, got, &err), 1) << err.strText;
+    const std::vector<char> barrier = oracle::Bits(r.nods, opt.barriers.nods);
+    for (std::int32_t s = 1; s <= r.nods; ++s) {
+      const double w = barrier[s] != 0 ? kInf : EdgeBasedSearch(r.net, arcs, s)[t];
+      EXPECT_TRUE(std::isinf(w) ? std::isinf(got[s - 1]) : std::fabs(got[s - 1] - w) < 1e-9)
+          << "from " << s << ": " << got[s - 1] << ", not " << w;
+    }
+    // Fewer targets than sources: the turn matrix runs toward the target.
+    const std::vector<std::int32_t> sources = oracle::Pick(rng, r.nods, 3);
+    std::vector<double> matrix;
+    ASSERT_EQ(FindCostMatrix(view, sources, {t}, opt, matrix, &err), 1) << err.strText;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      EXPECT_TRUE(std::isinf(got[sources[i] - 1]) ? std::isinf(matrix[i]) : matrix[i] == got[sources[i] - 1])
+          << "from " << sources[i];
+    }
+  }
+}
+
+TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) {
+  std::mt19937 rng(31);
+  kelvane::tools::CSearchWorkspace work;
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    const bool directed = round % 2 == 0;
+    std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 2);
+    NRouteOptions_stru opt;
+    opt.bDirected = directed;
+    opt.bTurns = false;
+    opt.pWork = &work;
+    opt.barriers = Barriers(rng, r, round, starts);
+    const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
+    r.Close();
+    const CNetworkView view = MakeView(r);
+    const double limit = std::uniform_int_distribution<int>(0, 60)(rng) * 0.5;
+    SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected") << ", limit "
+                                    << limit);
+    const std::vector<double> d = Dijkstra(r.nods, Reversed(arcs), starts);
+    NServiceArea_stru area;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindServiceAreaTo(view, starts, limit, opt, area, &err), 1) << err.strText;
+    std::vector<std::int32_t> nods;
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      if (d[v] <= limit) nods.push_back(v);
+    }
+    ASSERT_EQ(area.nods, nods);
+    for (std::size_t i = 0; i < nods.size(); ++i) EXPECT_NEAR(area.costs[i], d[nods[i]], 1e-9) << "node " << nods[i];
+    std::vector<double> cost(static_cast<std::size_t>(r.nods), kInf);
+    std::vector<std::int32_t> by(static_cast<std::size_t>(r.nods), 0);
+    for (std::size_t i = 0; i < nods.size(); ++i) {
+      cost[nods[i] - 1] = area.costs[i];
+      by[nods[i] - 1] = area.reachedBy[i];
+    }
+    ExpectTree(arcs, cost, by, r.nods, true);
+    // A way into an area node reaches the starts from as far back along it
+    // as the cost left allows: the share next to the end it leaves by.
+    std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
+    std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
+    for (const CostArc& c : arcs) {
+      const double left = limit - d[c.a.to];
+      if (left < 0.0) continue;
+      const double part = c.cost == 0.0 ? 1.0 : std::min(1.0, left / c.cost);
+      double& side = c.a.along ? share[c.a.edge].second : share[c.a.edge].first;
+      side = std::max(side, part);
+      if (part > 0.0 || c.cost == 0.0) inArea[c.a.edge] = 1;
+    }
+    std::vector<std::int32_t> wantEdges;
+    for (std::int32_t e = 1; e <= r.edges; ++e) {
+      if (inArea[e] != 0) wantEdges.push_back(e);
+    }
+    std::vector<std::int32_t> gotEdges;
+    for (const NAreaEdge_stru& ae : area.edges) {
+      gotEdges.push_back(ae.lEdge);
+      EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9) << "edge " << ae.lEdge;
+      EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9) << "edge " << ae.lEdge;
+    }
+    EXPECT_EQ(gotEdges, wantEdges);
+  }
+}
+
+// One search from every start gives the minimum over one search per start,
+// ties to the start listed first, whatever order the starts come in.
+TEST(RouteOracleTest, ClosestFacilityIsTheNearestOfOneSearchPerStartInAnyOrder) {
+  std::mt19937 rng(37);
+  kelvane::tools::CSearchWorkspace work;
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    const bool directed = round % 2 == 0;
+    std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 5);
+    starts.push_back(starts[0]);  // listed twice: keeps its first index
+    std::shuffle(starts.begin(), starts.end(), rng);
+    NRouteOptions_stru opt;
+    opt.bDirected = directed;
+    opt.pWork = round % 2 == 0 ? &work : nullptr;
+    opt.barriers = Barriers(rng, r, round, starts);
+    const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
+    r.Close();
+    const CNetworkView view = MakeView(r);
+    SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected"));
+    std::vector<double> best(static_cast<std::size_t>(r.nods), kInf);
+    std::vector<std::int32_t> owner(static_cast<std::size_t>(r.nods), -1);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      const std::vector<double> d = Dijkstra(r.nods, arcs, {starts[i]});
+      for (std::int32_t v = 1; v <= r.nods; ++v) {
+        if (d[v] < best[v - 1]) {
+          best[v - 1] = d[v];
+          owner[v - 1] = static_cast<std::int32_t>(i);
+        }
+      }
+    }
+    kelvane::tools::NClosestFacility_stru got;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindClosestFacility(view, starts, opt, got, &err), 1) << err.strText;
+    ASSERT_EQ(got.facility.size(), owner.size());
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      EXPECT_TRUE(std::isinf(best[v - 1]) ? std::isinf(got.costs[v - 1]) : got.costs[v - 1] == best[v - 1])
+          << "node " << v << ": " << got.costs[v - 1] << ", not " << best[v - 1];
+      EXPECT_EQ(got.facility[v - 1], owner[v - 1]) << "node " << v;
+    }
+    ExpectTree(arcs, got.costs, got.reachedBy, r.nods, false, &got.facility);
+  }
+}
+
+// A search the host stops returns 0 and leaves the outputs as they were; the
+// workspace it used serves the next search as new.
+TEST(RouteOracleTest, AStoppedSearchLeavesItsOutputsAndWorkspaceAsTheyWere) {
+  CNetworkBuilder b;
+  const int side = 80;  // more nodes than a search settles between two polls
+  ASSERT_EQ(b.SetNodNum(side * side), 1);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const int v = y * side + x + 1;
+      if (x + 1 < side) b.AddEdge(v, v + 1);
+      if (y + 1 < side) b.AddEdge(v, v + side);
+    }
+  }
+  CLocalNetwork net;
+  NFinding_stru err;
+  ASSERT_EQ(b.Build(net, &err), 1) << err.strText;
+  CNetworkView view;
+  ASSERT_EQ(view.Build(net), 1);
+  kelvane::tools::CSearchWorkspace work;
+  NRouteOptions_stru opt;
+  opt.pWork = &work;
+  kelvane::tools::NProgress_stru stop;
+  int polls = 0;
+  stop.pUser = &polls;
+  stop.pfnPoll = [](void* p, double) { return ++*static_cast<int*>(p) < 1; };
+  std::vector<double> costs(3, -1.0);
+  std::vector<std::int32_t> by(2, -1);
+  EXPECT_EQ(kelvane::tools::FindCostsTo(view, 1, opt, costs, by, &err, &stop), 0);
+  EXPECT_EQ(polls, 1);
+  EXPECT_EQ(costs, std::vector<double>(3, -1.0));
+  EXPECT_EQ(by, std::vector<std::int32_t>(2, -1));
+  NServiceArea_stru area;
+  EXPECT_EQ(kelvane::tools::FindServiceAreaTo(view, {1}, 1e9, opt, area, &err, &stop), 0);
+  EXPECT_TRUE(area.nods.empty());
+  std::vector<double> matrix(1, -1.0);
+  EXPECT_EQ(kelvane::tools::FindCostMatrix(view, {1}, {side * side}, opt, matrix, &err, &stop), 0);
+  EXPECT_EQ(matrix, std::vector<double>(1, -1.0));
+  // The corner's cost to the far corner is the grid's walk, whichever way round.
+  ASSERT_EQ(kelvane::tools::FindCostsTo(view, side * side, opt, costs, &err), 1) << err.strText;
+  EXPECT_EQ(costs[0], 2.0 * (side - 1));
+  ASSERT_EQ(FindCostsFrom(view, 1, opt, costs, &err), 1) << err.strText;
+  EXPECT_EQ(costs[side * side - 1], 2.0 * (side - 1));
 }

@@ -9,10 +9,12 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Components.h"
+#include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/Isolation.h"
 #include "kelvane/tools/NetworkBuilder.h"
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Progress.h"
+#include "kelvane/tools/Restrictions.h"
 #include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/TraceAnalysis.h"
@@ -130,6 +132,57 @@ std::vector<NCall> LongCalls(CLocalNetwork& net) {
          const std::int32_t s = FindServiceArea(v, {1}, 1e9, NRouteOptions_stru(), a, e, p);
          Append(out, a.nods);
          Append(out, a.costs);
+         return s;
+       }},
+      {"FindComponents (options)",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         NComponentOptions_stru o;
+         o.bFollowCosts = true;
+         NComponents_stru c;
+         c.lCount = -7;
+         const std::int32_t s = FindComponents(v, NComponentKind::Weak, o, c, e, p);
+         out.push_back(c.lCount);
+         Append(out, c.nodComp);
+         return s;
+       }},
+      {"FindCostsTo",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         std::vector<double> costs(1, -7.0);
+         std::vector<std::int32_t> by(1, -7);
+         const std::int32_t s = FindCostsTo(v, kSide * kSide, NRouteOptions_stru(), costs, by, e, p);
+         Append(out, costs);
+         Append(out, by);
+         return s;
+       }},
+      {"FindServiceAreaTo",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         NServiceArea_stru a;
+         a.nods.assign(1, -7);
+         const std::int32_t s = FindServiceAreaTo(v, {1}, 1e9, NRouteOptions_stru(), a, e, p);
+         Append(out, a.nods);
+         return s;
+       }},
+      {"FindClosestFacility",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         NClosestFacility_stru f;
+         f.facility.assign(1, -7);
+         const std::int32_t s = FindClosestFacility(v, {1, kSide * kSide}, NRouteOptions_stru(), f, e, p);
+         Append(out, f.facility);
+         return s;
+       }},
+      {"FindRestrictedCostsFrom",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         std::vector<double> costs(1, -7.0);
+         const std::int32_t s = FindRestrictedCostsFrom(v, 1, NRouteOptions_stru(), {}, costs, e, p);
+         Append(out, costs);
+         return s;
+       }},
+      {"FindSidedCostMatrix",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         std::vector<double> costs(1, -7.0);
+         const std::int32_t s =
+             FindSidedCostMatrix(v, {1}, {DrivingSide::Right}, {kSide * kSide}, {}, NRouteOptions_stru(), costs, e, p);
+         Append(out, costs);
          return s;
        }},
       {"CNetworkView::Build",

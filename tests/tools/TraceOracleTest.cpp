@@ -4,6 +4,7 @@
 
 #include <boost/graph/connected_components.hpp>
 #include <boost/graph/strong_components.hpp>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -98,7 +99,9 @@ void ExpectSamePartition(const std::vector<std::int32_t>& got, const std::vector
   }
 }
 
-TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoes) {
+// Every fourth pair of rounds follows the costs: the oracle then keeps only
+// the ways whose cost is a way (negative, infinite and type-0 costs are not).
+TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoesByStatesOrByCosts) {
   typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS> Undirected;
   typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS> Directed;
   std::mt19937 rng(5);
@@ -106,12 +109,24 @@ TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoes) {
     oracle::RandomNet r;
     r.Make(rng, oracle::Shape());
     if (HasFatalFailure()) return;
-    const std::vector<Arc> arcs = oracle::Ways(r.net);
+    const bool byCost = round % 4 >= 2;
+    std::vector<Arc> arcs;
+    std::vector<char> usable(static_cast<std::size_t>(r.edges) + 1, 0);  // in some way, by cost when asked
+    for (const Arc& a : oracle::Ways(r.net)) {
+      if (byCost && std::isinf(oracle::WayCost(r.net, a.edge, a.along))) continue;
+      arcs.push_back(a);
+      usable[a.edge] = 1;
+    }
     r.Close();
     CNetworkView view;
-    ASSERT_EQ(view.Build(r.net), 1);
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
     const NComponentKind kind = round % 2 == 0 ? NComponentKind::Weak : NComponentKind::Strong;
-    NElemSet_stru barriers;
+    NComponentOptions_stru co;
+    co.bFollowCosts = byCost;
+    NElemSet_stru& barriers = co.barriers;
     barriers.nods = oracle::Pick(rng, r.nods, round % 3);
     barriers.edges = oracle::Pick(rng, r.edges, round % 4);
     const std::vector<char> barNod = oracle::Bits(r.nods, barriers.nods);
@@ -133,8 +148,10 @@ TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoes) {
     }
     NComponents_stru got;
     NFinding_stru err;
-    ASSERT_EQ(FindComponents(view, kind, barriers, got, &err), 1) << err.strText;
-    SCOPED_TRACE(testing::Message() << "round " << round << (kind == NComponentKind::Weak ? " weak" : " strong"));
+    ASSERT_EQ(byCost ? FindComponents(view, kind, co, got, &err) : FindComponents(view, kind, barriers, got, &err), 1)
+        << err.strText;
+    SCOPED_TRACE(testing::Message() << "round " << round << (kind == NComponentKind::Weak ? " weak" : " strong")
+                                    << (byCost ? " by cost" : ""));
     ASSERT_EQ(got.nodComp.size(), static_cast<std::size_t>(r.nods));
     ASSERT_EQ(got.edgeComp.size(), static_cast<std::size_t>(r.edges));
     ExpectSamePartition(got.nodComp, comp, inside);
@@ -160,6 +177,11 @@ TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoes) {
       EXPECT_EQ(got.edgeComp[a.edge - 1], c) << "edge " << a.edge;
     }
     for (std::int32_t e : barriers.edges) EXPECT_EQ(got.edgeComp[e - 1], 0) << "barrier edge " << e;
+    for (std::int32_t e = 1; e <= r.edges; ++e) {
+      if (usable[e] == 0) {
+        EXPECT_EQ(got.edgeComp[e - 1], 0) << "edge " << e << " is no way";
+      }
+    }
   }
 }
 

@@ -27,6 +27,19 @@ struct NComponents_stru {
   std::vector<std::int32_t> sizes;        // entry c - 1: nodes in component c
 };
 
+// What a component search follows besides the view's states.
+struct NComponentOptions_stru {
+  NElemSet_stru barriers;  // never entered
+  // false: the states alone say which way a step may be taken, as a trace
+  // reads them (a street made one-way by a cost of no way in one direction
+  // is two-way here). true: the view's costs too, as routes read them: a
+  // direction whose cost is no way (+infinity: a record of type 0, a
+  // negative or an infinite cost) is no way, so such a street is one-way for
+  // strong components, and an edge with no way in either direction joins no
+  // component and links none, weak or strong.
+  bool bFollowCosts = false;
+};
+
 // Closed nodes and barrier nodes join no component (they are reached but not
 // passed); an edge joins the component of its open ends when it can be
 // stepped over between them (strong: both ways round through the component),
@@ -34,6 +47,11 @@ struct NComponents_stru {
 // barrier out of range, memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
                                               const NElemSet_stru& barriers, NComponents_stru& comps,
+                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
+
+// The same, with the barriers and the choice of following costs in opt.
+KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
+                                              const NComponentOptions_stru& opt, NComponents_stru& comps,
                                               NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 }  // namespace tools

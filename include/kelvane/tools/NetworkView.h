@@ -168,7 +168,7 @@ class KELVANE_TOOLS_API CNetworkView {
   std::int32_t Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err, CProgressPoll& poll);
   void ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState& st);
   void CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int32_t nList, NReadState& st);
-  void FinishTurns(const CLocalNetwork& net, const NReadState& st);
+  void FinishTurns(const NReadState& st);
 
   const CLocalNetwork* m_pNet;
   std::int32_t m_lNetNodNum;              // the network's counts when it was read

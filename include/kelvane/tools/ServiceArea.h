@@ -29,6 +29,9 @@ struct NServiceArea_stru {
   std::vector<std::int32_t> nods;    // cost at most the limit, ascending
   std::vector<double> costs;         // each node's least cost from the starts
   std::vector<NAreaEdge_stru> edges; // ascending; every edge with a share above 0, or of cost 0 at a node of the area
+  // Per node of nods: the edge it is reached by from the nearest start (for
+  // an area to the starts, the first edge of its way to them); 0 for a start.
+  std::vector<std::int32_t> reachedBy;
 };
 
 // The area within dLimit of the nearest start, by the routing rules of opt
@@ -38,6 +41,19 @@ struct NServiceArea_stru {
 KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
                                                NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
+
+// The area from which the nearest start is reached within dLimit: the
+// search of FindServiceArea run backward, over the ways one arrives by
+// (everyone who can get to a hospital within ten minutes). costs are each
+// node's least cost to the starts. An edge's dFromFrac is the share next to
+// its from node from which a traveller reaches the starts within the limit
+// leaving the edge by its from node (going against it), dToFrac the same by
+// its to node (going along it); a closed node is left by no edge. Returns
+// as FindServiceArea, and 0 with the area untouched when the host stops it.
+KELVANE_TOOLS_API std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                                 double dLimit, const NRouteOptions_stru& opt,
+                                                 NServiceArea_stru& area, NFinding_stru* pError = nullptr,
+                                                 const NProgress_stru* pProgress = nullptr);
 
 // One stretch of an edge that an area reached: dFrom to dTo along it, as
 // fractions from its from node (0 <= dFrom < dTo <= 1).

@@ -14,6 +14,8 @@
 
 namespace kelvane {
 namespace tools {
+class CSearchWorkspace;
+struct NProgress_stru;
 
 struct NRouteOptions_stru {
   // true: only the steps one may leave a node by, at the cost of their
@@ -21,9 +23,19 @@ struct NRouteOptions_stru {
   // lower of its two costs that is a way (a direction of no way is not taken).
   bool bDirected = true;
   // Add the view's turn weights at every node passed (a negative one forbids
-  // the turn); ignored when the view has none. Not with bDirected false.
+  // the turn); ignored when the view has none. Undirected, a turn at a node
+  // is the matrix entry of the two edges, whichever way each is travelled:
+  // the matrix names edges, not directions, so it reads the same for an
+  // edge taken along or against.
   bool bTurns = true;
   NElemSet_stru barriers;  // never entered
+  // Working memory kept between calls (SearchWorkspace.h), one call at a time;
+  // null: the call makes and frees its own.
+  CSearchWorkspace* pWork = nullptr;
+  // Threads a cost matrix or a service area of many starts spreads over, each
+  // with its own part of pWork; 1: the calling thread alone. The host owns
+  // its threads, so more is only ever asked for.
+  std::int32_t lThreads = 1;
 };
 
 // One edge of a path, in travel order.
@@ -45,9 +57,9 @@ struct NPath_stru {
 // The least-cost path from lFrom to lTo. Closed nodes and barriers are not
 // passed; a closed node can still be the end of a path. Returns 1 (also when
 // no path exists: bFound false); 0 with path untouched for a view that is not
-// current, a node out of range, bTurns with bDirected false on a view with
-// turns, a barrier out of range, or memory running out. Ties go to the path found first, so a
-// repeated call gives the same path.
+// current, a node out of range, a barrier out of range, or memory running
+// out. Ties go to the path found first, so a repeated call gives the same
+// path.
 KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                                 const NRouteOptions_stru& opt, NPath_stru& path,
                                                 NFinding_stru* pError = nullptr);
@@ -55,18 +67,65 @@ KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::i
 // The least cost from lFrom to every node, entry n - 1 for node n (+infinity
 // where none is reached). With turns, the cost of arriving at a node by its
 // best last edge. Returns 1; 0 untouched as above, or for memory running out
-// or a stop (polled every few thousand nodes settled).
+// or a stop (polled every few thousand labels settled).
 KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom,
                                              const NRouteOptions_stru& opt, std::vector<double>& costs,
                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // Costs from every source to every target, row by row: entry s * T + t for
-// source s and target t (+infinity where none). One search per source.
+// source s and target t (+infinity where none). With fewer distinct targets
+// than sources, one search per target is run toward it, else one per source;
+// each stops once it has costed every node it was asked for. opt.lThreads
+// spreads the searches over threads, each with its own part of opt.pWork.
 // Returns 1; 0 untouched as above, or for memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                               const std::vector<std::int32_t>& targets,
                                               const NRouteOptions_stru& opt, std::vector<double>& costs,
                                               NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
+
+// FindCostsFrom with the tree of least-cost routes: reachedBy gets, entry
+// n - 1 for node n, the edge by which node n is reached on its route (with
+// turns, on its best arrival); 0 for lFrom and for nodes not reached. A host
+// draws any route by following the edges back from its end.
+KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom,
+                                             const NRouteOptions_stru& opt, std::vector<double>& costs,
+                                             std::vector<std::int32_t>& reachedBy, NFinding_stru* pError = nullptr,
+                                             const NProgress_stru* pProgress = nullptr);
+
+// The least cost from every node to lTo, entry n - 1 for node n (+infinity
+// where lTo cannot be reached): the search of FindCostsFrom run backward over
+// the ways one arrives by, the same rules, one-way streets, barriers, closed
+// nodes and turns included (with turns, the cost of leaving a node by its
+// best first edge). A closed node is reached only as lTo itself. Returns 1;
+// 0 with the outputs untouched as FindCostsFrom refuses, or when the host
+// stops it (pProgress).
+KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                                           std::vector<double>& costs, NFinding_stru* pError = nullptr,
+                                           const NProgress_stru* pProgress = nullptr);
+// With the tree: reachedBy[n - 1] is the first edge of node n's route to lTo;
+// 0 for lTo and for nodes that cannot reach it.
+KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
+                                           std::vector<double>& costs, std::vector<std::int32_t>& reachedBy,
+                                           NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
+
+// Every node's nearest start, by one search from all of them at once: the
+// network parted among the starts.
+struct NClosestFacility_stru {
+  std::vector<std::int32_t> facility;   // per node n - 1: index in starts of its nearest start; -1 for none
+  std::vector<double> costs;            // per node n - 1: its cost from that start; +infinity for none
+  std::vector<std::int32_t> reachedBy;  // per node n - 1: the edge it is reached by; 0 for a start or none
+};
+
+// Ties go to the start listed first, whatever the order of the list: a node
+// as near to starts 2 and 0 is start 0's, and a start listed twice keeps its
+// first index. A barrier start reaches nothing, not even itself. Turn costs
+// are not applied. Returns 1; 0 with out untouched as FindShortestPath
+// refuses, for a start out of range, for memory running out, or when the
+// host stops it.
+KELVANE_TOOLS_API std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                                   const NRouteOptions_stru& opt, NClosestFacility_stru& out,
+                                                   NFinding_stru* pError = nullptr,
+                                                   const NProgress_stru* pProgress = nullptr);
 
 // One stretch of a path on the edges as they were before flag mapping: the
 // part of lEdge from fraction dFrom to dTo (from its from node; dFrom > dTo

@@ -1,0 +1,177 @@
+// RestrictionBench.cpp - costs from the grid's centre under turn restrictions
+// over paths of edges, beside the same search with turn matrices: on the
+// street grid of the route benchmarks (costs 1 to 10 per edge), 1% of the
+// nodes carry a restriction (half "no" from a street over the crossing and
+// the next street into a third, half "only" straight on over a crossing), the
+// other form has a matrix at every crossing (no U-turns, small costs). Also
+// the restricted search with no restriction at all, for what the states
+// cost when nothing needs them.
+//
+// Arguments: grid side (1000 or 100) and numbering (0 row-major, 1 permuted).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Restrictions.h"
+#include "kelvane/tools/ShortestPath.h"
+#include "support/GridCases.h"
+#include "support/GridNetwork.h"
+
+using namespace kelvane::tools;
+
+namespace {
+
+using kelvane::tools::NRestriction_stru;
+using kelvane::tools::NRestrictionKind;
+using kelvane_bench::Abort;
+
+double CostOf(std::int32_t e) {
+  const std::uint64_t h = static_cast<std::uint64_t>(e) * 0x9E3779B97F4A7C15ULL;
+  return 1.0 + static_cast<double>((h >> 40) % 901) / 100.0;
+}
+
+class Networks {
+ public:
+  Networks(std::int32_t side, bool permuted)
+      : graph_(kelvane_bench::MakeStreetGrid(side, 0.05, permuted)), lists_(kelvane_bench::MakeConnLists(graph_)) {
+    Fill(net_, false);
+    Fill(turnNet_, true);
+    NViewOptions_stru opt;
+    opt.lAlongFld = 0;
+    NFinding_stru err;
+    if (view_.Build(net_, opt, &err) != 1 || turnView_.Build(turnNet_, opt, &err) != 1) Abort(err.strText.c_str());
+    MakeRestrictions();
+  }
+
+  static Networks& Get(const benchmark::State& state) { return kelvane_bench::NetworksFor<Networks>(state); }
+
+  double Restricted(bool bAny) {
+    NRouteOptions_stru opt;
+    const std::vector<NRestriction_stru> none;
+    if (kelvane::tools::FindRestrictedCostsFrom(view_, graph_.source, opt, bAny ? restrictions_ : none, costs_) != 1) {
+      Abort("FindRestrictedCostsFrom");
+    }
+    return Sum();
+  }
+  double Turns() {
+    NRouteOptions_stru opt;
+    if (FindCostsFrom(turnView_, graph_.source, opt, costs_) != 1) Abort("FindCostsFrom");
+    return Sum();
+  }
+  std::size_t RestrictionCount() const { return restrictions_.size(); }
+  std::int32_t Nodes() const { return graph_.nodes; }
+
+ private:
+  double Sum() const {
+    double s = 0.0;
+    for (double c : costs_) {
+      if (c < 1e300) s += c;
+    }
+    return s;
+  }
+
+  // At 1% of the nodes, drawn with a fixed seed: a path of two or three
+  // edges through the node, each next edge leaving the node the last arrived at.
+  void MakeRestrictions() {
+    std::mt19937_64 rng(20240612);
+    std::vector<std::int32_t> steps;
+    for (std::int32_t n = 1; n <= graph_.nodes; ++n) {
+      if (rng() % 100 != 0) continue;
+      std::vector<NStep_stru> in;
+      view_.GetStepS(n, NStepSide::Arrive, in);
+      if (in.empty()) continue;
+      const NStep_stru& from = in[rng() % in.size()];
+      NRestriction_stru r;
+      r.eKind = rng() % 2 == 0 ? NRestrictionKind::No : NRestrictionKind::Only;
+      r.edges.push_back(from.lEdge);
+      r.lViaNod = n;
+      std::int32_t at = n;
+      const std::size_t len = r.eKind == NRestrictionKind::No ? 3 : 2;
+      for (std::int32_t last = from.lEdge; r.edges.size() < len;) {
+        std::vector<NStep_stru> out;
+        view_.GetStepS(at, NStepSide::Leave, out);
+        std::vector<NStep_stru> onward;
+        for (const NStep_stru& s : out) {
+          if (s.lEdge != last) onward.push_back(s);
+        }
+        if (onward.empty()) break;
+        const NStep_stru& s = onward[rng() % onward.size()];
+        r.edges.push_back(s.lEdge);
+        last = s.lEdge;
+        at = s.lFar;
+      }
+      if (r.edges.size() >= 2) restrictions_.push_back(r);
+    }
+  }
+
+  void Fill(CLocalNetwork& net, bool bTurns) {
+    net.m_lNodNum = graph_.nodes;
+    net.m_lEdgeNum = graph_.Edges();
+    net.m_lNodWgtFld = -1;
+    net.m_lEdgeWgtFld1 = 0;
+    net.m_lEdgeWgtFld2 = -1;
+    net.m_cDmdFld = -1;
+    net.m_lTurnWgtFlag = bTurns ? 1 : 0;
+    net.m_cEdgeDirectMode = 0;
+    if (net.ReallocMemory() != 1) Abort("ReallocMemory");
+    for (std::int32_t e = 1; e <= graph_.Edges(); ++e) {
+      net.m_pEdgeNod[e - 1] = graph_.ends[static_cast<std::size_t>(e - 1)];
+      net.m_pEdgeWgt1[e - 1].cType = 4;
+      net.m_pEdgeWgt1[e - 1].dVal = CostOf(e);
+    }
+    for (std::int32_t n = 1; n <= graph_.nodes; ++n) {
+      const std::int32_t count = lists_.Count(n);
+      if (net.ReallocNodConnEdgeMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodConnEdgeMemory");
+      const std::int32_t* in = &lists_.entry[lists_.first[static_cast<std::size_t>(n - 1)]];
+      for (std::int32_t i = 0; i < count; ++i) net.m_pNodConn[n - 1].pConnEdge[i] = in[i];
+      if (!bTurns || count == 0) continue;
+      if (net.ReallocNodTurnWgtMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodTurnWgtMemory");
+      double* m = net.m_ppTurnWgt[n - 1];
+      for (std::int32_t p = 0; p < count; ++p) {
+        for (std::int32_t q = 0; q < count; ++q) {
+          m[p * count + q] = p == q ? -1.0 : static_cast<double>((n * 7 + p * 3 + q) % 5) * 0.5;
+        }
+      }
+    }
+  }
+
+  kelvane_bench::RoadGraph graph_;
+  kelvane_bench::ConnLists lists_;
+  CLocalNetwork net_;
+  CLocalNetwork turnNet_;
+  CNetworkView view_;
+  CNetworkView turnView_;
+  std::vector<NRestriction_stru> restrictions_;
+  std::vector<double> costs_;
+};
+
+template <class Search>
+void Run(benchmark::State& state, Search search) {
+  Networks& nets = Networks::Get(state);
+  double r = 0.0;
+  for (auto _ : state) {
+    r = search(nets);
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["nodes"] = nets.Nodes();
+  state.counters["restrictions"] = static_cast<double>(nets.RestrictionCount());
+}
+
+void BM_CostsFromTurnMatrices(benchmark::State& s) { Run(s, [](Networks& n) { return n.Turns(); }); }
+void BM_CostsFromRestricted(benchmark::State& s) { Run(s, [](Networks& n) { return n.Restricted(true); }); }
+void BM_CostsFromRestrictedNone(benchmark::State& s) { Run(s, [](Networks& n) { return n.Restricted(false); }); }
+
+[[maybe_unused]] const int registered = [] {
+  kelvane_bench::ForEachGrid([](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
+    kelvane_bench::RegisterOnGrid("BM_CostsFromTurnMatrices", BM_CostsFromTurnMatrices, args, unit);
+    kelvane_bench::RegisterOnGrid("BM_CostsFromRestricted", BM_CostsFromRestricted, args, unit);
+    kelvane_bench::RegisterOnGrid("BM_CostsFromRestrictedNone", BM_CostsFromRestrictedNone, args, unit);
+  });
+  return 0;
+}();
+
+}  // namespace

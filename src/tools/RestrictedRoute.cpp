@@ -1,0 +1,567 @@
+// RestrictedRoute.cpp - routes under turn restrictions over paths of edges.
+//
+// The search runs over labels (place, state): the place is a node, or with
+// turn weights the step entry arrived by; the state is the set of
+// restrictions whose path the route is part way along, with how far. A state
+// is made the first time a search steps onto a restriction's first edge, so
+// a network with few restrictions has few labels beyond one per place, and
+// those live in a plain array; the others are numbered in a table of their
+// own. A step that completes a "no" path, or leaves an "only" path before its
+// end, is not taken.
+//
+// A step is named by its edge and the node it leaves, which is what a
+// restriction's path names: the direction of a loop does not matter to it.
+//
+// The same search serves routes between flags with driving sides: the start
+// is left by the steps its side allows only, and with labels per step entry
+// arrived by, each node's best arrival along and against its edge is kept
+// apart, so that a target's cost is the best arrival from its side.
+#include "kelvane/tools/Restrictions.h"
+
+#include "kelvane/tools/DrivingSide.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <new>
+#include <queue>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "tools/AnalysisInt.h"
+#include "tools/ToolsInt.h"
+
+namespace kelvane {
+namespace tools {
+namespace {
+
+constexpr double kNoWay = std::numeric_limits<double>::infinity();
+
+inline std::uint64_t ArcKey(std::int32_t lEdge, std::int32_t lLeft) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lEdge)) << 32) | static_cast<std::uint32_t>(lLeft);
+}
+
+// The restrictions of one call as the steps of their paths, and the states
+// made from them so far.
+class CRestrictionAutomaton {
+ public:
+  // Reads the restrictions; 0 with a finding naming the first that is not a
+  // path of the view's edges.
+  std::int32_t Read(const CNetworkView& view, const std::vector<NRestriction_stru>& in, NFinding_stru* pError) {
+    m_firstEdges = CElemBits(view.GetEdgeNum());
+    m_items.assign(1, std::vector<std::int64_t>());  // state 0: on no path
+    m_next.assign(1, std::unordered_map<std::uint64_t, std::int32_t>());
+    for (std::size_t r = 0; r < in.size(); ++r) {
+      const std::int32_t id = static_cast<std::int32_t>(r);
+      std::vector<std::uint64_t> path;
+      if (ReadPath(view, in[r], id, path, pError) == 0) return 0;
+      m_firstEdges.Set(in[r].edges[0]);
+      m_starting[path[0]].push_back(id);
+      m_paths.push_back(std::move(path));
+      m_only.push_back(in[r].eKind == NRestrictionKind::Only);
+    }
+    return 1;
+  }
+
+  // The state after the step (lEdge, leaving lLeft) from state s; -1 when
+  // the step breaks a restriction.
+  std::int32_t Step(std::int32_t s, std::int32_t lEdge, std::int32_t lLeft) {
+    if (s == 0 && !m_firstEdges.Test(lEdge)) return 0;
+    const std::uint64_t a = ArcKey(lEdge, lLeft);
+    const auto memo = m_next[static_cast<std::size_t>(s)].find(a);
+    if (memo != m_next[static_cast<std::size_t>(s)].end()) return memo->second;
+    const std::int32_t t = Make(s, a);
+    m_next[static_cast<std::size_t>(s)].emplace(a, t);
+    return t;
+  }
+
+ private:
+  // Restriction `id` as its steps: the from edge towards the via node, then
+  // each edge from the node the one before arrived at. 0 with a finding
+  // when it is not a path of the view's edges.
+  static std::int32_t ReadPath(const CNetworkView& view, const NRestriction_stru& res, std::int32_t id,
+                               std::vector<std::uint64_t>& path, NFinding_stru* pError) {
+    if (res.eKind != NRestrictionKind::No && res.eKind != NRestrictionKind::Only) {
+      return Bad(pError, NFindingCode::BadArgument, 0, Format("restriction %d: kind %d is neither no (0) nor only (1)", id,
+                                   static_cast<int>(res.eKind)));
+    }
+    if (res.edges.size() < 2) return Bad(pError, NFindingCode::BadArgument, 0, Format("restriction %d: a path needs two edges or more", id));
+    for (std::int32_t e : res.edges) {
+      if (e < 1 || e > view.GetEdgeNum()) {
+        return Bad(pError, NFindingCode::OutOfRange, 0, Format("restriction %d: edge %d is not an edge of the view", id, e));
+      }
+    }
+    const CLocalNetwork& net = *view.GetNetwork();
+    const std::int32_t via = res.lViaNod != 0 ? res.lViaNod : SharedNod(net, res, id, pError);
+    if (via == 0) return 0;
+    std::int32_t at = Other(net.m_pEdgeNod[res.edges[0] - 1], via);
+    if (at == 0 || via < 1 || via > view.GetNodNum()) {
+      return Bad(pError, NFindingCode::BadArgument, res.edges[0], Format("restriction %d: edge %d does not end at node %d", id, res.edges[0], via));
+    }
+    for (std::int32_t e : res.edges) {
+      const std::int32_t to = Other(net.m_pEdgeNod[e - 1], at);
+      if (to == 0) return Bad(pError, NFindingCode::BadArgument, e, Format("restriction %d: edge %d does not follow on at node %d", id, e, at));
+      path.push_back(ArcKey(e, at));
+      at = to;
+    }
+    return 1;
+  }
+
+  // The one node the first two edges share; 0 with a finding when they
+  // share none or two.
+  static std::int32_t SharedNod(const CLocalNetwork& net, const NRestriction_stru& res, std::int32_t id,
+                                NFinding_stru* pError) {
+    const NEdgeNod_stru& e0 = net.m_pEdgeNod[res.edges[0] - 1];
+    const NEdgeNod_stru& e1 = net.m_pEdgeNod[res.edges[1] - 1];
+    const bool a = e0.lFromNod == e1.lFromNod || e0.lFromNod == e1.lToNod;
+    const bool b = e0.lToNod == e1.lFromNod || e0.lToNod == e1.lToNod;
+    if (a && b && e0.lFromNod != e0.lToNod) {
+      return Bad(pError, NFindingCode::BadArgument, res.edges[0], Format("restriction %d: edges %d and %d share both their nodes: give the via node",
+                                              id, res.edges[0], res.edges[1]));
+    }
+    if (!a && !b) {
+      return Bad(pError, NFindingCode::BadArgument, res.edges[1],
+                 Format("restriction %d: edges %d and %d share no node", id, res.edges[0], res.edges[1]));
+    }
+    return a ? e0.lFromNod : e0.lToNod;
+  }
+
+  static std::int32_t Other(const NEdgeNod_stru& en, std::int32_t n) {
+    if (en.lFromNod == n) return en.lToNod;
+    return en.lToNod == n ? en.lFromNod : 0;
+  }
+
+  // A refusal naming the edge at fault, or the network (lEdge 0).
+  static std::int32_t Bad(NFinding_stru* pError, NFindingCode eCode, std::int32_t lEdge, std::string text) {
+    return Refuse(pError, MakeFinding(eCode, lEdge > 0 ? NElemKind::Edge : NElemKind::Network, lEdge, std::move(text)));
+  }
+
+  // An item is a restriction and the steps of its path matched so far:
+  // r << 32 | k.
+  std::int32_t Make(std::int32_t s, std::uint64_t a) {
+    std::vector<std::int64_t> next;
+    for (std::int64_t item : m_items[static_cast<std::size_t>(s)]) {
+      const std::size_t r = static_cast<std::size_t>(item >> 32);
+      const std::size_t k = static_cast<std::size_t>(item & 0xFFFFFFFF);
+      const std::vector<std::uint64_t>& path = m_paths[r];
+      if (path[k] != a) {
+        if (m_only[r]) return -1;  // off an "only" path before its end
+        continue;
+      }
+      if (k + 1 < path.size()) {
+        next.push_back(item + 1);
+      } else if (!m_only[r]) {
+        return -1;  // the whole of a "no" path
+      }
+    }
+    const auto starting = m_starting.find(a);
+    if (starting != m_starting.end()) {
+      for (std::int32_t r : starting->second) next.push_back((static_cast<std::int64_t>(r) << 32) | 1);
+    }
+    std::sort(next.begin(), next.end());
+    next.erase(std::unique(next.begin(), next.end()), next.end());
+    const auto known = m_ids.find(next);
+    if (known != m_ids.end()) return known->second;
+    if (next.empty()) return 0;
+    const std::int32_t id = static_cast<std::int32_t>(m_items.size());
+    m_ids.emplace(next, id);
+    m_items.push_back(std::move(next));
+    m_next.emplace_back();
+    return id;
+  }
+
+  std::vector<std::vector<std::uint64_t>> m_paths;  // per restriction: its steps
+  std::vector<bool> m_only;                          // per restriction
+  CElemBits m_firstEdges;                            // edges some path starts with
+  std::unordered_map<std::uint64_t, std::vector<std::int32_t>> m_starting;  // first step -> restrictions
+  std::vector<std::vector<std::int64_t>> m_items;   // per state: its items, sorted
+  std::map<std::vector<std::int64_t>, std::int32_t> m_ids;
+  std::vector<std::unordered_map<std::uint64_t, std::int32_t>> m_next;  // per state: step -> state
+};
+
+// The search over (place, state) labels.
+class CRestrictedSearch {
+ public:
+  // bSides: labels per step entry arrived by, and the best arrivals along
+  // and against kept per node (m_alongDist, m_againstDist).
+  CRestrictedSearch(const CNetworkView& view, const NRouteOptions_stru& opt, bool bTurns, bool bSides,
+                    const NBarrierBits& bar, CRestrictionAutomaton& automaton)
+      : m_view(view), m_bDirected(opt.bDirected), m_bTurns(bTurns), m_bEdge(bTurns || bSides), m_bar(bar),
+        m_auto(automaton) {
+    m_nBase = m_bEdge ? view.StepEnd(view.GetNodNum()) : view.GetNodNum() + 1;
+    m_dist.assign(static_cast<std::size_t>(m_nBase), kNoWay);
+    m_pred.assign(static_cast<std::size_t>(m_nBase), -1);
+    m_arrivedBy.assign(static_cast<std::size_t>(m_nBase), -1);
+    m_nodDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+    if (bSides) {
+      m_alongDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+      m_againstDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+    }
+  }
+
+  // Whether a side binds at lNod: undirected every street is two-way; a
+  // directed route asks whether the node can be left (bLeave) or arrived at
+  // both along and against an edge, by states and costs.
+  bool TwoWay(std::int32_t lNod, bool bLeave) const {
+    if (!m_bDirected) return true;
+    const unsigned char alongBit = bLeave ? CNetworkView::kLeaveAlong : CNetworkView::kArriveAlong;
+    const unsigned char againstBit = bLeave ? CNetworkView::kLeaveAgainst : CNetworkView::kArriveAgainst;
+    bool along = false;
+    bool against = false;
+    for (std::int64_t j = m_view.StepBegin(lNod); j < m_view.StepEnd(lNod); ++j) {
+      const unsigned char w = m_view.StepWays()[j];
+      const std::int32_t e = m_view.StepEdge()[j];
+      along = along || ((w & alongBit) != 0 && m_view.CostAlong()[e] < kNoWay);
+      against = against || ((w & againstBit) != 0 && m_view.CostAgainst()[e] < kNoWay);
+    }
+    return along && against;
+  }
+
+  // Binds the first step out of lFrom to eSide.
+  void SetStartSide(std::int32_t lFrom, DrivingSide eSide) {
+    m_firstOk.clear();
+    if (eSide == DrivingSide::Both || !TwoWay(lFrom, true)) return;
+    for (std::int64_t j = m_view.StepBegin(lFrom); j < m_view.StepEnd(lFrom); ++j) {
+      bool bAlong = false;
+      Cost(j, bAlong);
+      const bool bLoop = m_view.StepFar()[j] == lFrom;  // leaves on both sides
+      m_firstOk.push_back(bLoop || bAlong == (eSide == DrivingSide::Right) ? 1 : 0);
+    }
+  }
+
+  // The cost of arriving at lNod from eSide, after a run with bSides.
+  double ArrivalCost(std::int32_t lNod, DrivingSide eSide, std::int32_t lFrom) const {
+    const std::size_t i = static_cast<std::size_t>(lNod - 1);
+    if (lNod == lFrom || eSide == DrivingSide::Both || !TwoWay(lNod, false)) return m_nodDist[i];
+    return eSide == DrivingSide::Right ? m_alongDist[i] : m_againstDist[i];
+  }
+
+  // Runs from lFrom until lTo is settled from eToSide (lTo 0: every node).
+  void Run(std::int32_t lFrom, std::int32_t lTo, DrivingSide eToSide = DrivingSide::Both) {
+    m_nodDist[static_cast<std::size_t>(lFrom - 1)] = 0.0;
+    if (m_bar.bAny && m_bar.nods.Test(lFrom)) return;
+    if (lFrom == lTo) return;
+    const bool bToBound = lTo > 0 && eToSide != DrivingSide::Both && TwoWay(lTo, false);
+    if (m_bEdge || !m_firstOk.empty()) {
+      Expand(lFrom, 0.0, 0, -1, -1);  // no turn at the start
+    } else {
+      m_dist[static_cast<std::size_t>(lFrom)] = 0.0;
+      m_heap.push(Item(0.0, lFrom));
+    }
+    while (!m_heap.empty()) {
+      if (!m_poll.Step()) return;  // the labels are partial: the caller refuses
+      const Item it = m_heap.top();
+      m_heap.pop();
+      const std::int64_t id = it.second;
+      if (it.first > m_dist[static_cast<std::size_t>(id)]) continue;
+      const std::int64_t place = Place(id);
+      const std::int32_t v = m_bEdge ? m_view.StepFar()[place] : static_cast<std::int32_t>(place);
+      double& best = m_nodDist[static_cast<std::size_t>(v - 1)];
+      if (it.first < best) best = it.first;
+      bool bAlong = false;
+      bool bLoop = false;  // a loop arrives on both sides
+      if (!m_alongDist.empty()) {
+        Cost(place, bAlong);
+        bLoop = place >= m_view.StepBegin(v) && place < m_view.StepEnd(v);
+        double& along = m_alongDist[static_cast<std::size_t>(v - 1)];
+        double& against = m_againstDist[static_cast<std::size_t>(v - 1)];
+        if ((bAlong || bLoop) && it.first < along) along = it.first;
+        if ((!bAlong || bLoop) && it.first < against) against = it.first;
+      }
+      if (v == lTo && (!bToBound || bLoop || bAlong == (eToSide == DrivingSide::Right))) {
+        m_lBest = id;
+        m_dBest = it.first;
+        return;
+      }
+      Expand(v, it.first, State(id), id, m_bEdge ? place : -1);
+    }
+  }
+
+  // The path to the label the last Run stopped at.
+  void Trace(NPath_stru& path) const {
+    std::vector<NPathStep_stru> steps;
+    for (std::int64_t id = m_lBest; id >= 0 && m_arrivedBy[static_cast<std::size_t>(id)] >= 0;
+         id = m_pred[static_cast<std::size_t>(id)]) {
+      const std::int64_t j = m_arrivedBy[static_cast<std::size_t>(id)];
+      bool bAlong = false;
+      Cost(j, bAlong);
+      steps.push_back(NPathStep_stru{m_view.StepEdge()[j], m_view.StepFar()[j], bAlong,
+                                     m_dist[static_cast<std::size_t>(id)]});
+    }
+    std::reverse(steps.begin(), steps.end());
+    path.steps.swap(steps);
+  }
+
+  // Asked once per label settled, across runs; a stop ends the run at once.
+  CProgressPoll m_poll{nullptr, 0.0};
+  std::vector<double> m_nodDist;      // per node n - 1: the best label's cost
+  std::vector<double> m_alongDist;    // per node n - 1, with sides: the best arrival along an edge
+  std::vector<double> m_againstDist;  // and against one
+  double m_dBest = kNoWay;            // the cost of the label the last Run stopped at
+
+ private:
+  typedef std::pair<double, std::int64_t> Item;
+
+  std::int64_t Place(std::int64_t id) const { return id < m_nBase ? id : m_extraPlace[static_cast<std::size_t>(id - m_nBase)]; }
+  std::int32_t State(std::int64_t id) const { return id < m_nBase ? 0 : m_extraState[static_cast<std::size_t>(id - m_nBase)]; }
+
+  std::int64_t LabelOf(std::int64_t place, std::int32_t s) {
+    if (s == 0) return place;
+    const std::uint64_t key = (static_cast<std::uint64_t>(place) << 24) ^ static_cast<std::uint64_t>(s);
+    const auto found = m_extraId.find(key);
+    if (found != m_extraId.end()) {
+      for (std::int64_t id : found->second) {
+        if (Place(id) == place && State(id) == s) return id;
+      }
+    }
+    const std::int64_t id = m_nBase + static_cast<std::int64_t>(m_extraPlace.size());
+    m_extraPlace.push_back(place);
+    m_extraState.push_back(s);
+    m_dist.push_back(kNoWay);
+    m_pred.push_back(-1);
+    m_arrivedBy.push_back(-1);
+    m_extraId[key].push_back(id);
+    return id;
+  }
+
+  // The cost of leaving by entry j: directed, the cheaper way one may leave
+  // by (along on a tie); undirected, the cheaper of the edge's two costs.
+  double Cost(std::int64_t j, bool& bAlong) const {
+    const unsigned char w = m_view.StepWays()[j];
+    const std::int32_t e = m_view.StepEdge()[j];
+    const double a = m_view.CostAlong()[e];
+    const double b = m_view.CostAgainst()[e];
+    if (m_bDirected) {
+      double c = kNoWay;
+      bAlong = false;
+      if ((w & CNetworkView::kLeaveAlong) != 0) {
+        c = a;
+        bAlong = true;
+      }
+      if ((w & CNetworkView::kLeaveAgainst) != 0 && b < c) {
+        c = b;
+        bAlong = false;
+      }
+      return c;
+    }
+    const bool isFrom = (w & (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)) != 0;
+    const bool isTo = (w & (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong)) != 0;
+    bAlong = isFrom && isTo ? a <= b : isFrom;
+    return a < b ? a : b;
+  }
+
+  // The labels reached by one step out of v from label `from` (-1: the
+  // start) in state s, arrived at v by entry `in` (-1: no turn weight).
+  void Expand(std::int32_t v, double d, std::int32_t s, std::int64_t from, std::int64_t in) {
+    if (m_bar.bAny && m_bar.nods.Test(v)) return;
+    const double* matrix = nullptr;
+    std::int64_t nTurn = 0;
+    std::int64_t row = -1;
+    if (m_bTurns && in >= 0) {
+      const std::int32_t side = m_view.TurnSize(v);
+      const std::int16_t p = m_view.StepFarTurnPos()[in];
+      matrix = m_view.TurnMatrix(v);
+      nTurn = m_view.TurnEntries(v);
+      row = (side > 0 && p >= 0) ? static_cast<std::int64_t>(p) * side : -1;
+    }
+    const std::int64_t begin = m_view.StepBegin(v);
+    const std::int64_t end = m_view.StepEnd(v);
+    const bool bFirst = from < 0 && !m_firstOk.empty();
+    for (std::int64_t j = begin; j < end; ++j) {
+      if (bFirst && m_firstOk[static_cast<std::size_t>(j - begin)] == 0) continue;
+      bool bAlong = false;
+      const double c = Cost(j, bAlong);
+      if (c == kNoWay) continue;
+      const std::int32_t e = m_view.StepEdge()[j];
+      const std::int32_t far = m_view.StepFar()[j];
+      if (m_bar.bAny && (m_bar.edges.Test(e) || m_bar.nods.Test(far))) continue;
+      double t = 0.0;
+      if (row >= 0) {
+        const std::int16_t q = m_view.StepTurnPos()[j];
+        if (q >= 0 && row + q < nTurn) {
+          t = matrix[row + q];
+          if (!(t >= 0.0)) continue;  // forbidden, NaN included
+        }
+      }
+      const std::int32_t next = m_auto.Step(s, e, v);
+      if (next < 0) continue;
+      const std::int64_t id = LabelOf(m_bEdge ? j : far, next);
+      const double nd = d + t + c;
+      if (nd < m_dist[static_cast<std::size_t>(id)]) {
+        m_dist[static_cast<std::size_t>(id)] = nd;
+        m_pred[static_cast<std::size_t>(id)] = from;
+        m_arrivedBy[static_cast<std::size_t>(id)] = j;
+        m_heap.push(Item(nd, id));
+      }
+    }
+  }
+
+  const CNetworkView& m_view;
+  bool m_bDirected;
+  bool m_bTurns;  // turn weights added
+  bool m_bEdge;   // labels per step entry arrived by (else per node)
+  std::vector<unsigned char> m_firstOk;  // per step entry of the start, when its side binds: may be taken
+  const NBarrierBits& m_bar;
+  CRestrictionAutomaton& m_auto;
+  std::int64_t m_nBase = 0;             // labels of state 0: one per place
+  std::vector<double> m_dist;           // per label
+  std::vector<std::int64_t> m_pred;     // per label: the label stepped from, -1 for the start
+  std::vector<std::int64_t> m_arrivedBy;  // per label: the step entry taken into it
+  std::vector<std::int64_t> m_extraPlace;  // labels past m_nBase: place and state
+  std::vector<std::int32_t> m_extraState;
+  std::unordered_map<std::uint64_t, std::vector<std::int64_t>> m_extraId;
+  std::priority_queue<Item, std::vector<Item>, std::greater<Item>> m_heap;
+  std::int64_t m_lBest = -1;
+};
+
+// The checks of a call and the automaton of its restrictions.
+std::int32_t Prepare(const CNetworkView& view, const std::vector<std::int32_t>& nods, const NRouteOptions_stru& opt,
+                     const std::vector<NRestriction_stru>& restrictions, NBarrierBits& bar, bool& bTurns,
+                     CRestrictionAutomaton& automaton, NFinding_stru* pError) {
+  if (CheckCurrent(view, pError) == 0) return 0;
+  for (std::size_t i = 0; i < nods.size(); ++i) {
+    if (CheckNod(view, nods[i], i == 0 ? "start node" : "end node", pError) == 0) return 0;
+  }
+  if (MarkBarriers(view, opt.barriers, bar, pError) == 0) return 0;
+  bTurns = opt.bTurns && view.HasTurns();
+  return automaton.Read(view, restrictions, pError);
+}
+
+std::int32_t OutOfMemory(NFinding_stru* pError) {
+  return RefuseNoMemory(pError, "out of memory in a restricted route");
+}
+
+}  // namespace
+
+std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
+                                const NRouteOptions_stru& opt, const std::vector<NRestriction_stru>& restrictions,
+                                NPath_stru& path, NFinding_stru* pError) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {lFrom, lTo}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
+    search.Run(lFrom, lTo);
+    NPath_stru out;
+    out.lFrom = lFrom;
+    out.lTo = lTo;
+    out.dCost = search.m_nodDist[static_cast<std::size_t>(lTo - 1)];
+    out.bFound = out.dCost < kNoWay;
+    if (out.bFound && lFrom != lTo) search.Trace(out);
+    path = std::move(out);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
+                                     const std::vector<NRestriction_stru>& restrictions, std::vector<double>& costs,
+                                     NFinding_stru* pError, const NProgress_stru* pProgress) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {lFrom}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
+    search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
+    search.Run(lFrom, 0);
+    if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
+    costs.swap(search.m_nodDist);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+namespace {
+
+std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
+                        NFinding_stru* pError) {
+  if (!sides.empty() && sides.size() != nNods) {
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
+                                      Format("%zu %s sides for %zu nodes: give one per node or none", sides.size(),
+                                             what, nNods)));
+  }
+  for (std::size_t i = 0; i < sides.size(); ++i) {
+    if (sides[i] != DrivingSide::Both && sides[i] != DrivingSide::Right && sides[i] != DrivingSide::Left) {
+      return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
+                                        Format("%s side %zu is %d: neither both (0), right (1) nor left (2)", what, i,
+                                               static_cast<int>(sides[i]))));
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, DrivingSide eFromSide, std::int32_t lTo,
+                           DrivingSide eToSide, const NRouteOptions_stru& opt, NPath_stru& path,
+                           NFinding_stru* pError) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {lFrom, lTo}, opt, {}, bar, bTurns, automaton, pError) == 0 ||
+        CheckSides({eFromSide}, 1, "start", pError) == 0 || CheckSides({eToSide}, 1, "end", pError) == 0) {
+      return 0;
+    }
+    CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+    search.SetStartSide(lFrom, eFromSide);
+    search.Run(lFrom, lTo, eToSide);
+    NPath_stru out;
+    out.lFrom = lFrom;
+    out.lTo = lTo;
+    out.dCost = lFrom == lTo ? 0.0 : search.m_dBest;
+    out.bFound = out.dCost < kNoWay;
+    if (out.bFound && lFrom != lTo) search.Trace(out);
+    path = std::move(out);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
+                                 const std::vector<DrivingSide>& sourceSides, const std::vector<std::int32_t>& targets,
+                                 const std::vector<DrivingSide>& targetSides, const NRouteOptions_stru& opt,
+                                 std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  try {
+    NBarrierBits bar;
+    bool bTurns = false;
+    CRestrictionAutomaton automaton;
+    if (Prepare(view, {}, opt, {}, bar, bTurns, automaton, pError) == 0) return 0;
+    CElemBits bits(view.GetNodNum());
+    if (MarkNods(view, sources, "source node", bits, pError) == 0 ||
+        MarkNods(view, targets, "target node", bits, pError) == 0 ||
+        CheckSides(sourceSides, sources.size(), "source", pError) == 0 ||
+        CheckSides(targetSides, targets.size(), "target", pError) == 0) {
+      return 0;
+    }
+    std::vector<double> out(sources.size() * targets.size(), kNoWay);
+    CProgressPoll poll(pProgress, static_cast<double>(view.GetNodNum()) * static_cast<double>(sources.size()));
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+      search.m_poll = poll;
+      search.SetStartSide(sources[i], sourceSides.empty() ? DrivingSide::Both : sourceSides[i]);
+      search.Run(sources[i], 0);
+      poll = search.m_poll;
+      if (poll.Stopped()) return CProgressPoll::Refuse(pError);
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        const DrivingSide side = targetSides.empty() ? DrivingSide::Both : targetSides[t];
+        out[i * targets.size() + t] = search.ArrivalCost(targets[t], side, sources[i]);
+      }
+    }
+    costs.swap(out);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(pError);
+  }
+}
+
+}  // namespace tools
+}  // namespace kelvane

@@ -1,0 +1,129 @@
+// Routes and matrices between sided flags against Boost's Dijkstra on a graph
+// where the start and the target are split off: a source node that reaches
+// only the far ends of the first steps the start's side allows, and a sink
+// that only the last steps the target's side allows lead into. The nodes
+// themselves stay, so a route may pass them. Random networks, both builds.
+#include <gtest/gtest.h>
+
+#include <boost/graph/dijkstra_shortest_paths.hpp>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/DrivingSide.h"
+#include "kelvane/tools/NetworkView.h"
+#include "tools/RandomNetwork.h"
+
+using namespace kelvane::tools;
+
+namespace {
+
+using kelvane::tools::DrivingSide;
+using oracle::Arc;
+using oracle::kInf;
+
+struct Way {
+  Arc a;
+  double cost;
+};
+
+// Whether a side binds: the node is open and has ways both along and
+// against, out of it (bOut) or into it.
+bool TwoWay(const std::vector<Way>& all, const std::vector<char>& closed, std::int32_t v, bool bOut) {
+  bool along = false;
+  bool against = false;
+  for (const Way& w : all) {
+    if ((bOut ? w.a.from : w.a.to) != v) continue;
+    (w.a.along ? along : against) = true;
+  }
+  return closed[v] == 0 && along && against;
+}
+
+double SplitOracle(std::int32_t nods, const std::vector<Way>& all, const std::vector<char>& closed, std::int32_t s,
+                   DrivingSide sSide, std::int32_t t, DrivingSide tSide) {
+  if (s == t) return 0.0;
+  typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
+                                boost::property<boost::edge_weight_t, double>>
+      Graph;
+  const std::size_t source = static_cast<std::size_t>(nods) + 1;
+  const std::size_t sink = source + 1;
+  Graph g(sink + 1);
+  const bool sBinds = sSide != DrivingSide::Both && TwoWay(all, closed, s, true);
+  const bool tBinds = tSide != DrivingSide::Both && TwoWay(all, closed, t, false);
+  for (const Way& w : all) {
+    if (closed[w.a.from] != 0) continue;
+    boost::add_edge(w.a.from, w.a.to, w.cost, g);
+    const bool loop = w.a.from == w.a.to;  // either side
+    const bool first = w.a.from == s && (!sBinds || loop || w.a.along == (sSide == DrivingSide::Right));
+    const bool last = w.a.to == t && (!tBinds || loop || w.a.along == (tSide == DrivingSide::Right));
+    if (first) boost::add_edge(source, w.a.to, w.cost, g);
+    if (last) boost::add_edge(w.a.from, sink, w.cost, g);
+    if (first && last) boost::add_edge(source, sink, w.cost, g);  // one step, out of s and into t
+  }
+  std::vector<double> d(boost::num_vertices(g), kInf);
+  boost::dijkstra_shortest_paths(g, source, boost::distance_map(&d[0]));
+  return d[sink] == std::numeric_limits<double>::max() ? kInf : d[sink];
+}
+
+TEST(DrivingSideOracleTest, SidedRoutesAndMatricesAreWhatTheSplitGraphGives) {
+  std::mt19937 rng(31);
+  std::uniform_int_distribution<int> anySide(0, 2);
+  for (int round = 0; round < 150; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    std::vector<Way> all;
+    for (const Arc& a : oracle::Ways(r.net)) {
+      const double c = oracle::WayCost(r.net, a.edge, a.along);
+      if (!std::isinf(c)) all.push_back(Way{a, c});
+    }
+    r.Close();
+    CNetworkView view;
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
+    std::vector<std::int32_t> sources = oracle::Pick(rng, r.nods, 3);
+    std::vector<std::int32_t> targets = oracle::Pick(rng, r.nods, 4);
+    for (std::int32_t f : r.flagNods) {
+      sources.push_back(f);
+      targets.push_back(f);
+    }
+    std::vector<DrivingSide> sSides;
+    std::vector<DrivingSide> tSides;
+    for (std::size_t i = 0; i < sources.size(); ++i) sSides.push_back(static_cast<DrivingSide>(anySide(rng)));
+    for (std::size_t i = 0; i < targets.size(); ++i) tSides.push_back(static_cast<DrivingSide>(anySide(rng)));
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    NRouteOptions_stru opt;
+    std::vector<double> m;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindSidedCostMatrix(view, sources, sSides, targets, tSides, opt, m, &err), 1)
+        << err.strText;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      for (std::size_t j = 0; j < targets.size(); ++j) {
+        const double want = SplitOracle(r.nods, all, r.closed, sources[i], sSides[i], targets[j], tSides[j]);
+        const double got = m[i * targets.size() + j];
+        SCOPED_TRACE(testing::Message() << sources[i] << " side " << static_cast<int>(sSides[i]) << " to "
+                                        << targets[j] << " side " << static_cast<int>(tSides[j]));
+        if (std::isinf(want)) {
+          EXPECT_TRUE(std::isinf(got)) << got;
+        } else {
+          EXPECT_NEAR(got, want, 1e-9);
+        }
+        NPath_stru p;
+        ASSERT_EQ(kelvane::tools::FindSidedPath(view, sources[i], sSides[i], targets[j], tSides[j], opt, p, &err), 1)
+            << err.strText;
+        ASSERT_EQ(p.bFound, !std::isinf(want));
+        if (!p.bFound || p.steps.empty()) continue;
+        EXPECT_NEAR(p.dCost, want, 1e-9);
+        EXPECT_NEAR(p.steps.back().dCost, want, 1e-9);
+        EXPECT_EQ(p.steps.back().lNod, targets[j]);
+      }
+    }
+  }
+}
+
+}  // namespace
