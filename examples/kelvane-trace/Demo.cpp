@@ -22,14 +22,16 @@ NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
   return s;
 }
 
-// The id of the feature demo edge lEdge was cut from: its own id field, else
-// OGR's feature number.
+}  // namespace
+
 std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
   const NInputLine& line =
       run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
   return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
                             : std::to_string(line.llFid);
 }
+
+namespace {
 
 void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
@@ -203,6 +205,9 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   in.eMode = opt.eMode;
   in.dLimit = opt.dWithin;
   in.lCostFld = opt.bByLength ? kLengthFld : kCostFld;
+  in.bToward = opt.bToward;
+  in.bFollowCosts = opt.bFollowCosts;
+  in.eSide = opt.eSide;
   for (const NPlacedFlag& f : run.flags) {
     if (f.req.bTarget) {
       in.lTarget = f.lNod;
@@ -215,6 +220,8 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   std::string strError;
   const char* pszName = ModeOf(opt.eMode).pszName;
   if (!ViewStage(opt, run, err)) return false;
+  if (!opt.strRestrictions.empty() && !ReadRestrictions(opt.strRestrictions, run, in.restrictions, strError))
+    return Fail(err, std::string(pszName) + ": " + strError);
   if (!RunAnalysis(run.view, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
     return Fail(err, std::string(pszName) + ": " + strError);
   }
@@ -237,6 +244,11 @@ void SummariseAnalysis(const NOptions& opt, NDemoRun& run) {
   s.lReachedNods = a.lNodsReached;
   s.lReachedEdges = a.lEdgesReached;
   s.dLimit = opt.dWithin;
+  s.bToward = opt.bToward;
+  s.flagCosts = a.flagCosts;
+  s.dMaxCost = a.dMaxCost;
+  s.partNods = a.partNods;
+  s.partEdges = a.partEdges;
   s.bRouteFound = a.bRouteFound;
   s.dRouteCost = a.dRouteCost;
   for (std::size_t i = 0; i < a.route.size(); ++i) {
