@@ -371,7 +371,7 @@ const std::vector<NModeDef> kModes = {
      "every node's least cost to the first flag, keeping to\n"
      "one-way streets; the picture shows the streets that reach\n"
      "it, the summary each flag's cost to it",
-     "costs-to", "reach the flag", 1, nullptr, SetCostsTo, nullptr, CostsTo, CostsToLines},
+     "costs-to", "reaching", 1, nullptr, SetCostsTo, nullptr, CostsTo, CostsToLines},
     {NDemoMode::Within, "--within", "COST",
      "everything within COST of the flags; streets reached in\n"
      "part are drawn to where the limit falls",
@@ -379,7 +379,7 @@ const std::vector<NModeDef> kModes = {
     {NDemoMode::Closest, "--closest", nullptr,
      "the network parted among the flags: each street goes to\n"
      "the flag nearest to it, each flag's part its own colour",
-     "closest", "nearest flag's part", 1, nullptr, SetClosest, nullptr, Closest, ClosestLines},
+     "closest", "parts", 1, nullptr, SetClosest, nullptr, Closest, ClosestLines},
     {NDemoMode::Isolate, "--isolate", nullptr,
      "the valves to close to cut off the first flag's street\n"
      "from the sources (the other flags), and what loses supply",
