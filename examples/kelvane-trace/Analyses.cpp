@@ -115,7 +115,7 @@ bool CheckWithin(const NOptions& opt, bool bChosen, std::string& strError) {
 bool Within(const CNetworkView& view, const CSplitIndex& split, std::int32_t, const NAnalysisInput& in,
             NAnalysisOutcome& out, NFinding_stru& err) {
   NServiceArea_stru area;
-  const std::int32_t lDone = in.bToward ? FindServiceAreaTo(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err)
+  const std::int32_t lDone = in.bToward ? FindServiceAreaTo(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err, in.pProgress)
                                         : FindServiceArea(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err);
   if (lDone != 1) return false;
   out.lNodsReached = static_cast<std::int32_t>(area.nods.size());
@@ -177,7 +177,7 @@ double CostAt(const std::vector<double>& costs, std::int32_t lNod) {
 bool CostsTo(const CNetworkView& view, const CSplitIndex& split, std::int32_t, const NAnalysisInput& in,
              NAnalysisOutcome& out, NFinding_stru& err) {
   std::vector<double> costs;
-  if (FindCostsTo(view, in.starts.front(), NRouteOptions_stru(), costs, &err) != 1) return false;
+  if (FindCostsTo(view, in.starts.front(), NRouteOptions_stru(), costs, &err, in.pProgress) != 1) return false;
   for (const double c : costs) {
     if (!std::isfinite(c)) continue;
     ++out.lNodsReached;
@@ -213,7 +213,7 @@ bool SetClosest(const std::string&, const std::string&, NOptions& opt, std::stri
 bool Closest(const CNetworkView& view, const CSplitIndex& split, std::int32_t, const NAnalysisInput& in,
              NAnalysisOutcome& out, NFinding_stru& err) {
   NClosestFacility_stru c;
-  if (FindClosestFacility(view, in.starts, NRouteOptions_stru(), c, &err) != 1) return false;
+  if (FindClosestFacility(view, in.starts, NRouteOptions_stru(), c, &err, in.pProgress) != 1) return false;
   out.partNods.assign(in.starts.size(), 0);
   out.partEdges.assign(in.starts.size(), 0);
   for (const std::int32_t f : c.facility) {

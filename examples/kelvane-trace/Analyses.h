@@ -14,6 +14,7 @@
 #include "kelvane/tools/Components.h"
 #include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Progress.h"
 #include "kelvane/tools/Restrictions.h"
 #include "kelvane/tools/SplitIndex.h"
 
@@ -53,6 +54,8 @@ struct NAnalysisInput {
   bool bFollowCosts = false;         // Components: a direction of no way is no way
   DrivingSide eSide = DrivingSide::Both;         // Route: the kerb the start is left and the point reached from
   std::vector<NRestriction_stru> restrictions;  // Route: turn restrictions on the network's edges
+  // Polled by the searches over the whole network (costs-to, toward, closest); null: none.
+  const kelvane::tools::NProgress_stru* pProgress = nullptr;
 };
 
 struct NAnalysisOutcome {

@@ -2,6 +2,7 @@
 #include "Demo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -200,8 +201,37 @@ bool Requests(const NOptions& opt, std::vector<NFlagRequest>& requests, std::ost
   return true;
 }
 
+// A line on stderr, rewritten now and then, while an analysis of the whole
+// network runs long enough for someone to wonder whether anything happens.
+struct NAnalysisProgress {
+  using Clock = std::chrono::steady_clock;
+  const char* pszName = "";
+  Clock::time_point start = Clock::now();
+  Clock::time_point last = start;
+  bool bShown = false;
+
+  static bool Poll(void* pUser, double dDone) {
+    NAnalysisProgress& p = *static_cast<NAnalysisProgress*>(pUser);
+    const Clock::time_point now = Clock::now();
+    if (now - p.start < std::chrono::milliseconds(500) || now - p.last < std::chrono::milliseconds(500)) return true;
+    p.last = now;
+    p.bShown = true;
+    std::fprintf(stderr, "\r%s: %d%%", p.pszName, static_cast<int>(100 * std::min(1.0, std::max(0.0, dDone))));
+    return true;
+  }
+  ~NAnalysisProgress() {
+    if (bShown) std::fprintf(stderr, "\r%s: done\n", pszName);
+  }
+};
+
 bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  NAnalysisProgress progress;
+  progress.pszName = ModeOf(opt.eMode).pszName;
+  NProgress_stru poll;
+  poll.pfnPoll = &NAnalysisProgress::Poll;
+  poll.pUser = &progress;
   NAnalysisInput in;
+  in.pProgress = opt.bQuiet ? nullptr : &poll;
   in.eMode = opt.eMode;
   in.dLimit = opt.dWithin;
   in.lCostFld = opt.bByLength ? kLengthFld : kCostFld;

@@ -293,7 +293,8 @@ std::vector<NOptionRow> MakeTable() {
           "print the time of each stage: parse, build, map flags,\n"
           "trace, draw",
           SetSwitch<&NOptions::bTiming>),
-      Opt("--quiet", nullptr, "no progress line while a large file loads", SetSwitch<&NOptions::bQuiet>),
+      Opt("--quiet", nullptr, "no progress line while a large file loads or a long\n"
+          "analysis runs", SetSwitch<&NOptions::bQuiet>),
       Opt("--version", nullptr, "the program's version", SetSwitch<&NOptions::bVersion>),
       Opt("-h|--help", nullptr, "this text", SetSwitch<&NOptions::bHelp>),
       Para("--opt=value works as --opt value. Every output path is checked before the\n"
