@@ -154,22 +154,39 @@ bool ReadRow(const std::vector<std::string>& cells, const int (&cols)[4], NRestr
   return strError.empty();
 }
 
-// Walks a via street from lNod, edge by edge, until it reaches a node of
-// next. Returns false when it cannot get there.
-bool WalkVia(const CStreetIndex& idx, const std::vector<std::int32_t>& street, const std::vector<std::int32_t>& next,
-             std::int32_t& lNod, std::vector<NDemoStep>& steps) {
+// Walks a via street from lNod, first by lFirst, then edge by edge, until it
+// reaches a node of next. Returns false when it cannot get there.
+bool WalkFrom(const CStreetIndex& idx, const std::vector<std::int32_t>& street, const std::vector<std::int32_t>& next,
+              std::int32_t lFirst, std::int32_t& lNod, std::vector<NDemoStep>& steps) {
   std::vector<std::int32_t> used;
-  do {
-    std::int32_t lEdge = 0;
-    for (std::int32_t e : idx.At(street, lNod))
-      if (std::find(used.begin(), used.end(), e) == used.end()) lEdge = e;
-    if (lEdge == 0) return false;
+  std::int32_t lEdge = lFirst;
+  while (lEdge != 0) {
     used.push_back(lEdge);
     const bool bAlong = idx.Edge(lEdge).lFromNod == lNod;
     steps.push_back(NDemoStep{lEdge, bAlong});
     lNod = bAlong ? idx.Edge(lEdge).lToNod : idx.Edge(lEdge).lFromNod;
-  } while (idx.At(next, lNod).empty());
-  return true;
+    if (!idx.At(next, lNod).empty()) return true;
+    lEdge = 0;
+    for (std::int32_t e : idx.At(street, lNod))
+      if (std::find(used.begin(), used.end(), e) == used.end()) lEdge = e;
+  }
+  return false;
+}
+
+// A via street that passes through the node it is entered at is tried both
+// ways: the one that leads on to the next street is the path.
+bool WalkVia(const CStreetIndex& idx, const std::vector<std::int32_t>& street, const std::vector<std::int32_t>& next,
+             std::int32_t& lNod, std::vector<NDemoStep>& steps) {
+  for (std::int32_t lFirst : idx.At(street, lNod)) {
+    std::int32_t lEnd = lNod;
+    std::vector<NDemoStep> walked;
+    if (WalkFrom(idx, street, next, lFirst, lEnd, walked)) {
+      lNod = lEnd;
+      steps.insert(steps.end(), walked.begin(), walked.end());
+      return true;
+    }
+  }
+  return false;
 }
 
 // The streets of a row in travel order, each a list of its demo edges.

@@ -363,11 +363,14 @@ TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
 // the default town (flag on High Street at 150,200 unless given) and on a
 // street cut in two by a cost of no way.
 TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
-  const std::string strRules = Temp("rules.csv"), strBad = Temp("bad-rules.csv"), strCut = Temp("cut.csv");
+  const std::string strRules = Temp("rules.csv"), strBad = Temp("bad-rules.csv"), strVia = Temp("via-rules.csv"), strCut = Temp("cut.csv");
   // No turn from High Street (3) into East Street (12) where they meet: the
   // 450 m route to 400,400 goes round by Baker Street, 550 m.
   std::ofstream(strRules) << "# turns the council forbids\nkind,from,via,to\nno_left_turn,3,,12\n";
   std::ofstream(strBad) << "kind,from,via,to\nno,3,,99\n";
+  // Nor from High Street up East Street into Hill Avenue: the 470 m route to
+  // 380,400 goes by Baker Street, 530 m.
+  std::ofstream(strVia) << "kind,from,via,to\nno,3,12,5\n";
   std::ofstream(strCut) << "id,x1,y1,x2,y2,cost\n1,0,0,100,0,100\n2,100,0,200,0,-1\n3,200,0,300,0,100\n";
   using FGet = double (*)(const NDemoRun&);
   const FGet route = [](const NDemoRun& r) { return r.analysis.dRouteCost; };
@@ -378,6 +381,7 @@ TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
     const char* pszJson;  // in the JSON summary; null: nothing asked
   } kCases[] = {
       {{"--route", "400,400", "--restrictions", strRules}, route, 550.0, "\"route_cost\":550"},
+      {{"--route", "380,400", "--restrictions", strVia}, route, 530.0, nullptr},
       {{"--route", "400,400", "--restrictions", strBad}, nullptr, 0.0, nullptr},  // no street 99: refused
       // Hill Avenue runs east as drawn: arriving at 380,400 on its right
       // side means coming from the west, on its left from the east.
@@ -423,7 +427,7 @@ TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
   const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(svg.find("class=\"traced part0\""), std::string::npos);
   EXPECT_NE(svg.find("class=\"traced part1\""), std::string::npos);
-  for (const std::string& f : {strRules, strBad, strCut, strSvg}) std::remove(f.c_str());
+  for (const std::string& f : {strRules, strBad, strVia, strCut, strSvg}) std::remove(f.c_str());
 }
 
 TEST(AnalysisModeTest, EveryModeRunsWithoutAFlagWhenItNeedsNoneAndSaysSoWhenItDoes) {
