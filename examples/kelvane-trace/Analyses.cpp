@@ -411,7 +411,11 @@ bool RunAnalysis(const CNetworkView& view, const CSplitIndex& split, std::int32_
   }
   NFinding_stru err;
   if (mode.pfnRun == nullptr || !mode.pfnRun(view, split, lDemoEdges, in, out, err)) {
-    strError = err.strText;
+    // A refusal always says why: by its text, else by its code.
+    strError = !err.strText.empty()                    ? err.strText
+               : err.eCode == NFindingCode::NoMemory ? std::string("out of memory")
+               : err.eCode == NFindingCode::Stopped  ? std::string("stopped")
+                                                     : std::string("refused by the toolkit");
     return false;
   }
   return true;
