@@ -90,7 +90,9 @@ class CPyProgress {
     try {
       if (PyErr_CheckSignals() != 0) throw py::error_already_set();
       if (!self.m_fn.is_none()) {
-        const py::object answer = self.m_fn(self.m_dFrom + self.m_dShare * dDone);
+        // Never backwards, and never beyond 1, whatever the estimate said.
+        self.m_dHeard = std::min(1.0, std::max(self.m_dHeard, self.m_dFrom + self.m_dShare * dDone));
+        const py::object answer = self.m_fn(self.m_dHeard);
         // Only an explicit False stops: a callable that returns nothing goes on.
         if (answer.ptr() == Py_False) {
           self.m_bStopped = true;
@@ -110,6 +112,7 @@ class CPyProgress {
   bool m_bStopped = false;                          // the callable returned False
   double m_dFrom = 0.0;                             // where the current call's work begins
   double m_dShare = 1.0;                            // its share of the whole
+  double m_dHeard = 0.0;                            // the fraction last handed to the callable
 };
 
 std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::handle reverseWeight, bool bTurns,
@@ -344,16 +347,13 @@ py::object CostsTo(const CPyView& v, std::int64_t llTo, bool bDirected, py::hand
 // always had: with fewer targets than sources the toolkit searches from the
 // targets instead, whose sums round differently in the last bit, and a
 // matrix computed in blocks of rows (Dask) would then not equal the whole.
-// So the sources go in blocks no larger than the distinct targets, each
-// searched forward, sharing one workspace. Needs no GIL.
+// So each source is its own call, sharing one workspace; that also lets the
+// fraction heard be the whole matrix's, whatever one call reports. Needs no
+// GIL.
 std::int32_t ForwardMatrix(const CNetworkView& view, const std::vector<std::int32_t>& from,
                            const std::vector<std::int32_t>& to, NRouteOptions_stru opt, std::vector<double>& costs,
                            NFinding_stru* pError, CPyProgress& poll) {
-  std::vector<std::int32_t> distinct(to);
-  std::sort(distinct.begin(), distinct.end());
-  const std::size_t lBlock = std::max<std::size_t>(
-      1, static_cast<std::size_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin()));
-  if (from.size() <= lBlock) return FindCostMatrix(view, from, to, opt, costs, pError, poll.Get());
+  if (from.size() <= 1) return FindCostMatrix(view, from, to, opt, costs, pError, poll.Get());
   CSearchWorkspace work;
   opt.pWork = &work;
   std::vector<double> all;
@@ -364,13 +364,11 @@ std::int32_t ForwardMatrix(const CNetworkView& view, const std::vector<std::int3
     if (pError != nullptr) pError->strText = "out of memory for the cost matrix";
     return 0;
   }
-  for (std::size_t i = 0; i < from.size(); i += lBlock) {
-    const std::size_t n = std::min(lBlock, from.size() - i);
-    const std::vector<std::int32_t> rows(from.begin() + static_cast<std::ptrdiff_t>(i),
-                                         from.begin() + static_cast<std::ptrdiff_t>(i + n));
-    poll.Part(static_cast<double>(i) / static_cast<double>(from.size()),
-              static_cast<double>(n) / static_cast<double>(from.size()));
-    if (FindCostMatrix(view, rows, to, opt, part, pError, poll.Get()) != 1) return 0;
+  std::vector<std::int32_t> row(1);
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    row[0] = from[i];
+    poll.Part(static_cast<double>(i) / static_cast<double>(from.size()), 1.0 / static_cast<double>(from.size()));
+    if (FindCostMatrix(view, row, to, opt, part, pError, poll.Get()) != 1) return 0;
     all.insert(all.end(), part.begin(), part.end());
   }
   costs.swap(all);
