@@ -3,6 +3,7 @@
 // network under a shared lock, so that threads run analyses on one view at
 // once; what writes the network (trace marks) holds the lock alone.
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -69,6 +70,14 @@ class CPyProgress {
     m_dShare = dShare;
   }
 
+  // Between the calls of a task made of several, without the GIL: polls as
+  // the toolkit would, at most every 20 ms (a small search polls never).
+  bool Between(double dDone) {
+    if (std::chrono::steady_clock::now() - m_last < std::chrono::milliseconds(20)) return true;
+    Part(dDone, 0.0);
+    return Poll(this, 0.0);
+  }
+
   // After the analysis, with the GIL held: raises what stopped it, if
   // anything did; else the library refused, and err says why.
   void RaiseIfStopped() {
@@ -86,6 +95,7 @@ class CPyProgress {
  private:
   static bool Poll(void* pUser, double dDone) {
     CPyProgress& self = *static_cast<CPyProgress*>(pUser);
+    self.m_last = std::chrono::steady_clock::now();
     py::gil_scoped_acquire gil;
     try {
       if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -113,6 +123,7 @@ class CPyProgress {
   double m_dFrom = 0.0;                             // where the current call's work begins
   double m_dShare = 1.0;                            // its share of the whole
   double m_dHeard = 0.0;                            // the fraction last handed to the callable
+  std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();  // the last poll
 };
 
 std::unique_ptr<CPyView> MakeView(const PNetwork& p, py::handle weight, py::handle reverseWeight, bool bTurns,
@@ -367,7 +378,9 @@ std::int32_t ForwardMatrix(const CNetworkView& view, const std::vector<std::int3
   std::vector<std::int32_t> row(1);
   for (std::size_t i = 0; i < from.size(); ++i) {
     row[0] = from[i];
-    poll.Part(static_cast<double>(i) / static_cast<double>(from.size()), 1.0 / static_cast<double>(from.size()));
+    const double dDone = static_cast<double>(i) / static_cast<double>(from.size());
+    if (!poll.Between(dDone)) return 0;
+    poll.Part(dDone, 1.0 / static_cast<double>(from.size()));
     if (FindCostMatrix(view, row, to, opt, part, pError, poll.Get()) != 1) return 0;
     all.insert(all.end(), part.begin(), part.end());
   }
