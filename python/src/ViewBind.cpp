@@ -200,7 +200,7 @@ NTraceKind TraceKindIn(const std::string& kind) {
 
 std::unique_ptr<CPyTraceResult> Trace(const CPyView& v, py::handle starts, const std::string& kind,
                                       py::handle barrierNods, py::handle barrierEdges, py::handle stopNods,
-                                      py::handle stopEdges) {
+                                      py::handle stopEdges, py::handle progress) {
   NTraceQuery_stru q;
   q.eKind = TraceKindIn(kind);
   q.starts = ElemNumsIn(starts, "starts");
@@ -209,7 +209,9 @@ std::unique_ptr<CPyTraceResult> Trace(const CPyView& v, py::handle starts, const
   std::unique_ptr<CPyTraceResult> r(new CPyTraceResult());
   NFinding_stru err;
   std::int32_t status = 0;
-  Shared(v, [&] { status = TraceNetwork(v.m_view, q, r->m_result, &err); });
+  CPyProgress poll(progress);
+  Shared(v, [&] { status = TraceNetwork(v.m_view, q, r->m_result, &err, poll.Get()); });
+  poll.RaiseIfStopped();
   if (status != 1) RaiseFinding(err);
   return r;
 }
@@ -325,7 +327,7 @@ py::object CostsFrom(const CPyView& v, std::int64_t llFrom, bool bDirected, py::
   std::int32_t status = 0;
   Shared(v, [&] {
     if (!restrictions.is_none()) {
-      status = FindRestrictedCostsFrom(v.m_view, lFrom, opt, rules, costs, &err);
+      status = FindRestrictedCostsFrom(v.m_view, lFrom, opt, rules, costs, &err, poll.Get());
     } else {
       // The tree's search is the one the host can stop: run it, and drop the tree.
       status = FindCostsFrom(v.m_view, lFrom, opt, costs, tree, &err, poll.Get());
@@ -407,7 +409,7 @@ py::array_t<double> CostMatrix(const CPyView& v, py::handle sources, py::handle 
   std::int32_t status = 0;
   Shared(v, [&] {
     if (bSided) {
-      status = FindSidedCostMatrix(v.m_view, from, fromSides, to, toSides, opt, costs, &err);
+      status = FindSidedCostMatrix(v.m_view, from, fromSides, to, toSides, opt, costs, &err, poll.Get());
     } else {
       status = ForwardMatrix(v.m_view, from, to, opt, costs, &err, poll);
     }
@@ -446,7 +448,7 @@ std::unique_ptr<CPyServiceArea> Area(const CPyView& v, py::handle starts, double
   std::int32_t status = 0;
   Shared(v, [&] {
     status = bTo ? FindServiceAreaTo(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get())
-                 : FindServiceArea(v.m_view, from, dLimit, opt, a->m_area, &err);
+                 : FindServiceArea(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get());
   });
   poll.RaiseIfStopped();
   if (status != 1) RaiseFinding(err);
@@ -466,7 +468,7 @@ std::unique_ptr<CPyServiceArea> ServiceAreaTo(const CPyView& v, py::handle start
 }
 
 std::unique_ptr<CPyComponents> Components(const CPyView& v, const std::string& kind, py::handle barrierNods,
-                                          py::handle barrierEdges, bool bFollowCosts) {
+                                          py::handle barrierEdges, bool bFollowCosts, py::handle progress) {
   std::unique_ptr<CPyComponents> c(new CPyComponents());
   if (kind == "weak") {
     c->m_eKind = NComponentKind::Weak;
@@ -480,13 +482,16 @@ std::unique_ptr<CPyComponents> Components(const CPyView& v, const std::string& k
   opt.bFollowCosts = bFollowCosts;
   NFinding_stru err;
   std::int32_t status = 0;
-  Shared(v, [&] { status = FindComponents(v.m_view, c->m_eKind, opt, c->m_comps, &err); });
+  CPyProgress poll(progress);
+  Shared(v, [&] { status = FindComponents(v.m_view, c->m_eKind, opt, c->m_comps, &err, poll.Get()); });
+  poll.RaiseIfStopped();
   if (status != 1) RaiseFinding(err);
   return c;
 }
 
 std::unique_ptr<CPyIsolation> Isolate(const CPyView& v, py::handle nod, py::handle edge, py::handle devices,
-                                      py::handle sources, py::handle barrierNods, py::handle barrierEdges) {
+                                      py::handle sources, py::handle barrierNods, py::handle barrierEdges,
+                                      py::handle progress) {
   NIsolationQuery_stru q;
   if (nod.is_none() == edge.is_none()) RaiseValue("isolate: give either node or edge");
   q.eStartKind = nod.is_none() ? NElemKind::Edge : NElemKind::Node;
@@ -497,7 +502,9 @@ std::unique_ptr<CPyIsolation> Isolate(const CPyView& v, py::handle nod, py::hand
   std::unique_ptr<CPyIsolation> r(new CPyIsolation());
   NFinding_stru err;
   std::int32_t status = 0;
-  Shared(v, [&] { status = IsolateElement(v.m_view, q, r->m_result, &err); });
+  CPyProgress poll(progress);
+  Shared(v, [&] { status = IsolateElement(v.m_view, q, r->m_result, &err, poll.Get()); });
+  poll.RaiseIfStopped();
   if (status != 1) RaiseFinding(err);
   return r;
 }
@@ -556,7 +563,7 @@ void BindView(py::module_& m) {
            "(E,) float64 copy of each edge's cost along (or against) it; inf for no way")
       .def("trace", &Trace, py::arg("starts"), py::kw_only(), py::arg("kind") = "connected",
            py::arg("barrier_nodes") = py::tuple(), py::arg("barrier_edges") = py::tuple(),
-           py::arg("stop_nodes") = py::tuple(), py::arg("stop_edges") = py::tuple(),
+           py::arg("stop_nodes") = py::tuple(), py::arg("stop_edges") = py::tuple(), py::arg("progress") = py::none(),
            "Nodes and edges reached from the starts: kind 'connected', 'downstream' or 'upstream'")
       .def("shortest_path", &ShortestPath, py::arg("source"), py::arg("target"), py::kw_only(),
            py::arg("directed") = true, py::arg("turns") = py::none(), py::arg("barrier_nodes") = py::tuple(),
@@ -599,11 +606,11 @@ void BindView(py::module_& m) {
            "the edge it is reached by int32, 0 for a start or none); ties to the start listed first")
       .def("components", &Components, py::arg("kind") = "weak", py::kw_only(),
            py::arg("barrier_nodes") = py::tuple(), py::arg("barrier_edges") = py::tuple(),
-           py::arg("follow_costs") = false,
+           py::arg("follow_costs") = false, py::arg("progress") = py::none(),
            "The weak or strong components; follow_costs: a direction of no way (infinite cost) is not a step")
       .def("isolate", &Isolate, py::arg("node") = py::none(), py::arg("edge") = py::none(), py::kw_only(),
            py::arg("devices"), py::arg("sources"), py::arg("barrier_nodes") = py::tuple(),
-           py::arg("barrier_edges") = py::tuple(),
+           py::arg("barrier_edges") = py::tuple(), py::arg("progress") = py::none(),
            "The devices to close to cut a node or an edge off from every source, and what loses supply")
       .def("write_trace_marks", &WriteMarks, py::arg("result"),
            "Marks a TraceResult in the network's own trace marks (network.fetch_trace reads them)")
