@@ -35,11 +35,12 @@ constexpr double kFloatSlack = 1.2e-7;
 // the costs show the target cannot be reached from it.
 inline double BoundOf(const float* c, const double* t, std::int32_t nMarks) {
   double h = 0.0;
-  for (std::int32_t k = 0; k < nMarks; ++k) {
-    const double fromV = c[2 * k];
-    const double toV = c[2 * k + 1];
-    const double fromT = t[2 * k];
-    const double toT = t[2 * k + 1];
+  const std::size_t width = 2 * static_cast<std::size_t>(nMarks);
+  for (std::size_t k = 0; k < width; k += 2) {
+    const double fromV = c[k];
+    const double toV = c[k + 1];
+    const double fromT = t[k];
+    const double toT = t[k + 1];
     if (fromV != kNoRoute) {
       // L reaches v but not t: v cannot reach t either.
       if (fromT == kNoRoute) return kNoRoute;
