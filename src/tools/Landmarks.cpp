@@ -98,8 +98,12 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
         const double f = from[i];
         const double t = to[i];
         bSafe = bSafe && (f == kNoRoute || f <= kLargestCost) && (t == kNoRoute || t <= kLargestCost);
-        out.m_costs[i * width + 2 * static_cast<std::size_t>(k)] = static_cast<float>(f);
-        out.m_costs[i * width + 2 * static_cast<std::size_t>(k) + 1] = static_cast<float>(t);
+        // A cost past the float range is not cast (the landmarks are then
+        // dropped whole, below), so no cast overflows.
+        out.m_costs[i * width + 2 * static_cast<std::size_t>(k)] =
+            static_cast<float>(f <= kLargestCost ? f : kNoRoute);
+        out.m_costs[i * width + 2 * static_cast<std::size_t>(k) + 1] =
+            static_cast<float>(t <= kLargestCost ? t : kNoRoute);
         if (f < nearest[i]) nearest[i] = f;
       }
       out.m_nods.push_back(next);
