@@ -79,6 +79,12 @@ for pc in kelvane kelvane_gen1; do
   g++ -std=c++17 "$scratch/consumer/main.cpp" -o "$scratch/$pc" $(pkg-config --cflags --libs "$pc")
   "$scratch/$pc"
 done
+for pc in kelvane-tools kelvane-tools-gen1; do
+  [ "$(pkg-config --modversion "$pc")" = "$version" ] || fail "$pc.pc is not version $version"
+  # shellcheck disable=SC2046  # pkg-config's flags are separate words
+  g++ -std=c++17 "$scratch/consumer/tools.cpp" -o "$scratch/$pc" $(pkg-config --cflags --libs "$pc")
+  "$scratch/$pc"
+done
 
 cd "$scratch"  # nothing below may pick up the source tree
 say "kelvane-trace from PATH"

@@ -40,7 +40,7 @@ namespace {
 // The toolkit reports a failed allocation as a finding of the network ("out
 // of memory building the view"), having cleaned up after itself.
 void RaiseIfMemory(const NFinding_stru& err) {
-  if (err.strText.compare(0, 13, "out of memory") == 0) {
+  if (err.eCode == NFindingCode::NoMemory) {
     PyErr_SetString(PyExc_MemoryError, err.strText.c_str());
     throw py::error_already_set();
   }

@@ -70,21 +70,11 @@ NFoldRule FoldRuleIn(const std::string& strRule) {
 }
 
 py::tuple FoldEdges(const CSplitIndex& split, const std::vector<std::int32_t>& visited, NFoldRule eRule) {
-  CSmartArray<std::int32_t> in;
-  std::int32_t* p = in.ReserveBack(static_cast<std::int32_t>(visited.size()));
-  for (std::size_t i = 0; i < visited.size(); ++i) p[i] = visited[i];
-  in.CommitBack(static_cast<std::int32_t>(visited.size()));
-  CSmartArray<std::int32_t> originals;
-  CSmartArray<double> fractions;
-  if (split.FoldTraceResult(in, eRule, originals, &fractions) != 1) {
-    for (std::int32_t e : visited) {
-      if (e < 1 || e > split.GetEdgeNum()) {
-        RaiseIndex(Format("edge %d is not an edge of the indexed network (1 to %d)", e, split.GetEdgeNum()));
-      }
-    }
-    RaiseValue("the edges cannot be folded with this split index");
-  }
-  return py::make_tuple(SmartOut(originals), SmartOut(fractions));
+  std::vector<std::int32_t> originals;
+  std::vector<double> fractions;
+  NFinding_stru err;
+  if (split.FoldTraceResult(visited, eRule, originals, &fractions, &err) != 1) RaiseFinding(err);
+  return py::make_tuple(VectorOut(std::move(originals)), VectorOut(std::move(fractions)));
 }
 
 const char* FlagStatusName(NFlagStatus eStatus) {
@@ -169,10 +159,8 @@ void BindResults(py::module_& m) {
                              "cost from the source to the end of each step")
       .def("fold", [](const CPyPath& p, const CPySplitIndex& split) {
         std::vector<NFoldedStep_stru> steps;
-        if (FoldPath(*split.m_pIndex, p.m_path, steps) != 1) {
-          RaiseIndex(Format("an edge of the path is not an edge of the indexed network (1 to %d)",
-                            split.m_pIndex->GetEdgeNum()));
-        }
+        NFinding_stru err;
+        if (FoldPath(*split.m_pIndex, p.m_path, steps, &err) != 1) RaiseFinding(err);
         return py::make_tuple(Column(steps, &NFoldedStep_stru::lEdge), Column(steps, &NFoldedStep_stru::dFrom),
                               Column(steps, &NFoldedStep_stru::dTo), Column(steps, &NFoldedStep_stru::dCost));
       }, py::arg("split"),
@@ -214,9 +202,9 @@ void BindResults(py::module_& m) {
         folded.m_area.nods = a.m_area.nods;
         folded.m_area.costs = a.m_area.costs;
         folded.m_bFolded = true;
-        if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges, &folded.m_stretches) != 1) {
-          RaiseIndex(Format("an edge of the area is not an edge of the indexed network (1 to %d)",
-                            split.m_pIndex->GetEdgeNum()));
+        NFinding_stru err;
+        if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges, &folded.m_stretches, &err) != 1) {
+          RaiseFinding(err);
         }
         return folded;
       }, py::arg("split"), "The same area with its edges on the edges before flag mapping")

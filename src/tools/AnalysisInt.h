@@ -6,11 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Progress.h"
 
 namespace kelvane {
 namespace tools {
@@ -57,9 +59,44 @@ inline void Prefetch(const T* p) {
   __builtin_prefetch(p);
 }
 
+// The host's progress callback, asked every kEvery steps. Without one the
+// countdown starts so high that it never runs out, so a step costs one
+// decrement and one test either way.
+class CProgressPoll {
+ public:
+  static const std::int64_t kEvery = 4096;
+  // dTotal: the steps the work is expected to take (fractions are capped at 1).
+  CProgressPoll(const NProgress_stru* pProgress, double dTotal)
+      : m_pProgress(pProgress != nullptr && pProgress->pfnPoll != nullptr ? pProgress : nullptr),
+        m_lLeft(m_pProgress != nullptr ? kEvery : INT64_MAX),
+        m_dPerPoll(dTotal > 0.0 ? static_cast<double>(kEvery) / dTotal : 1.0) {}
+  // Counts one step; false once the host has asked to stop.
+  bool Step() { return --m_lLeft != 0 || Ask(); }
+  // Counts n steps at once (a whole node's list, a whole search).
+  bool Steps(std::int64_t n) {
+    m_lLeft -= n;
+    return m_lLeft > 0 || Ask();
+  }
+  bool Stopped() const { return m_bStopped; }
+  // 0 with the code Stopped.
+  static std::int32_t Refuse(NFinding_stru* pError);
+
+ private:
+  bool Ask();
+  const NProgress_stru* m_pProgress;
+  std::int64_t m_lLeft;
+  double m_dPerPoll;  // the fraction of the work kEvery steps make
+  double m_dDone = 0.0;
+  bool m_bStopped = false;
+};
+
 // Copies f into *pError when the caller asked for findings; returns 0, the
 // status every refusal returns.
 std::int32_t Refuse(NFinding_stru* pError, NFinding_stru f);
+
+// 0 with an OutOfRange finding for edge lEdge of a result (`what`: "path",
+// "area", "trace result") that the split index does not know.
+std::int32_t RefuseForeignEdge(const CSplitIndex& split, std::int32_t lEdge, const char* what, NFinding_stru* pError);
 
 // 0 with the reason when the view cannot answer, else 1.
 std::int32_t CheckCurrent(const CNetworkView& view, NFinding_stru* pError);

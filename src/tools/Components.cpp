@@ -68,7 +68,7 @@ void Finish(const CNetworkView& view, const NBarrierBits& bar, const unsigned ch
 }
 
 void Weak(const CNetworkView& view, const NBarrierBits& bar, const unsigned char* ways,
-          std::vector<std::int32_t>& comp) {
+          std::vector<std::int32_t>& comp, CProgressPoll& poll) {
   const std::int32_t nNod = view.GetNodNum();
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
@@ -82,6 +82,7 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, const unsigned char
     queue.clear();
     queue.push_back(s);
     for (std::size_t head = 0; head < queue.size(); ++head) {
+      if (!poll.Step()) return;
       const std::int32_t n = queue[head];
       for (std::int64_t j = view.StepBegin(n); j < view.StepEnd(n); ++j) {
         const std::int32_t m = far[j];
@@ -99,12 +100,13 @@ void Weak(const CNetworkView& view, const NBarrierBits& bar, const unsigned char
 class CTarjan {
  public:
   CTarjan(const CNetworkView& view, const NBarrierBits& bar, const unsigned char* ways,
-          std::vector<std::int32_t>& comp)
-      : m_view(view), m_bar(bar), m_ways(ways), m_comp(comp), m_index(Size(view), 0), m_low(Size(view), 0),
+          std::vector<std::int32_t>& comp, CProgressPoll& poll)
+      : m_view(view), m_bar(bar), m_ways(ways), m_comp(comp), m_poll(poll), m_index(Size(view), 0), m_low(Size(view), 0),
         m_onStack(Size(view), 0) {}
 
   void Run() {
     for (const std::int32_t s : OneTo(m_view.GetNodNum())) {
+      if (m_poll.Stopped()) return;
       if (m_index[static_cast<std::size_t>(s)] == 0 && Joins(m_view, m_bar, s)) From(s);
     }
   }
@@ -169,6 +171,7 @@ class CTarjan {
     while (!m_calls.empty()) {
       const std::int32_t m = NextChild();
       if (m != 0) {
+        if (!m_poll.Step()) return;
         Visit(m);
       } else {
         Leave(m_calls.back().lNod);
@@ -180,6 +183,7 @@ class CTarjan {
   const NBarrierBits& m_bar;
   const unsigned char* m_ways;  // per step entry
   std::vector<std::int32_t>& m_comp;
+  CProgressPoll& m_poll;
   std::vector<std::int32_t> m_index;  // 0: not visited
   std::vector<std::int32_t> m_low;
   std::vector<unsigned char> m_onStack;
@@ -211,10 +215,10 @@ std::vector<unsigned char> WaysByCost(const CNetworkView& view) {
 }
 
 std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers, bool bFollowCosts,
-                  NComponents_stru& comps, NFinding_stru* pError) {
+                  NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (eKind != NComponentKind::Weak && eKind != NComponentKind::Strong) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("component kind %d is neither weak (0) nor strong (1)",
                                              static_cast<int>(eKind))));
   }
@@ -224,11 +228,13 @@ std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet
   if (bFollowCosts) byCost = WaysByCost(view);
   const unsigned char* ways = bFollowCosts ? byCost.data() : view.StepWays();
   std::vector<std::int32_t> comp(static_cast<std::size_t>(view.GetNodNum()) + 1, 0);
+  CProgressPoll poll(pProgress, view.GetNodNum());
   if (eKind == NComponentKind::Weak) {
-    Weak(view, bar, ways, comp);
+    Weak(view, bar, ways, comp, poll);
   } else {
-    CTarjan(view, bar, ways, comp).Run();
+    CTarjan(view, bar, ways, comp, poll).Run();
   }
+  if (poll.Stopped()) return CProgressPoll::Refuse(pError);
   NComponents_stru out;
   Finish(view, bar, ways, comp, eKind == NComponentKind::Strong, out);
   comps = std::move(out);
@@ -238,20 +244,20 @@ std::int32_t Find(const CNetworkView& view, NComponentKind eKind, const NElemSet
 }  // namespace
 
 std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, const NElemSet_stru& barriers,
-                            NComponents_stru& comps, NFinding_stru* pError) {
+                            NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Find(view, eKind, barriers, false, comps, pError);
+    return Find(view, eKind, barriers, false, comps, pError, pProgress);
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory finding the components"));
+    return RefuseNoMemory(pError, "out of memory finding the components");
   }
 }
 
 std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind, const NComponentOptions_stru& opt,
-                            NComponents_stru& comps, NFinding_stru* pError) {
+                            NComponents_stru& comps, NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Find(view, eKind, opt.barriers, opt.bFollowCosts, comps, pError);
+    return Find(view, eKind, opt.barriers, opt.bFollowCosts, comps, pError, pProgress);
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory finding the components"));
+    return RefuseNoMemory(pError, "out of memory finding the components");
   }
 }
 

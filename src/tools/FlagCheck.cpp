@@ -20,9 +20,11 @@ struct NPlaced_stru {
   std::int32_t lIndex;
 };
 
-void Set(NFlagCheck_stru& check, NFlagStatus eStatus, std::string strText) {
+// strWhat is the sentence without the flag named: "flag j: " goes before it.
+void Set(NFlagCheck_stru& check, NFlagStatus eStatus, std::int32_t j, std::string strWhat) {
   check.eStatus = eStatus;
-  check.strText = std::move(strText);
+  check.strText = Format("flag %d: ", j) + strWhat;
+  check.strWhat = std::move(strWhat);
 }
 
 // Numbers that flag mapping can work on: within the counts and with an entry
@@ -39,42 +41,42 @@ bool JudgeAlone(const CLocalNetwork& net, const NLimits_stru& lim, const NET_FLG
   const std::int32_t id = flag.lElemID;
   if (flag.cFlgType == 1) {
     if (id < 1 || id > lim.lNods) {
-      Set(check, NFlagStatus::NodOutOfRange,
-          Format("flag %d: node %d is not a node (the network has nodes 1 to %d)", j, id, lim.lNods));
+      Set(check, NFlagStatus::NodOutOfRange, j,
+          Format("node %d is not a node (the network has nodes 1 to %d)", id, lim.lNods));
     }
     return false;
   }
   if (flag.cFlgType != 2) {
-    Set(check, NFlagStatus::OtherKind,
-        Format("flag %d: kind %d is neither 1 (node) nor 2 (edge); it passes through unmapped", j,
+    Set(check, NFlagStatus::OtherKind, j,
+        Format("kind %d is neither 1 (node) nor 2 (edge); it passes through unmapped",
                static_cast<int>(flag.cFlgType)));
     return false;
   }
   if (id < 1 || id > lim.lEdges) {
-    Set(check, NFlagStatus::EdgeOutOfRange,
-        Format("flag %d: edge %d is not an edge (the network has edges 1 to %d)", j, id, lim.lEdges));
+    Set(check, NFlagStatus::EdgeOutOfRange, j,
+        Format("edge %d is not an edge (the network has edges 1 to %d)", id, lim.lEdges));
     return false;
   }
   if (net.m_pUpEdgeState[id - 1] == 2 && net.m_pDownEdgeState[id - 1] == 2) {
-    Set(check, NFlagStatus::EdgeSplit,
-        Format("flag %d: edge %d was split (or deleted) already; flag its pieces instead", j, id));
+    Set(check, NFlagStatus::EdgeSplit, j,
+        Format("edge %d was split (or deleted) already; flag its pieces instead", id));
     return false;
   }
   const NEdgeNod_stru& ends = net.m_pEdgeNod[id - 1];
   const bool bFromOk = ends.lFromNod >= 1 && ends.lFromNod <= lim.lNods;
   if (!bFromOk || ends.lToNod < 1 || ends.lToNod > lim.lNods) {
-    Set(check, NFlagStatus::EdgeEndsBroken,
-        Format("flag %d: edge %d runs from %d to %d, which are not both nodes; it cannot be split", j, id,
+    Set(check, NFlagStatus::EdgeEndsBroken, j,
+        Format("edge %d runs from %d to %d, which are not both nodes; it cannot be split", id,
                ends.lFromNod, ends.lToNod));
     return false;
   }
   if (std::isnan(flag.dPos)) {
-    Set(check, NFlagStatus::PosNaN, Format("flag %d: the position on edge %d is not a number", j, id));
+    Set(check, NFlagStatus::PosNaN, j, Format("the position on edge %d is not a number", id));
     return false;
   }
   if (flag.dPos < 0.0 || flag.dPos > 1.0) {
-    Set(check, NFlagStatus::PosOutOfRange,
-        Format("flag %d: position %g on edge %d is %s; it must lie from 0 to 1", j, flag.dPos, id,
+    Set(check, NFlagStatus::PosOutOfRange, j,
+        Format("position %g on edge %d is %s; it must lie from 0 to 1", flag.dPos, id,
                flag.dPos < 0.0 ? "below 0" : "above 1"));
     return false;
   }
@@ -97,27 +99,25 @@ void JudgeTogether(const CLocalNetwork& net, std::vector<NPlaced_stru>& placed, 
     NFlagCheck_stru& check = checks[static_cast<std::size_t>(p.lIndex)];
     if (k != first) {
       check.lOther = placed[first].lIndex;
-      Set(check, NFlagStatus::PosRepeated,
-          Format("flag %d: position %g on edge %d repeats flag %d; a piece of length 0 will join their nodes",
-                 p.lIndex, p.dPos, p.lEdge, check.lOther));
+      Set(check, NFlagStatus::PosRepeated, p.lIndex,
+          Format("position %g on edge %d repeats flag %d; a piece of length 0 will join their nodes", p.dPos,
+                 p.lEdge, check.lOther));
     } else if (p.dPos == 0.0 || p.dPos == 1.0) {
       const bool bFrom = p.dPos == 0.0;
       const NEdgeNod_stru& ends = net.m_pEdgeNod[p.lEdge - 1];
       const std::int32_t lNod = bFrom ? ends.lFromNod : ends.lToNod;
-      Set(check, NFlagStatus::PosAtEnd,
-          Format("flag %d: position %g is at the %s node %d of edge %d; a piece of length 0 will result (a node "
+      Set(check, NFlagStatus::PosAtEnd, p.lIndex,
+          Format("position %g is at the %s node %d of edge %d; a piece of length 0 will result (a node "
                  "flag on node %d would do)",
-                 p.lIndex, p.dPos, bFrom ? "from" : "to", lNod, p.lEdge, lNod));
+                 p.dPos, bFrom ? "from" : "to", lNod, p.lEdge, lNod));
     }
   }
 }
 
-}  // namespace
-
-std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
-                        std::vector<NFlagCheck_stru>& checks) {
+std::int32_t Check(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
+                   std::vector<NFlagCheck_stru>& out) {
   const std::int32_t nFlags = flags.GetSize();
-  checks.assign(static_cast<std::size_t>(nFlags), NFlagCheck_stru());
+  std::vector<NFlagCheck_stru> checks(static_cast<std::size_t>(std::max(nFlags, 0)));
   NLimits_stru lim;
   lim.lNods = static_cast<std::int32_t>(
       std::min<std::int64_t>({std::max(net.m_lNodNum, 0), Entries(net.m_pNodState), Entries(net.m_pNodConn)}));
@@ -136,7 +136,19 @@ std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruc
 
   std::int32_t nNotFine = 0;
   for (const NFlagCheck_stru& check : checks) nNotFine += check.eStatus != NFlagStatus::Fine ? 1 : 0;
+  out.swap(checks);
   return nNotFine;
+}
+
+}  // namespace
+
+std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
+                        std::vector<NFlagCheck_stru>& checks) {
+  try {
+    return Check(net, flags, checks);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
 }
 
 }  // namespace tools

@@ -19,23 +19,17 @@ struct NKept_stru {
   std::vector<std::int32_t> owner;
 };
 
-// CheckFlags names the flag by its index; the result leaves the naming to the host.
-std::string Unnamed(const std::string& strText, std::int32_t k) {
-  const std::string strPrefix = Format("flag %d: ", k);
-  return strText.compare(0, strPrefix.size(), strPrefix) == 0 ? strText.substr(strPrefix.size()) : strText;
-}
-
 // Decides each flag's fate. Returns false with err set when the policy refuses a flag.
 bool Decide(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags, const NFlagPolicy_stru& policy,
             NFlagMapping_stru& res, NKept_stru& kept, NFinding_stru& err) {
   std::vector<NFlagCheck_stru> checks;
-  CheckFlags(net, flags, checks);
+  if (CheckFlags(net, flags, checks) < 0) throw std::bad_alloc();  // caught with the rest of the mapping
   res.flags.resize(checks.size());
   for (std::int32_t k = 0; k < flags.GetSize(); ++k) {
     const NFlagCheck_stru& c = checks[static_cast<std::size_t>(k)];
     NMappedFlag_stru& m = res.flags[static_cast<std::size_t>(k)];
     m.eStatus = c.eStatus;
-    m.strText = Unnamed(c.strText, k);
+    m.strText = c.strWhat;  // the result leaves naming the flag to the host
     NET_FLGstruct flg = flags.GetAt(k);
     if (c.eStatus == NFlagStatus::PosAtEnd && policy.bEndsOnNodes) {
       // Read from the table: a query would call a closed edge's ends 0.
@@ -50,6 +44,9 @@ bool Decide(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags, c
                c.eStatus != NFlagStatus::PosRepeated) {
       if (policy.bLeaveOutBad) continue;
       err = NFinding_stru();
+      err.eCode = c.eStatus == NFlagStatus::NodOutOfRange || c.eStatus == NFlagStatus::EdgeOutOfRange
+                      ? NFindingCode::OutOfRange
+                      : NFindingCode::BadArgument;
       err.eKind = NElemKind::Flag;
       err.lElem = k;
       err.strText = c.strText;
@@ -98,6 +95,7 @@ std::int32_t MapFlags(CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flag
   } catch (const std::bad_alloc&) {
     if (pError != nullptr) {
       *pError = NFinding_stru();
+      pError->eCode = NFindingCode::NoMemory;
       pError->strText = bMapped ? "out of memory indexing the split; the flags are mapped"
                                 : "out of memory checking the flags; nothing mapped";
     }

@@ -85,19 +85,51 @@ std::vector<std::int32_t> Minus(const std::vector<std::int32_t>& a, const std::v
   return out;
 }
 
+// The four traces of an isolation report to the host as quarters of one
+// piece of work.
+struct NStage {
+  const NProgress_stru* pHost;
+  double dBefore;  // the share done before this trace
+};
+
+bool PollStage(void* pUser, double dDone) {
+  const NStage* st = static_cast<const NStage*>(pUser);
+  return st->pHost->pfnPoll(st->pHost->pUser, st->dBefore + dDone / 4.0);
+}
+
+class CStages {
+ public:
+  explicit CStages(const NProgress_stru* pHost) : m_bOn(pHost != nullptr && pHost->pfnPoll != nullptr) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      m_stage[i] = NStage{pHost, static_cast<double>(i) / 4.0};
+      m_progress[i].pfnPoll = PollStage;
+      m_progress[i].pUser = &m_stage[i];
+    }
+  }
+  CStages(const CStages&) = delete;  // the callbacks point into it
+  CStages& operator=(const CStages&) = delete;
+  const NProgress_stru* Get(std::size_t i) const { return m_bOn ? &m_progress[i] : nullptr; }
+
+ private:
+  bool m_bOn;
+  NStage m_stage[4];
+  NProgress_stru m_progress[4];
+};
+
 std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NIsolationResult_stru& result,
-                     NFinding_stru* pError) {
+                     NFinding_stru* pError, const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
+  const CStages stages(pProgress);
   if (q.eStartKind == NElemKind::Node) {
     if (CheckNod(view, q.lStart, "start node", pError) == 0) return 0;
   } else if (q.eStartKind == NElemKind::Edge) {
     if (q.lStart < 1 || q.lStart > view.GetEdgeNum()) {
-      return Refuse(pError, MakeFinding(NElemKind::Edge, q.lStart,
+      return Refuse(pError, MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, q.lStart,
                                         Format("start edge %d is not an edge (1 to %d)", q.lStart,
                                                view.GetEdgeNum())));
     }
   } else {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "the start of an isolation is a node or an edge"));
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0, "the start of an isolation is a node or an edge"));
   }
   CElemBits devices(view.GetNodNum());
   CElemBits sources(view.GetNodNum());
@@ -113,7 +145,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
     if (!(q.eStartKind == NElemKind::Node && d == q.lStart)) part.stops.nods.push_back(d);
   }
   NTraceResult_stru inPart;
-  if (TraceNetwork(view, part, inPart, pError) == 0) return 0;
+  if (TraceNetwork(view, part, inPart, pError, stages.Get(0)) == 0) return 0;
   if (q.eStartKind == NElemKind::Edge && !part.starts.empty()) {
     const auto at = std::lower_bound(inPart.edges.begin(), inPart.edges.end(), q.lStart);
     if (at == inPart.edges.end() || *at != q.lStart) inPart.edges.insert(at, q.lStart);
@@ -130,7 +162,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   before.starts = q.sources;
   before.barriers = q.barriers;
   NTraceResult_stru had;
-  if (TraceNetwork(view, before, had, pError) == 0) return 0;
+  if (TraceNetwork(view, before, had, pError, stages.Get(1)) == 0) return 0;
   const std::vector<std::int32_t>& hadStart = q.eStartKind == NElemKind::Node ? had.nods : had.edges;
   if (!std::binary_search(hadStart.begin(), hadStart.end(), q.lStart)) {
     result = NIsolationResult_stru();
@@ -155,7 +187,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   outside.barriers.nods.insert(outside.barriers.nods.end(), inner.begin(), inner.end());
   outside.barriers.edges.insert(outside.barriers.edges.end(), inPart.edges.begin(), inPart.edges.end());
   NTraceResult_stru fed;
-  if (TraceNetwork(view, outside, fed, pError) == 0) return 0;
+  if (TraceNetwork(view, outside, fed, pError, stages.Get(2)) == 0) return 0;
   const std::vector<std::int32_t> open = OpenOnes(view, bounds);
   std::set_intersection(open.begin(), open.end(), fed.nods.begin(), fed.nods.end(), std::back_inserter(out.devices));
 
@@ -164,7 +196,7 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
   NTraceQuery_stru after = before;
   after.stops.nods = out.devices;
   NTraceResult_stru kept;
-  if (TraceNetwork(view, after, kept, pError) == 0) return 0;
+  if (TraceNetwork(view, after, kept, pError, stages.Get(3)) == 0) return 0;
   out.isolated.nods = Minus(had.nods, kept.nods);
   out.isolated.edges = Minus(had.edges, kept.edges);
   result = std::move(out);
@@ -174,11 +206,11 @@ std::int32_t Isolate(const CNetworkView& view, const NIsolationQuery_stru& q, NI
 }  // namespace
 
 std::int32_t IsolateElement(const CNetworkView& view, const NIsolationQuery_stru& query, NIsolationResult_stru& result,
-                            NFinding_stru* pError) {
+                            NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Isolate(view, query, result, pError);
+    return Isolate(view, query, result, pError, pProgress);
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory isolating"));
+    return RefuseNoMemory(pError, "out of memory isolating");
   }
 }
 

@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "kelvane/tools/PlanarFrame.h"
+#include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
@@ -303,18 +305,23 @@ std::int32_t NodeLines(const NLinePoint_stru* pPts, const std::int64_t* pLineSta
                        const NNodingOptions_stru& opt, NNodedLines_stru& out, NFinding_stru* pError) {
   // Built aside and moved in whole, so a refusal or a failed allocation
   // leaves the caller's result as it was.
-  NNodedLines_stru res;
-  std::string strError;
-  if (!Node(pPts, pLineStart, llLineNum, opt, res, strError)) {
-    if (pError != nullptr) {
-      pError->eKind = NElemKind::Network;
-      pError->lElem = 0;
-      pError->strText = std::move(strError);
+  try {
+    NNodedLines_stru res;
+    std::string strError;
+    if (!Node(pPts, pLineStart, llLineNum, opt, res, strError)) {
+      if (pError != nullptr) {
+        pError->eCode = NFindingCode::BadArgument;
+        pError->eKind = NElemKind::Network;
+        pError->lElem = 0;
+        pError->strText = std::move(strError);
+      }
+      return 0;
     }
-    return 0;
+    out = std::move(res);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory noding the lines");
   }
-  out = std::move(res);
-  return 1;
 }
 
 }  // namespace tools

@@ -16,9 +16,10 @@ namespace tools {
 
 namespace {
 
-void Say(NFinding_stru* pError, std::string strText) {
+void Say(NFinding_stru* pError, std::string strText, NFindingCode eCode = NFindingCode::BadArgument) {
   if (pError == nullptr) return;
   *pError = NFinding_stru();
+  pError->eCode = eCode;
   pError->strText = std::move(strText);
 }
 
@@ -158,7 +159,7 @@ std::int32_t CLineSnapper::Build(const NNodedLines_stru& lines, bool bLonLat, NF
     FillCells();
   } catch (const std::bad_alloc&) {
     Reset();
-    Say(pError, "out of memory indexing the lines");
+    Say(pError, "out of memory indexing the lines", NFindingCode::NoMemory);
     return 0;
   }
   return 1;

@@ -62,24 +62,30 @@ CNetworkBuilder::CNetworkBuilder()
       m_lNodNum(0),
       m_bError(false) {}
 
-std::int32_t CNetworkBuilder::Refuse(NElemKind eKind, std::int32_t lElem, const std::string& strText) {
+std::int32_t CNetworkBuilder::Refuse(NFindingCode eCode, NElemKind eKind, std::int32_t lElem, const std::string& strText) {
   if (!m_bError) {
     m_bError = true;
-    m_firstError = MakeFinding(eKind, lElem, strText);
+    m_firstError = MakeFinding(eCode, eKind, lElem, strText);
   }
   return 0;
 }
 
+void CNetworkBuilder::NoMemory() {
+  if (m_bError) return;
+  m_bError = true;
+  RefuseNoMemory(&m_firstError, "out of memory");  // short: kept without allocating
+}
+
 bool CNetworkBuilder::CheckNod(std::int32_t lNod, const char* pszWhat) {
   if (lNod >= 1 && lNod <= m_lNodNum) return true;
-  Refuse(NElemKind::Node, lNod,
+  Refuse(NFindingCode::OutOfRange, NElemKind::Node, lNod,
          Format("node %d: %s given, but the network has nodes 1 to %d only", lNod, pszWhat, m_lNodNum));
   return false;
 }
 
 bool CNetworkBuilder::CheckEdge(std::int32_t lEdge, const char* pszWhat) {
   if (lEdge >= 1 && lEdge <= GetEdgeNum()) return true;
-  Refuse(NElemKind::Edge, lEdge,
+  Refuse(NFindingCode::OutOfRange, NElemKind::Edge, lEdge,
          Format("edge %d: %s given, but only %d edges have been added", lEdge, pszWhat, GetEdgeNum()));
   return false;
 }
@@ -90,129 +96,214 @@ void CNetworkBuilder::SetEdgeWgtFld2(std::int32_t lFld) { m_lEdgeWgtFld2 = lFld;
 void CNetworkBuilder::SetDmdFld(char cFld) { m_cDmdFld = cFld; }
 
 std::int32_t CNetworkBuilder::SetEdgeDirectMode(char cMode) {
-  if (cMode < 0 || cMode > 2) {
-    return Refuse(NElemKind::Network, 0, Format("direction mode %d is not 0, 1 or 2", cMode));
+  try {
+    if (cMode < 0 || cMode > 2) {
+      return Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("direction mode %d is not 0, 1 or 2", cMode));
+    }
+    m_cEdgeDirectMode = cMode;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
   }
-  m_cEdgeDirectMode = cMode;
-  return 1;
 }
 
 std::int32_t CNetworkBuilder::SetTurnWgtFlag(std::int32_t lFlag) {
-  if (lFlag != 0 && lFlag != 1) return Refuse(NElemKind::Network, 0, Format("turn-weight flag %d is not 0 or 1", lFlag));
-  m_lTurnWgtFlag = lFlag;
-  return 1;
+  try {
+    if (lFlag != 0 && lFlag != 1) return Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("turn-weight flag %d is not 0 or 1", lFlag));
+    m_lTurnWgtFlag = lFlag;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::AddExtEdgeWgtFld(std::int32_t lFld) {
-  if (kelvane::tools::kFirstGeneration) {
-    Refuse(NElemKind::Network, 0, Format("extra weight column %d: the first generation has no extra columns", lFld));
+  try {
+    if (kelvane::tools::kFirstGeneration) {
+      Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("extra weight column %d: the first generation has no extra columns", lFld));
+      return -1;
+    }
+    if (lFld < 0) {
+      Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("extra weight column id %d is negative", lFld));
+      return -1;
+    }
+    m_extFlds.push_back(lFld);
+    m_extWgt.emplace_back();
+    return static_cast<std::int32_t>(m_extFlds.size()) - 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
     return -1;
   }
-  if (lFld < 0) {
-    Refuse(NElemKind::Network, 0, Format("extra weight column id %d is negative", lFld));
-    return -1;
-  }
-  m_extFlds.push_back(lFld);
-  m_extWgt.emplace_back();
-  return static_cast<std::int32_t>(m_extFlds.size()) - 1;
 }
 
 std::int32_t CNetworkBuilder::Reserve(std::int32_t lEdges) {
-  if (lEdges < 0) return Refuse(NElemKind::Network, 0, Format("edge count %d is negative", lEdges));
-  m_edgeNod.reserve(static_cast<std::size_t>(lEdges));
-  return 1;
+  try {
+    if (lEdges < 0) return Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("edge count %d is negative", lEdges));
+    m_edgeNod.reserve(static_cast<std::size_t>(lEdges));
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetNodNum(std::int32_t lNods) {
-  if (lNods < 0) return Refuse(NElemKind::Network, 0, Format("node count %d is negative", lNods));
-  m_lNodNum = lNods;
-  const std::size_t n = static_cast<std::size_t>(lNods);
-  if (m_nodWgt.size() > n) m_nodWgt.resize(n);
-  if (m_nodDmd.size() > n) m_nodDmd.resize(n);
-  if (m_nodState.size() > n) m_nodState.resize(n);
-  return 1;
+  try {
+    if (lNods < 0) return Refuse(NFindingCode::BadArgument, NElemKind::Network, 0, Format("node count %d is negative", lNods));
+    m_lNodNum = lNods;
+    const std::size_t n = static_cast<std::size_t>(lNods);
+    if (m_nodWgt.size() > n) m_nodWgt.resize(n);
+    if (m_nodDmd.size() > n) m_nodDmd.resize(n);
+    if (m_nodState.size() > n) m_nodState.resize(n);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::AddNod() {
-  if (m_lNodNum == kMaxCount) return Refuse(NElemKind::Network, 0, "node count is at its limit");
-  return ++m_lNodNum;
+  try {
+    if (m_lNodNum == kMaxCount) return Refuse(NFindingCode::OutOfRange, NElemKind::Network, 0, "node count is at its limit");
+    return ++m_lNodNum;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::AddEdgeGrow(std::int32_t lFrom, std::int32_t lTo) {
-  if (GetEdgeNum() == kMaxCount) return Refuse(NElemKind::Network, 0, "edge count is at its limit");
-  m_edgeNod.push_back(NEdgeNod_stru{lFrom, lTo});
-  return GetEdgeNum();
+  try {
+    if (GetEdgeNum() == kMaxCount) return Refuse(NFindingCode::OutOfRange, NElemKind::Network, 0, "edge count is at its limit");
+    m_edgeNod.push_back(NEdgeNod_stru{lFrom, lTo});
+    return GetEdgeNum();
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetNodWgt(std::int32_t lNod, const NWeightVal_stru& wgt) {
-  if (!CheckNod(lNod, "a weight")) return 0;
-  const std::size_t n = static_cast<std::size_t>(m_lNodNum);
-  Put(m_nodWgt, n, lNod, wgt);
-  return 1;
+  try {
+    if (!CheckNod(lNod, "a weight")) return 0;
+    const std::size_t n = static_cast<std::size_t>(m_lNodNum);
+    Put(m_nodWgt, n, lNod, wgt);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetNodDmd(std::int32_t lNod, double dDmd) {
-  if (!CheckNod(lNod, "a demand")) return 0;
-  const std::size_t n = static_cast<std::size_t>(m_lNodNum);
-  Put(m_nodDmd, n, lNod, dDmd);
-  return 1;
+  try {
+    if (!CheckNod(lNod, "a demand")) return 0;
+    const std::size_t n = static_cast<std::size_t>(m_lNodNum);
+    Put(m_nodDmd, n, lNod, dDmd);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetNodState(std::int32_t lNod, char cState) {
-  if (!CheckNod(lNod, "a state")) return 0;
-  const std::size_t n = static_cast<std::size_t>(m_lNodNum);
-  Put(m_nodState, n, lNod, cState);
-  return 1;
+  try {
+    if (!CheckNod(lNod, "a state")) return 0;
+    const std::size_t n = static_cast<std::size_t>(m_lNodNum);
+    Put(m_nodState, n, lNod, cState);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetEdgeWgt1At(std::int32_t lEdge, const NWeightVal_stru& wgt) {
-  if (!CheckEdge(lEdge, "a weight in column 1")) return 0;
-  Put(m_edgeWgt1, m_edgeNod.capacity(), lEdge, wgt);
-  return 1;
+  try {
+    if (!CheckEdge(lEdge, "a weight in column 1")) return 0;
+    Put(m_edgeWgt1, m_edgeNod.capacity(), lEdge, wgt);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetEdgeWgt2At(std::int32_t lEdge, const NWeightVal_stru& wgt) {
-  if (!CheckEdge(lEdge, "a weight in column 2")) return 0;
-  Put(m_edgeWgt2, m_edgeNod.capacity(), lEdge, wgt);
-  return 1;
+  try {
+    if (!CheckEdge(lEdge, "a weight in column 2")) return 0;
+    Put(m_edgeWgt2, m_edgeNod.capacity(), lEdge, wgt);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetExtEdgeWgt(std::int32_t lColumn, std::int32_t lEdge, const NWeightVal_stru& wgt) {
-  if (lColumn < 0 || static_cast<std::size_t>(lColumn) >= m_extWgt.size()) {
-    return Refuse(NElemKind::Edge, lEdge,
-                  Format("edge %d: a weight given for extra column %d, which was never added", lEdge, lColumn));
+  try {
+    if (lColumn < 0 || static_cast<std::size_t>(lColumn) >= m_extWgt.size()) {
+      return Refuse(NFindingCode::BadArgument, NElemKind::Edge, lEdge,
+                    Format("edge %d: a weight given for extra column %d, which was never added", lEdge, lColumn));
+    }
+    if (!CheckEdge(lEdge, "an extra weight")) return 0;
+    Put(m_extWgt[static_cast<std::size_t>(lColumn)], m_edgeNod.capacity(), lEdge, wgt);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
   }
-  if (!CheckEdge(lEdge, "an extra weight")) return 0;
-  Put(m_extWgt[static_cast<std::size_t>(lColumn)], m_edgeNod.capacity(), lEdge, wgt);
-  return 1;
 }
 
 std::int32_t CNetworkBuilder::SetEdgeDmdAt(std::int32_t lEdge, double dDmd) {
-  if (!CheckEdge(lEdge, "a demand")) return 0;
-  Put(m_edgeDmd, m_edgeNod.capacity(), lEdge, dDmd);
-  return 1;
+  try {
+    if (!CheckEdge(lEdge, "a demand")) return 0;
+    Put(m_edgeDmd, m_edgeNod.capacity(), lEdge, dDmd);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetEdgeState(std::int32_t lEdge, char cUpState, char cDownState) {
-  if (!CheckEdge(lEdge, "a state")) return 0;
-  Put(m_upState, m_edgeNod.capacity(), lEdge, cUpState);
-  Put(m_downState, m_edgeNod.capacity(), lEdge, cDownState);
-  return 1;
+  try {
+    if (!CheckEdge(lEdge, "a state")) return 0;
+    Put(m_upState, m_edgeNod.capacity(), lEdge, cUpState);
+    Put(m_downState, m_edgeNod.capacity(), lEdge, cDownState);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetEdgeDirectAt(std::int32_t lEdge, char cDirect) {
-  if (!CheckEdge(lEdge, "a direction")) return 0;
-  Put(m_edgeDirect, m_edgeNod.capacity(), lEdge, cDirect);
-  return 1;
+  try {
+    if (!CheckEdge(lEdge, "a direction")) return 0;
+    Put(m_edgeDirect, m_edgeNod.capacity(), lEdge, cDirect);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 std::int32_t CNetworkBuilder::SetTurnWgt(std::int32_t lNod, std::int32_t lFromEdge, std::int32_t lToEdge,
                                          double dWgt) {
-  if (!CheckNod(lNod, "a turn weight")) return 0;
-  if (!CheckEdge(lFromEdge, "a turn weight") || !CheckEdge(lToEdge, "a turn weight")) return 0;
-  m_lTurnWgtFlag = 1;
-  m_turns.push_back(NTurn_stru{lNod, lFromEdge, lToEdge, dWgt});
-  return 1;
+  try {
+    if (!CheckNod(lNod, "a turn weight")) return 0;
+    if (!CheckEdge(lFromEdge, "a turn weight") || !CheckEdge(lToEdge, "a turn weight")) return 0;
+    m_lTurnWgtFlag = 1;
+    m_turns.push_back(NTurn_stru{lNod, lFromEdge, lToEdge, dWgt});
+    return 1;
+  } catch (const std::bad_alloc&) {
+    NoMemory();
+    return 0;
+  }
 }
 
 // A value given for a table that the settings will not make would be lost
@@ -234,7 +325,7 @@ bool CNetworkBuilder::CheckValues(NFinding_stru& err) const {
   };
   for (const Need& need : needs) {
     if (need.bGiven && !need.bMade) {
-      err = MakeFinding(NElemKind::Network, 0, need.pszText);
+      err = MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0, need.pszText);
       return false;
     }
   }
@@ -247,7 +338,7 @@ bool CNetworkBuilder::CountConnections(std::vector<std::uint32_t>& counts, NFind
     const NEdgeNod_stru& ends = m_edgeNod[static_cast<std::size_t>(e) - 1];
     const bool bFromOk = ends.lFromNod >= 1 && ends.lFromNod <= m_lNodNum;
     if (!bFromOk || ends.lToNod < 1 || ends.lToNod > m_lNodNum) {
-      err = MakeFinding(NElemKind::Edge, e,
+      err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, e,
                         Format("edge %d: %s node %d is not a node (the network has nodes 1 to %d)", e,
                                bFromOk ? "to" : "from", bFromOk ? ends.lToNod : ends.lFromNod, m_lNodNum));
       return false;
@@ -259,7 +350,7 @@ bool CNetworkBuilder::CountConnections(std::vector<std::uint32_t>& counts, NFind
   for (std::size_t i = 0; i < counts.size(); ++i) {
     if (counts[i] > kMaxConn) {
       const auto lNod = static_cast<std::int32_t>(i + 1);
-      err = MakeFinding(NElemKind::Node, lNod,
+      err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Node, lNod,
                         Format("node %d: %u connections meet here, more than the 32767 a node can hold", lNod,
                                counts[i]));
       return false;
@@ -271,7 +362,7 @@ bool CNetworkBuilder::CountConnections(std::vector<std::uint32_t>& counts, NFind
 bool CNetworkBuilder::CheckTurns(NFinding_stru& err) const {
   for (const NTurn_stru& t : m_turns) {
     if (t.lNod > m_lNodNum) {  // the node count was lowered since
-      err = MakeFinding(NElemKind::Node, t.lNod,
+      err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Node, t.lNod,
                         Format("node %d: a turn weight given, but the network has nodes 1 to %d only", t.lNod,
                                m_lNodNum));
       return false;
@@ -280,7 +371,7 @@ bool CNetworkBuilder::CheckTurns(NFinding_stru& err) const {
     for (std::int32_t e : edges) {
       const NEdgeNod_stru& ends = m_edgeNod[static_cast<std::size_t>(e) - 1];
       if (ends.lFromNod != t.lNod && ends.lToNod != t.lNod) {
-        err = MakeFinding(NElemKind::Node, t.lNod,
+        err = MakeFinding(NFindingCode::BadArgument, NElemKind::Node, t.lNod,
                           Format("node %d: turn from edge %d to edge %d, but edge %d does not meet node %d", t.lNod,
                                  t.lFromEdge, t.lToEdge, e, t.lNod));
         return false;
@@ -324,7 +415,9 @@ void CNetworkBuilder::Fill(CLocalNetwork& net, std::vector<std::uint32_t>& curso
   // the write position in it.
   for (std::size_t i = 0; i < n; ++i) {
     if (cursor[i] == 0) continue;  // no connections: count 0 and no list, as allocated
-    net.ReallocNodConnEdgeMemory(static_cast<std::int32_t>(i + 1), static_cast<std::int16_t>(cursor[i]));
+    if (net.ReallocNodConnEdgeMemory(static_cast<std::int32_t>(i + 1), static_cast<std::int16_t>(cursor[i])) != 1) {
+      throw std::bad_alloc();
+    }
     cursor[i] = 0;
   }
   // pos[2i] and pos[2i + 1]: where edge i + 1 stands in its to node's and in
@@ -377,38 +470,42 @@ void CNetworkBuilder::Fill(CLocalNetwork& net, std::vector<std::uint32_t>& curso
 }
 
 std::int32_t CNetworkBuilder::Build(CLocalNetwork& net, NFinding_stru* pError) const {
-  NFinding_stru err;
-  bool ok = true;
-  if (m_bError) {
-    err = m_firstError;
-    ok = false;
-  }
-  ok = ok && CheckValues(err);
-  std::vector<std::uint32_t> counts;
-  std::vector<std::int16_t> pos;
-  if (ok) {
-    // The only working memory: made before net is touched, so running out
-    // here leaves net as it was.
-    try {
-      counts.assign(static_cast<std::size_t>(m_lNodNum), 0);
-      if (!m_turns.empty()) pos.assign(2 * m_edgeNod.size(), 0);
-    } catch (const std::bad_alloc&) {
-      err = MakeFinding(NElemKind::Network, 0, "out of memory counting the connections");
+  try {
+    NFinding_stru err;
+    bool ok = true;
+    if (m_bError) {
+      err = m_firstError;
       ok = false;
     }
-  }
-  ok = ok && CountConnections(counts, err) && CheckTurns(err);
-  if (ok) {
-    try {
-      Fill(net, counts, pos);
-    } catch (const std::bad_alloc&) {
-      ClearNetwork(net);
-      err = MakeFinding(NElemKind::Network, 0, "out of memory making the network's tables");
-      ok = false;
+    ok = ok && CheckValues(err);
+    std::vector<std::uint32_t> counts;
+    std::vector<std::int16_t> pos;
+    if (ok) {
+      // The only working memory: made before net is touched, so running out
+      // here leaves net as it was.
+      try {
+        counts.assign(static_cast<std::size_t>(m_lNodNum), 0);
+        if (!m_turns.empty()) pos.assign(2 * m_edgeNod.size(), 0);
+      } catch (const std::bad_alloc&) {
+        err = MakeFinding(NFindingCode::NoMemory, NElemKind::Network, 0, "out of memory counting the connections");
+        ok = false;
+      }
     }
+    ok = ok && CountConnections(counts, err) && CheckTurns(err);
+    if (ok) {
+      try {
+        Fill(net, counts, pos);
+      } catch (const std::bad_alloc&) {
+        ClearNetwork(net);
+        err = MakeFinding(NFindingCode::NoMemory, NElemKind::Network, 0, "out of memory making the network's tables");
+        ok = false;
+      }
+    }
+    if (!ok && pError != nullptr) *pError = err;
+    return ok ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory");  // even a sentence could not be had
   }
-  if (!ok && pError != nullptr) *pError = err;
-  return ok ? 1 : 0;
 }
 
 }  // namespace tools

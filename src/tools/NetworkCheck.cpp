@@ -18,7 +18,7 @@ class CFindings {
   explicit CFindings(std::int32_t lMax) : m_lMax(lMax) {}
   bool Full() const { return m_lMax > 0 && static_cast<std::int64_t>(m_list.size()) >= m_lMax; }
   void Add(NElemKind eKind, std::int32_t lElem, std::string strText) {
-    if (!Full()) m_list.push_back(MakeFinding(eKind, lElem, std::move(strText)));
+    if (!Full()) m_list.push_back(MakeFinding(NFindingCode::BrokenTable, eKind, lElem, std::move(strText)));
   }
   std::vector<NFinding_stru>& List() { return m_list; }
 
@@ -233,9 +233,7 @@ void CheckListed(CFindings& out, const CLocalNetwork& net, const NScope_stru& sc
   }
 }
 
-}  // namespace
-
-std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t lMaxFindings) {
+std::vector<NFinding_stru> Check(const CLocalNetwork& net, std::int32_t lMaxFindings) {
   CFindings out(lMaxFindings);
   NScope_stru sc;
   sc.lNods = std::max(net.m_lNodNum, 0);
@@ -254,6 +252,26 @@ std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t l
   CheckNodes(out, net, sc);
   CheckListed(out, net, sc);
   return std::move(out.List());
+}
+
+}  // namespace
+
+std::int32_t CheckNetwork(const CLocalNetwork& net, std::vector<NFinding_stru>& findings, std::int32_t lMaxFindings,
+                          NFinding_stru* pError) {
+  try {
+    std::vector<NFinding_stru> out = Check(net, lMaxFindings);
+    findings.swap(out);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory checking the network");
+  }
+}
+
+std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t lMaxFindings) {
+  std::vector<NFinding_stru> findings;
+  NFinding_stru err;
+  if (CheckNetwork(net, findings, lMaxFindings, &err) != 1) findings.assign(1, err);
+  return findings;
 }
 
 }  // namespace tools

@@ -160,20 +160,20 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
   if (lFld < 0) return true;
   const NWeightVal_stru* table = EdgeColumn(net, lFld);
   if (table == nullptr) {
-    err = MakeFinding(NElemKind::Network, 0, Format("column %d is not a weight column of this network", lFld));
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0, Format("column %d is not a weight column of this network", lFld));
     return false;
   }
   const std::int32_t nRead = Cut(nEdge, table);
   for (const std::int32_t e : OneTo(nEdge)) {
     double c = kNoWay;  // an edge beyond the column's table has no value
     if (e <= nRead && !Decode(table[e - 1], c)) {
-      err = MakeFinding(NElemKind::Edge, e,
+      err = MakeFinding(NFindingCode::BrokenTable, NElemKind::Edge, e,
                         Format("edge %d: type %d in column %d names no weight type (0 to 4)", e,
                                static_cast<int>(table[e - 1].cType), lFld));
       return false;
     }
     if (std::isnan(c)) {
-      err = MakeFinding(NElemKind::Edge, e, Format("edge %d: the cost in column %d is not a number", e, lFld));
+      err = MakeFinding(NFindingCode::BrokenTable, NElemKind::Edge, e, Format("edge %d: the cost in column %d is not a number", e, lFld));
       return false;
     }
     costs[static_cast<std::size_t>(e)] = c;
@@ -206,21 +206,24 @@ void CNetworkView::Reset() {
   *this = CNetworkView();
 }
 
-std::int32_t CNetworkView::Build(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru* pError) {
+std::int32_t CNetworkView::Build(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru* pError,
+                                 const NProgress_stru* pProgress) {
   Reset();
-  NFinding_stru err;
   std::int32_t status = 0;
   try {
-    status = Read(net, opt, err);
+    NFinding_stru err;
+    CProgressPoll poll(pProgress, Cut(net.m_lNodNum, net.m_pNodConn));
+    status = Read(net, opt, err, poll);
+    if (status != 1) {
+      Reset();
+      if (poll.Stopped()) return CProgressPoll::Refuse(pError);
+      if (pError != nullptr) *pError = std::move(err);
+    }
   } catch (const std::bad_alloc&) {
-    err = MakeFinding(NElemKind::Network, 0, "out of memory building the view");
-  }
-  if (status != 1) {
     Reset();
-    if (pError != nullptr) *pError = err;
-    return 0;
+    status = RefuseNoMemory(pError, "out of memory building the view");
   }
-  return 1;
+  return status;
 }
 
 namespace {
@@ -228,12 +231,12 @@ namespace {
 // Counts the view cannot work from, or a split index of another network.
 bool CheckCounts(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
   if (net.m_lNodNum < 0 || net.m_lEdgeNum < 0) {
-    err = MakeFinding(NElemKind::Network, 0,
+    err = MakeFinding(NFindingCode::BrokenTable, NElemKind::Network, 0,
                       Format("the counts are negative (%d nodes, %d edges)", net.m_lNodNum, net.m_lEdgeNum));
     return false;
   }
   if (opt.pSplit != nullptr && opt.pSplit->GetEdgeNum() != net.m_lEdgeNum) {
-    err = MakeFinding(NElemKind::Network, 0,
+    err = MakeFinding(NFindingCode::NotCurrent, NElemKind::Network, 0,
                       Format("the split index was built for %d edges, the network has %d: index the last mapping",
                              opt.pSplit->GetEdgeNum(), net.m_lEdgeNum));
     return false;
@@ -348,7 +351,8 @@ struct CNetworkView::NReadState {
   }
 };
 
-std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err) {
+std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err,
+                                CProgressPoll& poll) {
   // Nodes the view knows have a state and a connection record; edges, both
   // states and their end nodes.
   NReadState st;
@@ -396,6 +400,7 @@ std::int32_t CNetworkView::Read(const CLocalNetwork& net, const NViewOptions_str
     // list a few further.
     if (bPack && n + 2 * kReadAhead <= st.nNod) Prefetch(net.m_pNodConn[n + 2 * kReadAhead - 1].pConnEdge);
     if (bPack && n + kReadAhead <= st.nNod) PrefetchEdges(net, n + kReadAhead, st.nEdge, st.packed.data());
+    if (!poll.Step()) return 0;
     ReadNod(net, n, st);
   }
   m_first[static_cast<std::size_t>(st.nNod) + 1] = static_cast<std::int64_t>(m_far.size());
@@ -480,12 +485,12 @@ void CNetworkView::FinishTurns(const NReadState& st) {
 
 bool CNetworkView::IsCurrent(NFinding_stru* pError) const {
   if (m_pNet == nullptr) {
-    if (pError != nullptr) *pError = MakeFinding(NElemKind::Network, 0, "the view has not been built");
+    if (pError != nullptr) *pError = MakeFinding(NFindingCode::NotCurrent, NElemKind::Network, 0, "the view has not been built");
     return false;
   }
   if (m_pNet->m_lNodNum != m_lNetNodNum || m_pNet->m_lEdgeNum != m_lNetEdgeNum) {
     if (pError != nullptr) {
-      *pError = MakeFinding(NElemKind::Network, 0,
+      *pError = MakeFinding(NFindingCode::NotCurrent, NElemKind::Network, 0,
                             Format("the view was built for %d nodes and %d edges, the network now has %d and %d "
                                    "(flags mapped since?): build the view again",
                                    m_lNetNodNum, m_lNetEdgeNum, m_pNet->m_lNodNum, m_pNet->m_lEdgeNum));
@@ -498,16 +503,20 @@ bool CNetworkView::IsCurrent(NFinding_stru* pError) const {
 std::int32_t CNetworkView::GetStepS(std::int32_t lNod, NStepSide side, std::vector<NStep_stru>& steps) const {
   if (lNod < 1 || lNod > m_lNodNum) return 0;
   const unsigned char want = side == NStepSide::Leave ? kLeave : kArrive;
-  std::vector<NStep_stru> out;
-  for (std::int64_t j = StepBegin(lNod); j < StepEnd(lNod); ++j) {
-    const std::size_t k = static_cast<std::size_t>(j);
-    const unsigned char w = static_cast<unsigned char>(m_ways[k] & want);
-    if (w == 0) continue;
-    // A loop open both ways is two steps, one each way round.
-    if ((w & (kLeaveAlong | kArriveAlong)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], true});
-    if ((w & (kLeaveAgainst | kArriveAgainst)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], false});
+  try {
+    std::vector<NStep_stru> out;
+    for (std::int64_t j = StepBegin(lNod); j < StepEnd(lNod); ++j) {
+      const std::size_t k = static_cast<std::size_t>(j);
+      const unsigned char w = static_cast<unsigned char>(m_ways[k] & want);
+      if (w == 0) continue;
+      // A loop open both ways is two steps, one each way round.
+      if ((w & (kLeaveAlong | kArriveAlong)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], true});
+      if ((w & (kLeaveAgainst | kArriveAgainst)) != 0) out.push_back(NStep_stru{m_edge[k], m_far[k], false});
+    }
+    steps.swap(out);
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
-  steps.swap(out);
   return 1;
 }
 

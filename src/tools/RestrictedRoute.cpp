@@ -85,13 +85,13 @@ class CRestrictionAutomaton {
   static std::int32_t ReadPath(const CNetworkView& view, const NRestriction_stru& res, std::int32_t id,
                                std::vector<std::uint64_t>& path, NFinding_stru* pError) {
     if (res.eKind != NRestrictionKind::No && res.eKind != NRestrictionKind::Only) {
-      return Bad(pError, 0, Format("restriction %d: kind %d is neither no (0) nor only (1)", id,
+      return Bad(pError, NFindingCode::BadArgument, 0, Format("restriction %d: kind %d is neither no (0) nor only (1)", id,
                                    static_cast<int>(res.eKind)));
     }
-    if (res.edges.size() < 2) return Bad(pError, 0, Format("restriction %d: a path needs two edges or more", id));
+    if (res.edges.size() < 2) return Bad(pError, NFindingCode::BadArgument, 0, Format("restriction %d: a path needs two edges or more", id));
     for (std::int32_t e : res.edges) {
       if (e < 1 || e > view.GetEdgeNum()) {
-        return Bad(pError, 0, Format("restriction %d: edge %d is not an edge of the view", id, e));
+        return Bad(pError, NFindingCode::OutOfRange, 0, Format("restriction %d: edge %d is not an edge of the view", id, e));
       }
     }
     const CLocalNetwork& net = *view.GetNetwork();
@@ -99,11 +99,11 @@ class CRestrictionAutomaton {
     if (via == 0) return 0;
     std::int32_t at = Other(net.m_pEdgeNod[res.edges[0] - 1], via);
     if (at == 0 || via < 1 || via > view.GetNodNum()) {
-      return Bad(pError, res.edges[0], Format("restriction %d: edge %d does not end at node %d", id, res.edges[0], via));
+      return Bad(pError, NFindingCode::BadArgument, res.edges[0], Format("restriction %d: edge %d does not end at node %d", id, res.edges[0], via));
     }
     for (std::int32_t e : res.edges) {
       const std::int32_t to = Other(net.m_pEdgeNod[e - 1], at);
-      if (to == 0) return Bad(pError, e, Format("restriction %d: edge %d does not follow on at node %d", id, e, at));
+      if (to == 0) return Bad(pError, NFindingCode::BadArgument, e, Format("restriction %d: edge %d does not follow on at node %d", id, e, at));
       path.push_back(ArcKey(e, at));
       at = to;
     }
@@ -119,11 +119,11 @@ class CRestrictionAutomaton {
     const bool a = e0.lFromNod == e1.lFromNod || e0.lFromNod == e1.lToNod;
     const bool b = e0.lToNod == e1.lFromNod || e0.lToNod == e1.lToNod;
     if (a && b && e0.lFromNod != e0.lToNod) {
-      return Bad(pError, res.edges[0], Format("restriction %d: edges %d and %d share both their nodes: give the via node",
+      return Bad(pError, NFindingCode::BadArgument, res.edges[0], Format("restriction %d: edges %d and %d share both their nodes: give the via node",
                                               id, res.edges[0], res.edges[1]));
     }
     if (!a && !b) {
-      return Bad(pError, res.edges[1],
+      return Bad(pError, NFindingCode::BadArgument, res.edges[1],
                  Format("restriction %d: edges %d and %d share no node", id, res.edges[0], res.edges[1]));
     }
     return a ? e0.lFromNod : e0.lToNod;
@@ -135,8 +135,8 @@ class CRestrictionAutomaton {
   }
 
   // A refusal naming the edge at fault, or the network (lEdge 0).
-  static std::int32_t Bad(NFinding_stru* pError, std::int32_t lEdge, std::string text) {
-    return Refuse(pError, MakeFinding(lEdge > 0 ? NElemKind::Edge : NElemKind::Network, lEdge, std::move(text)));
+  static std::int32_t Bad(NFinding_stru* pError, NFindingCode eCode, std::int32_t lEdge, std::string text) {
+    return Refuse(pError, MakeFinding(eCode, lEdge > 0 ? NElemKind::Edge : NElemKind::Network, lEdge, std::move(text)));
   }
 
   // An item is a restriction and the steps of its path matched so far:
@@ -252,6 +252,7 @@ class CRestrictedSearch {
       m_heap.push(Item(0.0, lFrom));
     }
     while (!m_heap.empty()) {
+      if (!m_poll.Step()) return;  // the labels are partial: the caller refuses
       const Item it = m_heap.top();
       m_heap.pop();
       const std::int64_t id = it.second;
@@ -294,6 +295,8 @@ class CRestrictedSearch {
     path.steps.swap(steps);
   }
 
+  // Asked once per label settled, across runs; a stop ends the run at once.
+  CProgressPoll m_poll{nullptr, 0.0};
   std::vector<double> m_nodDist;      // per node n - 1: the best label's cost
   std::vector<double> m_alongDist;    // per node n - 1, with sides: the best arrival along an edge
   std::vector<double> m_againstDist;  // and against one
@@ -428,7 +431,7 @@ std::int32_t Prepare(const CNetworkView& view, const std::vector<std::int32_t>& 
 }
 
 std::int32_t OutOfMemory(NFinding_stru* pError) {
-  return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory in a restricted route"));
+  return RefuseNoMemory(pError, "out of memory in a restricted route");
 }
 
 }  // namespace
@@ -458,14 +461,16 @@ std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, st
 
 std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
                                      const std::vector<NRestriction_stru>& restrictions, std::vector<double>& costs,
-                                     NFinding_stru* pError) {
+                                     NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
     NBarrierBits bar;
     bool bTurns = false;
     CRestrictionAutomaton automaton;
     if (Prepare(view, {lFrom}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
     CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
+    search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
     search.Run(lFrom, 0);
+    if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
     costs.swap(search.m_nodDist);
     return 1;
   } catch (const std::bad_alloc&) {
@@ -478,13 +483,13 @@ namespace {
 std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
                         NFinding_stru* pError) {
   if (!sides.empty() && sides.size() != nNods) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("%zu %s sides for %zu nodes: give one per node or none", sides.size(),
                                              what, nNods)));
   }
   for (std::size_t i = 0; i < sides.size(); ++i) {
     if (sides[i] != DrivingSide::Both && sides[i] != DrivingSide::Right && sides[i] != DrivingSide::Left) {
-      return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+      return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                         Format("%s side %zu is %d: neither both (0), right (1) nor left (2)", what, i,
                                                static_cast<int>(sides[i]))));
     }
@@ -524,7 +529,7 @@ std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, Driving
 std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                  const std::vector<DrivingSide>& sourceSides, const std::vector<std::int32_t>& targets,
                                  const std::vector<DrivingSide>& targetSides, const NRouteOptions_stru& opt,
-                                 std::vector<double>& costs, NFinding_stru* pError) {
+                                 std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
     NBarrierBits bar;
     bool bTurns = false;
@@ -538,10 +543,14 @@ std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std
       return 0;
     }
     std::vector<double> out(sources.size() * targets.size(), kNoWay);
+    CProgressPoll poll(pProgress, static_cast<double>(view.GetNodNum()) * static_cast<double>(sources.size()));
     for (std::size_t i = 0; i < sources.size(); ++i) {
       CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+      search.m_poll = poll;
       search.SetStartSide(sources[i], sourceSides.empty() ? DrivingSide::Both : sourceSides[i]);
       search.Run(sources[i], 0);
+      poll = search.m_poll;
+      if (poll.Stopped()) return CProgressPoll::Refuse(pError);
       for (std::size_t t = 0; t < targets.size(); ++t) {
         const DrivingSide side = targetSides.empty() ? DrivingSide::Both : targetSides[t];
         out[i * targets.size() + t] = search.ArrivalCost(targets[t], side, sources[i]);

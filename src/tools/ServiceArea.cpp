@@ -117,7 +117,7 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
                          const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (std::isnan(dLimit) || dLimit < 0.0) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
   }
   CElemBits startBits(view.GetNodNum());
@@ -133,7 +133,7 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
   run.dLimit = dLimit;
   run.bPred = true;
   if (!search.RunNodes(starts, run)) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "stopped by the host"));
+    return CProgressPoll::Refuse(pError);
   }
   NServiceArea_stru out;
   AreaNods(view, search.Settled(), out.nods);
@@ -147,34 +147,6 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
   area = std::move(out);
   return 1;
 }
-
-std::int32_t Guarded(NFinding_stru* pError, std::int32_t (*f)(const CNetworkView&, const std::vector<std::int32_t>&,
-                                                              double, bool, const NRouteOptions_stru&,
-                                                              NServiceArea_stru&, NFinding_stru*,
-                                                              const NProgress_stru*),
-                     const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit, bool bReverse,
-                     const NRouteOptions_stru& opt, NServiceArea_stru& area, const NProgress_stru* pProgress) {
-  try {
-    return f(view, starts, dLimit, bReverse, opt, area, pError, pProgress);
-  } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory searching the network"));
-  }
-}
-
-}  // namespace
-
-std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError) {
-  return Guarded(pError, ServiceArea, view, starts, dLimit, false, opt, area, nullptr);
-}
-
-std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                               const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
-                               const NProgress_stru* pProgress) {
-  return Guarded(pError, ServiceArea, view, starts, dLimit, true, opt, area, pProgress);
-}
-
-namespace {
 
 struct NPieceShare {
   std::int32_t lOrig;
@@ -208,16 +180,24 @@ void AddStretches(std::int32_t lEdge, double dFrom, double dTo, double fromFrac,
   add(dTo - toFrac * len, dTo);
 }
 
-}  // namespace
+// ServiceArea with memory running out turned into a refusal.
+std::int32_t Guarded(NFinding_stru* pError, const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                     double dLimit, bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area,
+                     const NProgress_stru* pProgress) {
+  try {
+    return ServiceArea(view, starts, dLimit, bReverse, opt, area, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the service area");
+  }
+}
 
-std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
-                             std::vector<NAreaEdge_stru>& edges,
-                             std::vector<NAreaStretch_stru>* pStretches) {
+std::int32_t FoldArea(const CSplitIndex& split, const NServiceArea_stru& area, std::vector<NAreaEdge_stru>& edges,
+                      std::vector<NAreaStretch_stru>* pStretches, NFinding_stru* pError) {
   std::vector<NPieceShare> shares;
   shares.reserve(area.edges.size());
   for (const NAreaEdge_stru& ae : area.edges) {
     const std::int32_t orig = split.GetOriginal(ae.lEdge);
-    if (orig == 0) return 0;
+    if (orig == 0) return RefuseForeignEdge(split, ae.lEdge, "area", pError);
     // A split edge stands for its pieces: its own record is not looked at.
     if (orig == ae.lEdge && split.IsSplit(ae.lEdge)) continue;
     shares.push_back(NPieceShare{orig, ae.lEdge, ae.dFromFrac, ae.dToFrac});
@@ -237,7 +217,7 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
       k = kEnd;
       continue;
     }
-    if (split.GetPieceS(orig, pieces) != 1) return 0;
+    if (split.GetPieceS(orig, pieces) != 1) return RefuseNoMemory(pError, "out of memory folding the area");
     // Per piece from the from node: its two shares (0 when not reached).
     std::vector<NPieceShare> run;
     for (std::int32_t i = 0; i < pieces.GetSize(); ++i) {
@@ -278,6 +258,30 @@ std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& 
   edges.swap(out);
   if (pStretches != nullptr) pStretches->swap(stretches);
   return 1;
+}
+
+}  // namespace
+
+std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                             const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                             const NProgress_stru* pProgress) {
+  return Guarded(pError, view, starts, dLimit, false, opt, area, pProgress);
+}
+
+std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                               const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                               const NProgress_stru* pProgress) {
+  return Guarded(pError, view, starts, dLimit, true, opt, area, pProgress);
+}
+
+std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
+                             std::vector<NAreaEdge_stru>& edges, std::vector<NAreaStretch_stru>* pStretches,
+                             NFinding_stru* pError) {
+  try {
+    return FoldArea(split, area, edges, pStretches, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory folding the area");
+  }
 }
 
 }  // namespace tools

@@ -33,14 +33,6 @@ std::int32_t CheckRoute(const CNetworkView& view, const NRouteOptions_stru& opt,
   return MarkBarriers(view, opt.barriers, barriers, pError);
 }
 
-std::int32_t Stopped(NFinding_stru* pError) {
-  return Refuse(pError, MakeFinding(NElemKind::Network, 0, "stopped by the host"));
-}
-
-std::int32_t NoMemory(NFinding_stru* pError) {
-  return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory searching the network"));
-}
-
 // Runs f and turns memory running out into a refusal: no std::bad_alloc
 // leaves a toolkit call.
 template <class F>
@@ -48,7 +40,7 @@ std::int32_t Guarded(NFinding_stru* pError, F f) {
   try {
     return f();
   } catch (const std::bad_alloc&) {
-    return NoMemory(pError);
+    return RefuseNoMemory(pError, "out of memory searching the network");
   }
 }
 
@@ -74,7 +66,7 @@ std::int32_t CostsOneSide(const CNetworkView& view, std::int32_t lNod, bool bRev
   run.bPred = pReachedBy != nullptr;
   const std::vector<std::int32_t> starts(1, lNod);
   const bool ok = bTurns ? search.RunTurns(lNod, run) : search.RunNodes(starts, run);
-  if (!ok) return Stopped(pError);
+  if (!ok) return CProgressPoll::Refuse(pError);
   costs.assign(n, kNoRoute);
   for (std::int32_t v : search.Settled()) costs[static_cast<std::size_t>(v - 1)] = search.Dist(v);
   if (pReachedBy != nullptr) {
@@ -107,12 +99,19 @@ class CMatrixRun {
     std::vector<std::thread> threads;
     std::vector<std::unique_ptr<CStateHold>> holds;
     for (std::size_t i = 0; i < nThreads; ++i) holds.emplace_back(new CStateHold(m_opt, i));
+    // Room first: a thread already running must be joined, never dropped by a
+    // vector that fails to grow.
+    threads.reserve(nThreads);
     try {
       for (std::size_t i = 1; i < nThreads; ++i) {
         threads.emplace_back([this, i, &holds] { Work(holds[i]->Get(), nullptr); });
       }
     } catch (const std::system_error&) {
       // Fewer threads than asked: the ones started and this one share the work.
+    } catch (const std::bad_alloc&) {
+      // No room for another thread's start: the ones started stop and are joined.
+      m_bNoMemory = true;
+      m_bStop = true;
     }
     Work(holds[0]->Get(), pProgress);
     for (std::thread& t : threads) t.join();
@@ -185,7 +184,7 @@ std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t
   const std::size_t nThreads =
       std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), from.size()));
   CMatrixRun matrix(view, opt, barriers, bTurns, bReverse, from, to, out);
-  if (!matrix.Run(nThreads, pProgress)) return Stopped(pError);
+  if (!matrix.Run(nThreads, pProgress)) return CProgressPoll::Refuse(pError);
   costs.swap(out);
   return 1;
 }
@@ -229,14 +228,8 @@ std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std:
 }
 
 std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
-                           std::vector<double>& costs, NFinding_stru* pError) {
-  return Guarded(pError, [&] { return CostsOneSide(view, lFrom, false, opt, costs, nullptr, pError, nullptr); });
-}
-
-std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
-                            const std::vector<std::int32_t>& targets, const NRouteOptions_stru& opt,
-                            std::vector<double>& costs, NFinding_stru* pError) {
-  return Guarded(pError, [&] { return CostMatrix(view, sources, targets, opt, costs, pError, nullptr); });
+                           std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  return Guarded(pError, [&] { return CostsOneSide(view, lFrom, false, opt, costs, nullptr, pError, pProgress); });
 }
 
 std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
@@ -278,7 +271,7 @@ std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std
     NSearchRun run;
     run.bPred = true;
     run.bOwner = true;
-    if (!search.RunNodes(starts, run)) return Stopped(pError);
+    if (!search.RunNodes(starts, run)) return CProgressPoll::Refuse(pError);
     const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
     NClosestFacility_stru res;
     res.facility.assign(n, -1);
@@ -295,14 +288,17 @@ std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std
   });
 }
 
-std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps) {
+namespace {
+
+std::int32_t Fold(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
+                  NFinding_stru* pError) {
   std::vector<NFoldedStep_stru> out;
   out.reserve(path.steps.size());
   for (const NPathStep_stru& st : path.steps) {
     double dFrom = 0.0;
     double dTo = 1.0;
     const std::int32_t orig = split.GetOriginal(st.lEdge, &dFrom, &dTo);
-    if (orig == 0) return 0;
+    if (orig == 0) return RefuseForeignEdge(split, st.lEdge, "path", pError);
     const double a = st.bAlong ? dFrom : dTo;
     const double b = st.bAlong ? dTo : dFrom;
     // The next piece of the same edge the same way continues the stretch.
@@ -316,6 +312,17 @@ std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vec
   }
   steps.swap(out);
   return 1;
+}
+
+}  // namespace
+
+std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path, std::vector<NFoldedStep_stru>& steps,
+                      NFinding_stru* pError) {
+  try {
+    return Fold(split, path, steps, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory folding the path");
+  }
 }
 
 }  // namespace tools

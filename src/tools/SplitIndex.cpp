@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "tools/AnalysisInt.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
@@ -39,7 +40,7 @@ std::int32_t CSplitIndex::Build(const CLocalNetwork& net, const CSmartArray<NET_
     return Index(net, in, out, tempEdges, pError);
   } catch (const std::bad_alloc&) {
     Reset();
-    if (pError != nullptr) *pError = MakeFinding(NElemKind::Network, 0, "out of memory indexing the pieces");
+    if (pError != nullptr) *pError = MakeFinding(NFindingCode::NoMemory, NElemKind::Network, 0, "out of memory indexing the pieces");
     return 0;
   }
 }
@@ -50,7 +51,7 @@ namespace {
 bool CollectMapped(const CSmartArray<NET_FLGstruct>& in, const CSmartArray<NET_FLGstruct>& out,
                    std::int32_t nEdges, std::vector<NMapped_stru>& mapped, NFinding_stru& err) {
   if (in.GetSize() != out.GetSize()) {
-    err = MakeFinding(NElemKind::Network, 0,
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                       Format("%d flags went in but %d came out; pass the lists of one mapping", in.GetSize(),
                              out.GetSize()));
     return false;
@@ -59,7 +60,7 @@ bool CollectMapped(const CSmartArray<NET_FLGstruct>& in, const CSmartArray<NET_F
     const NET_FLGstruct f = in.GetAt(j);
     if (f.cFlgType != 2 || out.GetAt(j).cFlgType != 1) continue;
     if (f.lElemID < 1 || f.lElemID > nEdges) {
-      err = MakeFinding(NElemKind::Flag, j, Format("flag %d: edge %d is not an edge", j, f.lElemID));
+      err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Flag, j, Format("flag %d: edge %d is not an edge", j, f.lElemID));
       return false;
     }
     mapped.push_back(NMapped_stru{f.lElemID, f.dPos});
@@ -78,14 +79,14 @@ bool CheckChain(const CLocalNetwork& net, const CSmartArray<TEMPEDGE_MAP_EDGE>& 
   for (std::int32_t i = k; i < kEnd; ++i) {
     const NEdgeNod_stru& ends = net.m_pEdgeNod[tempEdges.GetAt(i).lTempEdgeID - 1];
     if (ends.lFromNod != lAt) {
-      err = MakeFinding(NElemKind::Edge, lEdge,
+      err = MakeFinding(NFindingCode::BadArgument, NElemKind::Edge, lEdge,
                         Format("edge %d: its pieces do not run end to end from its from node", lEdge));
       return false;
     }
     lAt = ends.lToNod;
   }
   if (lAt != net.m_pEdgeNod[lEdge - 1].lToNod) {
-    err = MakeFinding(NElemKind::Edge, lEdge, Format("edge %d: its last piece does not reach its to node", lEdge));
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Edge, lEdge, Format("edge %d: its last piece does not reach its to node", lEdge));
     return false;
   }
   return true;
@@ -102,7 +103,7 @@ std::int32_t CSplitIndex::Index(const CLocalNetwork& net, const CSmartArray<NET_
   std::vector<NMapped_stru> mapped;
   bool ok = true;
   if (nEdges < 0) {
-    err = MakeFinding(NElemKind::Network, 0, Format("the edge count %d is negative", nEdges));
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0, Format("the edge count %d is negative", nEdges));
     ok = false;
   }
   ok = ok && CollectMapped(in, out, nEdges, mapped, err);
@@ -130,7 +131,7 @@ std::int32_t CSplitIndex::Index(const CLocalNetwork& net, const CSmartArray<NET_
     k = kEnd;
   }
   if (ok && nMappedUsed != mapped.size()) {
-    err = MakeFinding(NElemKind::Network, 0,
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                       "some mapped flags have no pieces in the map; pass the lists of one mapping");
     ok = false;
   }
@@ -146,16 +147,16 @@ bool CSplitIndex::AddGroup(const CLocalNetwork& net, const CSmartArray<TEMPEDGE_
   const std::int32_t lEdge = tempEdges.GetAt(k).lEdgeID;
   const std::int64_t nEnds = std::min<std::int64_t>(m_lEdgeNum, Entries(net.m_pEdgeNod));
   if (lEdge < 1 || lEdge > nEnds) {
-    err = MakeFinding(NElemKind::Edge, lEdge, Format("edge %d is not an edge with end nodes", lEdge));
+    err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, lEdge, Format("edge %d is not an edge with end nodes", lEdge));
     return false;
   }
   if (m_link[static_cast<std::size_t>(lEdge)] != 0) {
-    err = MakeFinding(NElemKind::Edge, lEdge, Format("edge %d: its pieces are not listed together", lEdge));
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Edge, lEdge, Format("edge %d: its pieces are not listed together", lEdge));
     return false;
   }
   const auto nFlags = static_cast<std::int32_t>(pos.size());
   if (kEnd - k != nFlags + 1) {
-    err = MakeFinding(NElemKind::Edge, lEdge,
+    err = MakeFinding(NFindingCode::BadArgument, NElemKind::Edge, lEdge,
                       Format("edge %d: %d pieces in the map for %d mapped flags", lEdge, kEnd - k, nFlags));
     return false;
   }
@@ -165,11 +166,11 @@ bool CSplitIndex::AddGroup(const CLocalNetwork& net, const CSmartArray<TEMPEDGE_
   for (std::int32_t i = 0; i <= nFlags; ++i) {
     const std::int32_t lPiece = tempEdges.GetAt(k + i).lTempEdgeID;
     if (lPiece < 1 || lPiece > nEnds) {
-      err = MakeFinding(NElemKind::Edge, lEdge, Format("edge %d: piece %d is not an edge", lEdge, lPiece));
+      err = MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, lEdge, Format("edge %d: piece %d is not an edge", lEdge, lPiece));
       return false;
     }
     if (m_link[static_cast<std::size_t>(lPiece)] != 0) {
-      err = MakeFinding(NElemKind::Edge, lPiece, Format("edge %d is listed twice in the map", lPiece));
+      err = MakeFinding(NFindingCode::BadArgument, NElemKind::Edge, lPiece, Format("edge %d is listed twice in the map", lPiece));
       return false;
     }
     const std::size_t at = static_cast<std::size_t>(i);
@@ -217,46 +218,74 @@ std::int32_t CSplitIndex::GetOriginal(std::int32_t lEdge, double* pFrom, double*
   return lOriginal;
 }
 
+std::int32_t CSplitIndex::FoldTraceResult(const std::vector<std::int32_t>& visited, NFoldRule eRule,
+                                          std::vector<std::int32_t>& originals, std::vector<double>* pFractions,
+                                          NFinding_stru* pError) const {
+  try {
+    std::vector<unsigned char> seen(static_cast<std::size_t>(m_lEdgeNum) + 1, 0);
+    for (std::int32_t e : visited) {
+      if (e < 1 || e > m_lEdgeNum) {
+        return Refuse(pError, MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, e,
+                                          Format("edge %d of the trace result is not an edge of the indexed network "
+                                                 "(1 to %d)", e, m_lEdgeNum)));
+      }
+      seen[static_cast<std::size_t>(e)] = 1;
+    }
+    // Filled aside and swapped in, so running out of memory leaves the
+    // outputs as they were.
+    std::vector<std::int32_t> edges;
+    std::vector<double> fractions;
+    for (const std::int32_t e : OneTo(m_lEdgeNum)) {
+      const std::int32_t link = m_link[static_cast<std::size_t>(e)];
+      if (link < 0) continue;  // a piece: counted with its edge
+      if (link == 0) {
+        if (seen[static_cast<std::size_t>(e)] == 0) continue;
+        edges.push_back(e);
+        fractions.push_back(1.0);
+        continue;
+      }
+      const NGroup_stru& g = m_groups[static_cast<std::size_t>(link) - 1];
+      std::int32_t nSeen = 0;
+      double dShare = 0.0;
+      for (std::int32_t i = 0; i < g.lCount; ++i) {
+        const NEdgePiece_stru& p = m_pieces[static_cast<std::size_t>(g.lFirst) + static_cast<std::size_t>(i)];
+        if (seen[static_cast<std::size_t>(p.lEdge)] == 0) continue;
+        ++nSeen;
+        dShare += p.dTo - p.dFrom;
+      }
+      const bool bCounts = eRule == NFoldRule::Any ? nSeen > 0 : nSeen == g.lCount;
+      if (!bCounts) continue;
+      edges.push_back(e);
+      fractions.push_back(dShare);
+    }
+    originals.swap(edges);
+    if (pFractions != nullptr) pFractions->swap(fractions);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory folding the trace result");
+  }
+}
+
 std::int32_t CSplitIndex::FoldTraceResult(const CSmartArray<std::int32_t>& visited, NFoldRule eRule,
                                           CSmartArray<std::int32_t>& originals,
                                           CSmartArray<double>* pFractions) const {
-  std::vector<unsigned char> seen(static_cast<std::size_t>(m_lEdgeNum) + 1, 0);
-  for (std::int32_t i = 0; i < visited.GetSize(); ++i) {
-    const std::int32_t e = visited.GetAt(i);
-    if (e < 1 || e > m_lEdgeNum) return 0;
-    seen[static_cast<std::size_t>(e)] = 1;
-  }
-
-  // Filled aside and swapped in, so running out of memory leaves the outputs
-  // as they were.
-  CSmartArray<std::int32_t> edges;
-  CSmartArray<double> fractions;
-  for (const std::int32_t e : OneTo(m_lEdgeNum)) {
-    const std::int32_t link = m_link[static_cast<std::size_t>(e)];
-    if (link < 0) continue;  // a piece: counted with its edge
-    if (link == 0) {
-      if (seen[static_cast<std::size_t>(e)] == 0) continue;
-      edges.Add(e);
-      fractions.Add(1.0);
-      continue;
+  try {
+    std::vector<std::int32_t> in(static_cast<std::size_t>(std::max(visited.GetSize(), 0)));
+    for (std::size_t i = 0; i < in.size(); ++i) in[i] = visited.GetAt(static_cast<std::int32_t>(i));
+    std::vector<std::int32_t> edges;
+    std::vector<double> fractions;
+    if (FoldTraceResult(in, eRule, edges, &fractions) != 1) return 0;
+    CSmartArray<std::int32_t> outEdges;
+    CSmartArray<double> outFractions;
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      if (outEdges.Add(edges[i]) < 0 || outFractions.Add(fractions[i]) < 0) return 0;
     }
-    const NGroup_stru& g = m_groups[static_cast<std::size_t>(link) - 1];
-    std::int32_t nSeen = 0;
-    double dShare = 0.0;
-    for (std::int32_t i = 0; i < g.lCount; ++i) {
-      const NEdgePiece_stru& p = m_pieces[static_cast<std::size_t>(g.lFirst) + static_cast<std::size_t>(i)];
-      if (seen[static_cast<std::size_t>(p.lEdge)] == 0) continue;
-      ++nSeen;
-      dShare += p.dTo - p.dFrom;
-    }
-    const bool bCounts = eRule == NFoldRule::Any ? nSeen > 0 : nSeen == g.lCount;
-    if (!bCounts) continue;
-    edges.Add(e);
-    fractions.Add(dShare);
+    originals.Swap(outEdges);
+    if (pFractions != nullptr) pFractions->Swap(outFractions);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
-  originals.Swap(edges);
-  if (pFractions != nullptr) pFractions->Swap(fractions);
-  return 1;
 }
 
 }  // namespace tools

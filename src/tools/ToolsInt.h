@@ -60,12 +60,28 @@ class COneTo {
 // 1 to lLast: every node or edge of a table of lLast entries.
 inline COneTo OneTo(std::int32_t lLast) { return COneTo(1, lLast); }
 
-inline NFinding_stru MakeFinding(NElemKind eKind, std::int32_t lElem, std::string strText) {
+inline NFinding_stru MakeFinding(NFindingCode eCode, NElemKind eKind, std::int32_t lElem, std::string strText) {
   NFinding_stru f;
+  f.eCode = eCode;
   f.eKind = eKind;
   f.lElem = lElem;
   f.strText = std::move(strText);
   return f;
+}
+
+// Fills *pError (when given) for memory running out, without allocating
+// when even the sentence cannot be had; returns 0.
+inline std::int32_t RefuseNoMemory(NFinding_stru* pError, const char* pszWhat) noexcept {
+  if (pError == nullptr) return 0;
+  pError->eCode = NFindingCode::NoMemory;
+  pError->eKind = NElemKind::Network;
+  pError->lElem = 0;
+  try {
+    pError->strText = pszWhat;
+  } catch (...) {
+    pError->strText.clear();  // never allocates
+  }
+  return 0;
 }
 
 // Entries a table made by the library really holds (0 for null), asked of

@@ -54,7 +54,7 @@ inline bool TakeLimited(const NLimits& lim, std::int32_t e, std::int32_t m, CEle
 // the call has barriers or stops to test.
 template <bool kLimits>
 void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::int32_t>& starts, const NLimits& lim,
-          CElemBits& nods, CElemBits& edges) {
+          CElemBits& nods, CElemBits& edges, CProgressPoll& poll) {
   const std::int64_t* first = view.StepFirst();
   const std::int32_t* far = view.StepFar();
   const std::int32_t* edge = view.StepEdge();
@@ -77,6 +77,7 @@ void Walk(const CNetworkView& view, unsigned char want, const std::vector<std::i
       Prefetch(far + j);
       if (kLimits) Prefetch(edge + j);
     }
+    if (!poll.Step()) return;
     const std::int32_t n = queue[head];
     // A closed node has no steps of its own (the view leaves them out), so
     // it is reached and not passed without a test here.
@@ -109,11 +110,11 @@ unsigned char WaysFor(NTraceKind eKind) {
 }
 
 std::int32_t Trace(const CNetworkView& view, const NTraceQuery_stru& query, NTraceResult_stru& result,
-                   NFinding_stru* pError) {
+                   NFinding_stru* pError, const NProgress_stru* pProgress) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (query.eKind != NTraceKind::Connected && query.eKind != NTraceKind::Downstream &&
       query.eKind != NTraceKind::Upstream) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0,
+    return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("trace kind %d is none of connected (0), downstream (1), upstream (2)",
                                              static_cast<int>(query.eKind))));
   }
@@ -130,11 +131,13 @@ std::int32_t Trace(const CNetworkView& view, const NTraceQuery_stru& query, NTra
   CElemBits edges(view.GetEdgeNum());
   const NLimits lim{&barriers, &stopNods, &stopEdges};
   const unsigned char want = WaysFor(query.eKind);
+  CProgressPoll poll(pProgress, view.GetNodNum());
   if (barriers.bAny || !query.stops.nods.empty() || !query.stops.edges.empty()) {
-    Walk<true>(view, want, query.starts, lim, nods, edges);
+    Walk<true>(view, want, query.starts, lim, nods, edges, poll);
   } else {
-    Walk<false>(view, want, query.starts, lim, nods, edges);
+    Walk<false>(view, want, query.starts, lim, nods, edges, poll);
   }
+  if (poll.Stopped()) return CProgressPoll::Refuse(pError);
   NTraceResult_stru out;
   out.nods.reserve(static_cast<std::size_t>(nods.Count()));
   out.edges.reserve(static_cast<std::size_t>(edges.Count()));
@@ -148,39 +151,57 @@ std::int32_t Trace(const CNetworkView& view, const NTraceQuery_stru& query, NTra
 }  // namespace
 
 std::int32_t TraceNetwork(const CNetworkView& view, const NTraceQuery_stru& query, NTraceResult_stru& result,
-                          NFinding_stru* pError) {
+                          NFinding_stru* pError, const NProgress_stru* pProgress) {
   try {
-    return Trace(view, query, result, pError);
+    return Trace(view, query, result, pError, pProgress);
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory tracing"));
+    return RefuseNoMemory(pError, "out of memory tracing");
   }
 }
 
+namespace {
+std::int32_t WriteMarks(CLocalNetwork& net, const CNetworkView& view, const NTraceResult_stru& result,
+                        NFinding_stru* pError);
+}  // namespace
+
 std::int32_t WriteTraceMarks(CLocalNetwork& net, const CNetworkView& view, const NTraceResult_stru& result,
                              NFinding_stru* pError) {
+  try {
+    return WriteMarks(net, view, result, pError);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory writing the trace marks");
+  }
+}
+
+namespace {
+
+std::int32_t WriteMarks(CLocalNetwork& net, const CNetworkView& view, const NTraceResult_stru& result,
+                        NFinding_stru* pError) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (view.GetNetwork() != &net) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "the view was built from another network"));
+    return Refuse(pError, MakeFinding(NFindingCode::NotCurrent, NElemKind::Network, 0, "the view was built from another network"));
   }
   for (std::int32_t n : result.nods) {
     if (n < 1 || n > net.m_lNodNum) {
-      return Refuse(pError, MakeFinding(NElemKind::Node, n, Format("node %d of the result is not a node", n)));
+      return Refuse(pError, MakeFinding(NFindingCode::OutOfRange, NElemKind::Node, n, Format("node %d of the result is not a node", n)));
     }
   }
   for (std::int32_t e : result.edges) {
     if (e < 1 || e > net.m_lEdgeNum) {
-      return Refuse(pError, MakeFinding(NElemKind::Edge, e, Format("edge %d of the result is not an edge", e)));
+      return Refuse(pError, MakeFinding(NFindingCode::OutOfRange, NElemKind::Edge, e, Format("edge %d of the result is not an edge", e)));
     }
   }
   // StartTrace on an open trace sizes it anew to the present counts, so a
   // trace opened before the last flag mapping covers the result too.
   if (net.StartTrace() != 1) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory opening the trace"));
+    return RefuseNoMemory(pError, "out of memory opening the trace");
   }
   for (std::int32_t n : result.nods) net.TraceNod(n);
   for (std::int32_t e : result.edges) net.TraceEdge(e);
   return 1;
 }
+
+}  // namespace
 
 }  // namespace tools
 }  // namespace kelvane

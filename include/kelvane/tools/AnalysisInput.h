@@ -5,7 +5,12 @@
 // No analysis writes the network's tables: barriers and stops hold for one
 // call only. Every analysis checks its input first and, when something is
 // wrong, returns 0 with its outputs untouched and, when asked, a finding that
-// names the element; it throws std::bad_alloc only when memory runs out.
+// names the element and gives the code. Memory running out is one more such
+// refusal (code NoMemory, outputs untouched): no toolkit call throws. The
+// long ones (view build, traces, components, isolation, costs, matrices,
+// service areas) take a progress callback after pError that they poll every
+// few thousand steps; a stop returns 0 with the code Stopped, outputs
+// untouched.
 #ifndef KELVANE_TOOLS_ANALYSISINPUT_H
 #define KELVANE_TOOLS_ANALYSISINPUT_H
 
@@ -14,6 +19,7 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Finding.h"
+#include "kelvane/tools/Progress.h"
 #include "kelvane/tools/ToolsConfig.h"
 
 namespace kelvane {
@@ -28,8 +34,8 @@ struct NElemSet_stru {
 // The nodes that MapNetFlag's output list puts the flags on, in list order.
 // Returns 1; 0 with nods untouched and, when pError is given, the flag named
 // when a flag is still on an edge (it was not mapped: an edge already split,
-// a position that is not a number) or is of another kind. Throws
-// std::bad_alloc.
+// a position that is not a number) or is of another kind, or memory running
+// out.
 KELVANE_TOOLS_API std::int32_t FlagNods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std::int32_t>& nods,
                                         NFinding_stru* pError = nullptr);
 

@@ -43,16 +43,16 @@ struct NComponentOptions_stru {
 // Closed nodes and barrier nodes join no component (they are reached but not
 // passed); an edge joins the component of its open ends when it can be
 // stepped over between them (strong: both ways round through the component),
-// else 0. Returns 1; 0 with comps untouched for a view that is not current or
-// a barrier out of range.
+// else 0. Returns 1; 0 with comps untouched for a view that is not current, a
+// barrier out of range, memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
                                               const NElemSet_stru& barriers, NComponents_stru& comps,
-                                              NFinding_stru* pError = nullptr);
+                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // The same, with the barriers and the choice of following costs in opt.
 KELVANE_TOOLS_API std::int32_t FindComponents(const CNetworkView& view, NComponentKind eKind,
                                               const NComponentOptions_stru& opt, NComponents_stru& comps,
-                                              NFinding_stru* pError = nullptr);
+                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -38,10 +38,11 @@ struct NIsolationResult_stru {
 };
 
 // Connected traces throughout. Returns 1; 0 with the result untouched for a
-// view that is not current, a start kind other than Node or Edge, or any
-// number out of range.
+// view that is not current, a start kind other than Node or Edge, any number
+// out of range, memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t IsolateElement(const CNetworkView& view, const NIsolationQuery_stru& query,
-                                              NIsolationResult_stru& result, NFinding_stru* pError = nullptr);
+                                              NIsolationResult_stru& result, NFinding_stru* pError = nullptr,
+                                              const NProgress_stru* pProgress = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -54,8 +54,8 @@ struct NNodedLines_stru {
 // negative or not a number, a negative line count, line starts that decrease
 // or a negative start, a coordinate that is not a finite number ("line 3,
 // point 2: ...", both 0-based), lon/lat out of range for bLonLat, more lines,
-// distinct vertices, nodes or edges than 32-bit numbers hold. Throws
-// std::bad_alloc, out untouched.
+// distinct vertices, nodes or edges than 32-bit numbers hold; or memory
+// running out (NoMemory).
 KELVANE_TOOLS_API std::int32_t NodeLines(const NLinePoint_stru* pPts, const std::int64_t* pLineStart,
                                          std::int64_t llLineNum, const NNodingOptions_stru& opt,
                                          NNodedLines_stru& out, NFinding_stru* pError = nullptr);

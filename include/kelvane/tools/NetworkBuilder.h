@@ -36,8 +36,9 @@ inline NWeightVal_stru DoubleWgt(double dVal) {
 
 class KELVANE_TOOLS_API CNetworkBuilder {
  public:
-  // Calls that store something throw std::bad_alloc when memory runs out,
-  // leaving the builder as it was before the call.
+  // A call that cannot store its value for want of memory returns 0 (-1 for
+  // AddExtEdgeWgtFld), leaves the builder as it was and fails Build with the
+  // code NoMemory.
   CNetworkBuilder();
 
   // --- Settings. Each table is made only when its setting asks for it: a
@@ -117,7 +118,9 @@ class KELVANE_TOOLS_API CNetworkBuilder {
   // a refused call above, an end node that is not a node, more than 32,767
   // connections at one node, a value for a table the settings do not make, a
   // turn through an edge that does not meet its node. net is then untouched.
-  // Returns 0 with net cleared (no tables, counts 0) when memory runs out.
+  // Returns 0 with net cleared (no tables, counts 0) and the code NoMemory
+  // when memory runs out: the core clears a network whose tables it cannot
+  // make.
   // Time linear in nodes, edges and turns; one allocation per node list and
   // matrix, none per edge.
   std::int32_t Build(CLocalNetwork& net, NFinding_stru* pError = nullptr) const;
@@ -152,7 +155,8 @@ class KELVANE_TOOLS_API CNetworkBuilder {
     double dWgt;
   };
 
-  std::int32_t Refuse(NElemKind eKind, std::int32_t lElem, const std::string& strText);
+  std::int32_t Refuse(NFindingCode eCode, NElemKind eKind, std::int32_t lElem, const std::string& strText);
+  void NoMemory();  // records memory running out as the first refusal, if none came before
   bool CheckNod(std::int32_t lNod, const char* pszWhat);
   bool CheckEdge(std::int32_t lEdge, const char* pszWhat);
   bool CheckValues(NFinding_stru& err) const;

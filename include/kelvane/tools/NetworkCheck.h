@@ -22,7 +22,16 @@ namespace tools {
 // missing or short turn matrices); then each live edge missing from, or listed
 // more than once in, the list of one of its end nodes. A deleted edge (state 2
 // both ways) may be listed nowhere. Stops after lMaxFindings findings when
-// that is above 0. An empty result: nothing found. Throws std::bad_alloc.
+// that is above 0. An empty list: nothing found. Every finding has the code
+// BrokenTable. Returns 1 with findings filled; 0 with findings untouched and
+// the code NoMemory when memory runs out.
+KELVANE_TOOLS_API std::int32_t CheckNetwork(const CLocalNetwork& net, std::vector<NFinding_stru>& findings,
+                                            std::int32_t lMaxFindings = 0, NFinding_stru* pError = nullptr);
+
+// The same findings as a list, as 1.x hosts call it. When memory runs out the
+// list is the one finding "out of memory checking the network" (NoMemory);
+// only when not even room for that is left does std::bad_alloc escape, the
+// one toolkit call that can throw: the call above never does.
 KELVANE_TOOLS_API std::vector<NFinding_stru> CheckNetwork(const CLocalNetwork& net, std::int32_t lMaxFindings = 0);
 
 // What flag mapping will make of one flag.
@@ -43,11 +52,13 @@ struct NFlagCheck_stru {
   NFlagStatus eStatus = NFlagStatus::Fine;
   std::int32_t lOther = -1;  // PosRepeated: index of the earlier flag at that position; else -1
   std::string strText;       // empty when fine; else a sentence naming the flag by its index
+  std::string strWhat;       // strText without "flag j: ", for a host naming its flags its own way
 };
 
 // One check per flag of `flags`, same order, for flags not yet mapped onto
 // net. A flag gets the first status that applies, in the order listed above.
-// Returns how many flags are not Fine. Throws std::bad_alloc.
+// Returns how many flags are not Fine; -1 with checks untouched when memory
+// runs out.
 KELVANE_TOOLS_API std::int32_t CheckFlags(const CLocalNetwork& net, const CSmartArray<NET_FLGstruct>& flags,
                                           std::vector<NFlagCheck_stru>& checks);
 

@@ -25,12 +25,14 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Finding.h"
+#include "kelvane/tools/Progress.h"
 #include "kelvane/tools/ToolsConfig.h"
 
 namespace kelvane {
 namespace tools {
 
 class CSplitIndex;
+class CProgressPoll;  // the toolkit's own
 
 struct NViewOptions_stru {
   // Weight column of the cost of going along an edge (from node to to node).
@@ -86,9 +88,11 @@ class KELVANE_TOOLS_API CNetworkView {
   // Returns 1. Returns 0, the view empty and, when pError is given, what is
   // wrong: a column id that is not a weight column of net, a cost that is not
   // a number or a type byte that names no type (edge named), a split index
-  // of another network, or memory running out. Time linear in nodes, entries and turn entries.
+  // of another network, memory running out, or a stop asked by pProgress
+  // (polled every few thousand nodes). Time linear in nodes, entries and
+  // turn entries.
   std::int32_t Build(const CLocalNetwork& net, const NViewOptions_stru& opt = NViewOptions_stru(),
-                     NFinding_stru* pError = nullptr);
+                     NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
   // Whether the view can answer: it was built, and its network has the counts
   // it was built from. Otherwise false with, when pError is given, why.
@@ -101,8 +105,8 @@ class KELVANE_TOOLS_API CNetworkView {
   const CLocalNetwork* GetNetwork() const { return m_pNet; }
 
   // The steps at lNod usable as `side` says, in stored connection order.
-  // Returns 1; 0 with the list untouched for a node out of range.
-  // Throws std::bad_alloc.
+  // Returns 1; 0 with the list untouched for a node out of range or memory
+  // running out.
   std::int32_t GetStepS(std::int32_t lNod, NStepSide side, std::vector<NStep_stru>& steps) const;
 
   // The cost of going over lEdge along or against it; +infinity for no way.
@@ -161,7 +165,7 @@ class KELVANE_TOOLS_API CNetworkView {
  private:
   struct NReadState;
   void Reset();
-  std::int32_t Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err);
+  std::int32_t Read(const CLocalNetwork& net, const NViewOptions_stru& opt, NFinding_stru& err, CProgressPoll& poll);
   void ReadNod(const CLocalNetwork& net, std::int32_t n, NReadState& st);
   void CopyTurns(const CLocalNetwork& net, std::int32_t n, std::int32_t nList, NReadState& st);
   void FinishTurns(const NReadState& st);

@@ -49,7 +49,8 @@ struct NRestriction_stru {
 // may pass a node more than once when a restriction makes it go round.
 // Returns 1 (also when no path exists: bFound false); 0 with path untouched
 // as FindShortestPath refuses, or for a restriction that is not a path of
-// edges of the view (the restriction's index and the edge at fault named). Time: as FindShortestPath, plus a label per node and
+// edges of the view (the restriction's index and the edge at fault named), or
+// for memory running out. Time: as FindShortestPath, plus a label per node and
 // restriction prefix a search reaches.
 KELVANE_TOOLS_API std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                                   const NRouteOptions_stru& opt,
@@ -57,11 +58,13 @@ KELVANE_TOOLS_API std::int32_t FindRestrictedPath(const CNetworkView& view, std:
                                                   NFinding_stru* pError = nullptr);
 
 // The least cost from lFrom to every node under the restrictions, entry n - 1
-// for node n (+infinity where none). Returns 1; 0 untouched as above.
+// for node n (+infinity where none). Returns 1; 0 untouched as above, for
+// memory running out, or when the host stops it (pProgress).
 KELVANE_TOOLS_API std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFrom,
                                                        const NRouteOptions_stru& opt,
                                                        const std::vector<NRestriction_stru>& restrictions,
-                                                       std::vector<double>& costs, NFinding_stru* pError = nullptr);
+                                                       std::vector<double>& costs, NFinding_stru* pError = nullptr,
+                                                       const NProgress_stru* pProgress = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -36,10 +36,11 @@ struct NServiceArea_stru {
 
 // The area within dLimit of the nearest start, by the routing rules of opt
 // (turn costs are not applied here). Returns 1; 0 with the area untouched for
-// a limit that is negative or not a number, or as FindShortestPath refuses.
+// a limit that is negative or not a number, as FindShortestPath refuses, or
+// for a stop (polled every few thousand nodes settled).
 KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
-                                               NFinding_stru* pError = nullptr);
+                                               NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // The area from which the nearest start is reached within dLimit: the
 // search of FindServiceArea run backward, over the ways one arrives by
@@ -69,10 +70,11 @@ struct NAreaStretch_stru {
 // pieces joined: the only record of a stretch that touches neither end (a flag
 // mid-edge whose limit reaches neither end gives shares 0 and 0). Returns 1; 0
 // with the outputs untouched when an edge of the area is not an edge of the
-// indexed network. Throws std::bad_alloc.
+// indexed network (OutOfRange, the edge named) or memory runs out.
 KELVANE_TOOLS_API std::int32_t FoldServiceArea(const CSplitIndex& split, const NServiceArea_stru& area,
                                                std::vector<NAreaEdge_stru>& edges,
-                                               std::vector<NAreaStretch_stru>* pStretches = nullptr);
+                                               std::vector<NAreaStretch_stru>* pStretches = nullptr,
+                                               NFinding_stru* pError = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -62,26 +62,31 @@ struct NPath_stru {
 // The least-cost path from lFrom to lTo. Closed nodes and barriers are not
 // passed; a closed node can still be the end of a path. Returns 1 (also when
 // no path exists: bFound false); 0 with path untouched for a view that is not
-// current, a node out of range or a barrier out of range. Ties go to the path found first, so a
-// repeated call gives the same path.
+// current, a node out of range, a barrier out of range, or memory running
+// out. Ties go to the path found first, so a repeated call gives the same
+// path.
 KELVANE_TOOLS_API std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                                 const NRouteOptions_stru& opt, NPath_stru& path,
                                                 NFinding_stru* pError = nullptr);
 
 // The least cost from lFrom to every node, entry n - 1 for node n (+infinity
 // where none is reached). With turns, the cost of arriving at a node by its
-// best last edge. Returns 1; 0 untouched as above.
+// best last edge. Returns 1; 0 untouched as above, or for memory running out
+// or a stop (polled every few thousand labels settled).
 KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int32_t lFrom,
                                              const NRouteOptions_stru& opt, std::vector<double>& costs,
-                                             NFinding_stru* pError = nullptr);
+                                             NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // Costs from every source to every target, row by row: entry s * T + t for
-// source s and target t (+infinity where none). One search per source.
-// Returns 1; 0 untouched as above.
+// source s and target t (+infinity where none). With fewer distinct targets
+// than sources, one search per target is run toward it, else one per source;
+// each stops once it has costed every node it was asked for. opt.lThreads
+// spreads the searches over threads, each with its own part of opt.pWork.
+// Returns 1; 0 untouched as above, or for memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                               const std::vector<std::int32_t>& targets,
                                               const NRouteOptions_stru& opt, std::vector<double>& costs,
-                                              NFinding_stru* pError = nullptr);
+                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // FindCostsFrom with the tree of least-cost routes: reachedBy gets, entry
 // n - 1 for node n, the edge by which node n is reached on its route (with
@@ -108,16 +113,6 @@ KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_
                                            std::vector<double>& costs, std::vector<std::int32_t>& reachedBy,
                                            NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
-// FindCostMatrix polled by the host: as FindCostMatrix, and 0 with costs
-// untouched when pProgress stops it. With fewer distinct targets than
-// sources, one search per target is run toward it, else one per source; each
-// stops once it has costed every node it was asked for. opt.lThreads spreads
-// the searches over threads, each with its own part of opt.pWork.
-KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
-                                              const std::vector<std::int32_t>& targets,
-                                              const NRouteOptions_stru& opt, std::vector<double>& costs,
-                                              NFinding_stru* pError, const NProgress_stru* pProgress);
-
 // Every node's nearest start, by one search from all of them at once: the
 // network parted among the starts.
 struct NClosestFacility_stru {
@@ -130,7 +125,8 @@ struct NClosestFacility_stru {
 // as near to starts 2 and 0 is start 0's, and a start listed twice keeps its
 // first index. A barrier start reaches nothing, not even itself. Turn costs
 // are not applied. Returns 1; 0 with out untouched as FindShortestPath
-// refuses, for a start out of range, or when the host stops it.
+// refuses, for a start out of range, for memory running out, or when the
+// host stops it.
 KELVANE_TOOLS_API std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std::int32_t>& starts,
                                                    const NRouteOptions_stru& opt, NClosestFacility_stru& out,
                                                    NFinding_stru* pError = nullptr,
@@ -148,9 +144,10 @@ struct NFoldedStep_stru {
 
 // path on the original edges: consecutive pieces of one original edge in one
 // direction become one stretch. Returns 1; 0 with steps untouched when an
-// edge of the path is not an edge of the indexed network. Throws std::bad_alloc.
+// edge of the path is not an edge of the indexed network (OutOfRange, the
+// edge named) or memory runs out.
 KELVANE_TOOLS_API std::int32_t FoldPath(const CSplitIndex& split, const NPath_stru& path,
-                                        std::vector<NFoldedStep_stru>& steps);
+                                        std::vector<NFoldedStep_stru>& steps, NFinding_stru* pError = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane

@@ -61,8 +61,12 @@ class KELVANE_TOOLS_API CSplitIndex {
   // were visited as eRule says (its own number in the list is not looked at),
   // any other edge when it was visited. pFractions, when given, receives for
   // each the share of it that visited pieces cover (1 for an edge not split).
-  // Returns 1; 0 with the outputs untouched when a number names no edge.
-  // Throws std::bad_alloc, the outputs untouched.
+  // Returns 1; 0 with the outputs untouched when a number names no edge
+  // (OutOfRange, the edge named) or memory runs out.
+  std::int32_t FoldTraceResult(const std::vector<std::int32_t>& visited, NFoldRule eRule,
+                               std::vector<std::int32_t>& originals, std::vector<double>* pFractions = nullptr,
+                               NFinding_stru* pError = nullptr) const;
+  // The same on the core's lists, as 1.x hosts call it.
   std::int32_t FoldTraceResult(const CSmartArray<std::int32_t>& visited, NFoldRule eRule,
                                CSmartArray<std::int32_t>& originals, CSmartArray<double>* pFractions = nullptr) const;
 

@@ -37,9 +37,11 @@ struct NTraceResult_stru {
 // passed (its own steps taken) unless it is closed, a stop or a barrier; an
 // edge that is a stop is reached but its far node is not. A start that is a
 // barrier is not reached. Returns 1 with the result; 0 with it untouched for
-// a view that is not current, or a start, barrier or stop out of range.
+// a view that is not current, a start, barrier or stop out of range, memory
+// running out or a stop.
 KELVANE_TOOLS_API std::int32_t TraceNetwork(const CNetworkView& view, const NTraceQuery_stru& query,
-                                            NTraceResult_stru& result, NFinding_stru* pError = nullptr);
+                                            NTraceResult_stru& result, NFinding_stru* pError = nullptr,
+                                            const NProgress_stru* pProgress = nullptr);
 
 // Opens net's trace anew (StartTrace, sized to the present counts) and marks
 // the result's elements in it, so that FetchTraceResult and
