@@ -65,8 +65,8 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
   try {
     if (CheckCurrent(view, pError) == 0) return 0;
     if (lCount < 1 || lCount > kMaxLandmarks) {
-      return Refuse(pError, MakeFinding(NElemKind::Network, 0, "landmark count " + std::to_string(lCount) +
-                                                                   " is not 1 to 64"));
+      return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
+                                        "landmark count " + std::to_string(lCount) + " is not 1 to 64"));
     }
     const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
     const std::size_t width = 2 * static_cast<std::size_t>(lCount);
@@ -89,7 +89,7 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
     for (std::int32_t k = 0; k < lCount && next != 0; ++k) {
       if (pProgress != nullptr && pProgress->pfnPoll != nullptr &&
           !pProgress->pfnPoll(pProgress->pUser, static_cast<double>(k) / lCount)) {
-        return Refuse(pError, MakeFinding(NElemKind::Network, 0, "stopped by the host"));
+        return Refuse(pError, MakeFinding(NFindingCode::Stopped, NElemKind::Network, 0, "stopped by the host"));
       }
       if (FindCostsFrom(view, next, opt, from, pError) == 0 || FindCostsTo(view, next, opt, to, pError) == 0) {
         return 0;
@@ -132,7 +132,7 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
     std::swap(*this, out);
     return 1;
   } catch (const std::bad_alloc&) {
-    return Refuse(pError, MakeFinding(NElemKind::Network, 0, "out of memory building the landmarks"));
+    return Refuse(pError, MakeFinding(NFindingCode::NoMemory, NElemKind::Network, 0, "out of memory building the landmarks"));
   }
 }
 
