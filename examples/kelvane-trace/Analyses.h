@@ -12,10 +12,15 @@
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/Components.h"
+#include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/Progress.h"
+#include "kelvane/tools/Restrictions.h"
 #include "kelvane/tools/SplitIndex.h"
 
 using kelvane::tools::CNetworkView;
+using kelvane::tools::DrivingSide;
+using kelvane::tools::NRestriction_stru;
 using kelvane::tools::CSplitIndex;
 using kelvane::tools::NComponents_stru;
 using kelvane::tools::NFinding_stru;
@@ -34,6 +39,8 @@ enum class NDemoMode : char {
   Within = 2,      // --within COST: everything within COST of the flags
   Isolate = 3,     // --isolate: the valves to close around the first flag; the other flags are sources
   Components = 4,  // --components: the parts that hang together
+  CostsTo = 5,     // --costs-to: every node's least cost to the first flag
+  Closest = 6,     // --closest: the network parted among the flags by the nearest
 };
 
 struct NAnalysisInput {
@@ -43,6 +50,12 @@ struct NAnalysisInput {
   std::vector<std::int32_t> valves;  // Isolate: nodes of the valves
   double dLimit = 0.0;               // Within
   std::int32_t lCostFld = 0;         // weight column the route and the area go by
+  bool bToward = false;              // Within: the area that reaches the flags, not the one they reach
+  bool bFollowCosts = false;         // Components: a direction of no way is no way
+  DrivingSide eSide = DrivingSide::Both;         // Route: the kerb the start is left and the point reached from
+  std::vector<NRestriction_stru> restrictions;  // Route: turn restrictions on the network's edges
+  // Polled by the searches over the whole network (costs-to, toward, closest); null: none.
+  const kelvane::tools::NProgress_stru* pProgress = nullptr;
 };
 
 struct NAnalysisOutcome {
@@ -59,6 +72,11 @@ struct NAnalysisOutcome {
   std::vector<std::int32_t> edgeComp;     // per demo edge (entry e - 1): component of its first piece
   std::vector<std::int32_t> compEdges;    // per component (entry c - 1): demo edges in it
   std::int32_t lLargest = 0;              // the component with the most demo edges
+  std::vector<double> flagCosts;          // costs-to: per start flag, its cost to the first flag
+  double dMaxCost = 0.0;                  // costs-to: the highest finite cost to the first flag
+  std::vector<std::int32_t> stretchPart;  // closest: per stretch, the index of its nearest flag
+  std::vector<std::int32_t> partNods;     // closest: per start flag, the nodes nearest to it
+  std::vector<std::int32_t> partEdges;    // closest: per start flag, the network edges nearest to it
 };
 
 struct NOptions;

@@ -173,6 +173,12 @@ bool ReadRow(const std::vector<std::string>& cells, std::int64_t llRow, const NC
 
 }  // namespace
 
+std::vector<std::string> SplitCsvRow(const std::string& row) {
+  std::vector<std::string> cells = SplitRow(row);
+  for (std::string& c : cells) c = Trim(c);
+  return cells;
+}
+
 signed char ParseOneWay(const std::string& strValue) {
   const std::string s = Lower(Trim(strValue));
   if (s == "yes" || s == "true" || s == "1" || s == "ft" || s == "forward" || s == "y") return 1;

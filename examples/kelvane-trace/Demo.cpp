@@ -2,6 +2,7 @@
 #include "Demo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,14 +23,16 @@ NEdgeStretch Stretch(const NDemoRun& run, std::int32_t lEdge) {
   return s;
 }
 
-// The id of the feature demo edge lEdge was cut from: its own id field, else
-// OGR's feature number.
+}  // namespace
+
 std::string FeatureId(const NDemoRun& run, std::int32_t lEdge) {
   const NInputLine& line =
       run.input.lines[static_cast<std::size_t>(run.demo.edges[static_cast<std::size_t>(lEdge) - 1].lLine)];
   return line.lFeature >= 0 ? run.input.features[static_cast<std::size_t>(line.lFeature)].strId
                             : std::to_string(line.llFid);
 }
+
+namespace {
 
 void ListEdges(const NDemoRun& run, std::ostream& out) {
   out << "edge  feature  from    to      length\n";
@@ -198,11 +201,43 @@ bool Requests(const NOptions& opt, std::vector<NFlagRequest>& requests, std::ost
   return true;
 }
 
+// A line on stderr, rewritten now and then, while an analysis of the whole
+// network runs long enough for someone to wonder whether anything happens.
+struct NAnalysisProgress {
+  using Clock = std::chrono::steady_clock;
+  const char* pszName = "";
+  Clock::time_point start = Clock::now();
+  Clock::time_point last = start;
+  bool bShown = false;
+
+  static bool Poll(void* pUser, double dDone) {
+    NAnalysisProgress& p = *static_cast<NAnalysisProgress*>(pUser);
+    const Clock::time_point now = Clock::now();
+    if (now - p.start < std::chrono::milliseconds(500) || now - p.last < std::chrono::milliseconds(500)) return true;
+    p.last = now;
+    p.bShown = true;
+    std::fprintf(stderr, "\r%s: %d%%", p.pszName, static_cast<int>(100 * std::min(1.0, std::max(0.0, dDone))));
+    return true;
+  }
+  ~NAnalysisProgress() {
+    if (bShown) std::fprintf(stderr, "\r%s: done\n", pszName);
+  }
+};
+
 bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
+  NAnalysisProgress progress;
+  progress.pszName = ModeOf(opt.eMode).pszName;
+  NProgress_stru poll;
+  poll.pfnPoll = &NAnalysisProgress::Poll;
+  poll.pUser = &progress;
   NAnalysisInput in;
+  in.pProgress = opt.bQuiet ? nullptr : &poll;
   in.eMode = opt.eMode;
   in.dLimit = opt.dWithin;
   in.lCostFld = opt.bByLength ? kLengthFld : kCostFld;
+  in.bToward = opt.bToward;
+  in.bFollowCosts = opt.bFollowCosts;
+  in.eSide = opt.eSide;
   for (const NPlacedFlag& f : run.flags) {
     if (f.req.bTarget) {
       in.lTarget = f.lNod;
@@ -215,6 +250,8 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   std::string strError;
   const char* pszName = ModeOf(opt.eMode).pszName;
   if (!ViewStage(opt, run, err)) return false;
+  if (!opt.strRestrictions.empty() && !ReadRestrictions(opt.strRestrictions, run, in.restrictions, strError))
+    return Fail(err, std::string(pszName) + ": " + strError);
   if (!RunAnalysis(run.view, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
     return Fail(err, std::string(pszName) + ": " + strError);
   }
@@ -237,6 +274,11 @@ void SummariseAnalysis(const NOptions& opt, NDemoRun& run) {
   s.lReachedNods = a.lNodsReached;
   s.lReachedEdges = a.lEdgesReached;
   s.dLimit = opt.dWithin;
+  s.bToward = opt.bToward;
+  s.flagCosts = a.flagCosts;
+  s.dMaxCost = a.dMaxCost;
+  s.partNods = a.partNods;
+  s.partEdges = a.partEdges;
   s.bRouteFound = a.bRouteFound;
   s.dRouteCost = a.dRouteCost;
   for (std::size_t i = 0; i < a.route.size(); ++i) {

@@ -56,4 +56,17 @@ bool WriteSvg(const std::string& strPath, const NDemoRun& run, std::string& strE
 bool WriteTracedFeatures(const std::string& strPath, const std::string& strDriver, bool bReplace, const NDemoRun& run,
                          std::string& strError);
 
+// The turn restrictions of a CSV (kind,from,via,to; see --help) on the
+// network of run: streets named by their feature ids, each restriction's
+// path of streets turned into the path of network edges it runs over (a
+// restriction from a street that passes through the via node holds from
+// either side of it). Returns false with strError naming the file, the row
+// and what is wrong.
+bool ReadRestrictions(const std::string& strPath, const NDemoRun& run, std::vector<NRestriction_stru>& restrictions,
+                      std::string& strError);
+
+// The id of the feature demo edge lEdge was cut from: its own id field, else
+// OGR's feature number.
+std::string FeatureId(const NDemoRun& run, std::int32_t lEdge);
+
 #endif  // KELVANE_TRACE_DEMO_H

@@ -115,6 +115,9 @@ bool ReadOgrPoints(const std::string& strPath, std::vector<NLinePoint_stru>& pts
 bool ReadCsv(const std::string& strPath, const NFieldNames& fields, bool bLonLat, NInputNetwork& input,
              std::string& strError);
 
+// One CSV row split at commas outside double quotes, quotes removed, cells trimmed.
+std::vector<std::string> SplitCsvRow(const std::string& row);
+
 // The embedded default: a small town of 100 m blocks in metres, with one-way
 // streets, a street closed for roadworks and a demand (households) on each street.
 void DefaultTown(NInputNetwork& input);

@@ -135,6 +135,21 @@ bool SetDirection(const std::string&, const std::string& strArg, NOptions& opt, 
   return false;
 }
 
+bool SetSide(const std::string&, const std::string& strArg, NOptions& opt, std::string& strError) {
+  static const struct {
+    const char* pszName;
+    DrivingSide eSide;
+  } kSides[] = {{"both", DrivingSide::Both}, {"right", DrivingSide::Right}, {"left", DrivingSide::Left}};
+  for (const auto& d : kSides) {
+    if (strArg == d.pszName) {
+      opt.eSide = d.eSide;
+      return true;
+    }
+  }
+  strError = "--side is right, left or both, not '" + strArg + "'";
+  return false;
+}
+
 bool SetSvg(const std::string&, const std::string& strArg, NOptions& opt, std::string&) {
   opt.strSvg = strArg;
   opt.bSvgAsked = true;
@@ -228,11 +243,33 @@ std::vector<NOptionRow> MakeTable() {
           SetDirection),
       Section("Analyses (one per run, in place of the trace; the picture and --out show it)"),
       Mode(NDemoMode::Route),
+      Opt("--restrictions", "FILE",
+          "turn restrictions for --route: a CSV with the header\n"
+          "kind,from,via,to and one restriction a row; kind no or\n"
+          "only (or an OSM tag: no_left_turn, only_straight_on ...),\n"
+          "from and to street ids (--id-field), via empty (the node\n"
+          "the two streets share), node:N (node N of --list-edges)\n"
+          "or the street ids between them, ';' apart, in travel order",
+          SetText<&NOptions::strRestrictions>),
+      Opt("--side", "SIDE",
+          "right, left or both (default): for --route, the side of\n"
+          "the street, seen along its line, the start is left from\n"
+          "and the point is reached at; a vehicle on a two-way street\n"
+          "keeps right and does not cross to the other kerb",
+          SetSide),
+      Mode(NDemoMode::CostsTo),
       Mode(NDemoMode::Within),
+      Opt("--toward", nullptr, "with --within: everything that reaches the flags within COST",
+          SetSwitch<&NOptions::bToward>),
+      Mode(NDemoMode::Closest),
       Mode(NDemoMode::Isolate),
       Opt("--valve", "X,Y", "a valve for --isolate, snapped like a flag (repeatable)", SetValve),
       Opt("--valves", "FILE", "a point layer (any OGR format) of valves for --isolate", SetText<&NOptions::strValves>),
       Mode(NDemoMode::Components),
+      Opt("--follow-costs", nullptr,
+          "with --components: a direction whose cost is no way\n"
+          "(negative or infinite) is closed, as routes read it",
+          SetSwitch<&NOptions::bFollowCosts>),
       Opt("--by-length", nullptr, "routes and areas by ground length, not the cost", SetSwitch<&NOptions::bByLength>),
       Opt("--json", nullptr, "the summary as one JSON object on stdout (for scripts)", SetSwitch<&NOptions::bJson>),
       Section("Output"),
@@ -256,7 +293,8 @@ std::vector<NOptionRow> MakeTable() {
           "print the time of each stage: parse, build, map flags,\n"
           "trace, draw",
           SetSwitch<&NOptions::bTiming>),
-      Opt("--quiet", nullptr, "no progress line while a large file loads", SetSwitch<&NOptions::bQuiet>),
+      Opt("--quiet", nullptr, "no progress line while a large file loads or a long\n"
+          "analysis runs", SetSwitch<&NOptions::bQuiet>),
       Opt("--version", nullptr, "the program's version", SetSwitch<&NOptions::bVersion>),
       Opt("-h|--help", nullptr, "this text", SetSwitch<&NOptions::bHelp>),
       Para("--opt=value works as --opt value. Every output path is checked before the\n"

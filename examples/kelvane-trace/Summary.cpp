@@ -69,6 +69,29 @@ void JsonRoute(const NRunSummary& s, std::ostream& os) {
   }
 }
 
+// The outcome of the modes that give a number per start flag, null for the others.
+void JsonPerFlag(const NRunSummary& s, std::ostream& os) {
+  os << ",\"toward\":" << (s.eMode == NDemoMode::Within ? (s.bToward ? "true" : "false") : "null");
+  os << ",\"costs_to\":";
+  if (s.eMode == NDemoMode::CostsTo) {
+    os << "{\"max_cost\":" << Json(s.dMaxCost) << ",\"flags\":[";
+    for (std::size_t i = 0; i < s.flagCosts.size(); ++i) os << (i ? "," : "") << Json(s.flagCosts[i]);
+    os << "]}";
+  } else {
+    os << "null";
+  }
+  os << ",\"closest\":";
+  if (s.eMode != NDemoMode::Closest) {
+    os << "null";
+    return;
+  }
+  os << "[";
+  for (std::size_t i = 0; i < s.partEdges.size(); ++i)
+    os << (i ? "," : "") << "{\"flag\":" << i + 1 << ",\"nodes\":" << s.partNods[i] << ",\"edges\":" << s.partEdges[i]
+       << "}";
+  os << "]";
+}
+
 }  // namespace
 
 void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
@@ -88,7 +111,9 @@ void WriteJsonSummary(const NRunSummary& s, std::ostream& os) {
   os << "],\"valves_to_close\":[";
   for (std::size_t i = 0; i < s.closeValves.size(); ++i) os << (i ? "," : "") << s.closeValves[i];
   os << "],\"components\":" << (s.eMode == NDemoMode::Components ? std::to_string(s.lComponents) : std::string("null"))
-     << ",\"timing_ms\":{";
+     ;
+  JsonPerFlag(s, os);
+  os << ",\"timing_ms\":{";
   for (std::size_t i = 0; i < s.timing.size(); ++i)
     os << (i ? "," : "") << Json(s.timing[i].first) << ":" << Json(s.timing[i].second);
   os << "}}\n";

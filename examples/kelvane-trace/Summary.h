@@ -55,6 +55,11 @@ struct NRunSummary {
   std::int32_t lReachedNods = 0;  // nodes and network edges of the outcome
   std::int32_t lReachedEdges = 0;
   double dLimit = 0.0;  // within
+  bool bToward = false;  // within: the area that reaches the flags
+  std::vector<double> flagCosts;       // costs-to: per start flag, its cost to the first (+infinity: none)
+  double dMaxCost = 0.0;               // costs-to: the farthest node's cost
+  std::vector<std::int32_t> partNods;  // closest: per start flag, the nodes of its part
+  std::vector<std::int32_t> partEdges; // closest: per start flag, the network edges of its part
   bool bRouteFound = false;
   double dRouteCost = 0.0;
   std::vector<NRouteStretch> route;       // in travel order

@@ -205,6 +205,10 @@ void Style(std::ostream& os, const NLayout& l) {
      << ".oneway { fill: #fff; stroke: #333; stroke-width: " << Num(1.2 * l.kMarker)
      << "; }\n"
         ".node { fill: #888; }\n"
+        // --closest: each flag's part its own colour, repeating after eight.
+        ".part0 { stroke: #1f77b4; } .part1 { stroke: #ff7f0e; } .part2 { stroke: #2ca02c; }\n"
+        ".part3 { stroke: #9467bd; } .part4 { stroke: #8c564b; } .part5 { stroke: #e377c2; }\n"
+        ".part6 { stroke: #bcbd22; } .part7 { stroke: #17becf; }\n"
         ".split { stroke: #222; stroke-width: 3; }\n"
         ".flag { fill: #2ca02c; stroke: #fff; stroke-width: 2; }\n"
         ".barrier { stroke: #d62728; stroke-width: 4; stroke-linecap: round; }\n"
@@ -252,10 +256,15 @@ void Streets(std::ostream& os, const NLayout& l, const NDemoRun& run) {
   os << "<g id=\"network\">\n";
   for (const NDemoEdge& e : demo.edges) Polyline(os, v, e.pts, "street");
   os << "</g>\n<g id=\"traced\">\n";
-  for (const NEdgeStretch& s : run.traced) {
+  // A partition (--closest) gives each stretch its part.
+  const std::vector<std::int32_t>& parts = run.analysis.stretchPart;
+  const bool bParts = !parts.empty() && parts.size() == run.traced.size();
+  for (std::size_t i = 0; i < run.traced.size(); ++i) {
+    const NEdgeStretch& s = run.traced[i];
     if (s.lEdge < 1 || static_cast<std::size_t>(s.lEdge) > demo.edges.size()) continue;
+    const std::string strClass = bParts ? "traced part" + std::to_string(parts[i] % 8) : std::string("traced");
     Polyline(os, v, SubLine(demo.edges[static_cast<std::size_t>(s.lEdge) - 1].pts, demo.proj, s.dFrom, s.dTo),
-             "traced");
+             strClass.c_str());
   }
   os << "</g>\n<g id=\"attributes\">\n";
   for (const NDemoEdge& e : demo.edges) {

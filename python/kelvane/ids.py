@@ -30,6 +30,15 @@ def _numbers(index: pd.Index, ids: Any, what: str) -> npt.NDArray[Any]:
     return np.asarray(pos + 1, dtype=np.int32)
 
 
+def _or_none(index: pd.Index, numbers: Any) -> npt.NDArray[Any]:
+    """The ids of library numbers, None where the number is 0 (none)."""
+    n = np.asarray(numbers, dtype=np.int64)
+    out = np.full(len(n), None, dtype=object)
+    have = n > 0
+    out[have] = index.to_numpy()[n[have] - 1]
+    return out
+
+
 class IdNetwork:
     """A kelvane.Network with the user's ids: node_ids[n - 1] names node n,
     edge_ids[e - 1] names edge e."""
@@ -174,6 +183,8 @@ class IdResult:
             return pd.Series(value, index=self.ids.node_ids, name="component")
         if kind == "Components" and name == "edge_component":
             return pd.Series(value, index=self.ids.edge_ids, name="component")
+        if kind == "ServiceArea" and name == "reached_by":
+            return _or_none(self.ids._edges, value)
         if kind == "ServiceArea" and name == "stretches":
             return (self.ids.edges_of(value[0]), value[1], value[2])
         return value
@@ -196,7 +207,26 @@ class IdView:
         for key in ("barrier_edges", "stop_edges"):
             if key in kw:
                 kw[key] = self.ids.edge_numbers(kw[key])
+        if kw.get("restrictions") is not None:
+            kw["restrictions"] = [self._restriction(r) for r in kw["restrictions"]]
         return kw
+
+    def _restriction(self, r: Any) -> Any:
+        """A restriction of edge ids (and a via node id) in library numbers."""
+        if len(r) and isinstance(r[0], str):
+            out = [r[0], self.ids.edge_numbers(list(r[1]))]
+            if len(r) > 2:
+                out.append(int(self.ids.node_numbers([r[2]])[0]))
+            return tuple(out)
+        return self.ids.edge_numbers(list(r))
+
+    def _tree(self, result: Any, kw: Dict[str, Any]) -> Any:
+        """Costs, and with tree=True the edges reached by, as Series by node id."""
+        costs, tree = result if kw.get("tree") else (result, None)
+        costs = pd.Series(costs, index=self.ids.node_ids, name="cost")
+        if tree is None:
+            return costs
+        return costs, pd.Series(_or_none(self.ids._edges, tree), index=self.ids.node_ids, name="reached_by")
 
     def trace(self, starts: Any, **kw: Any) -> IdResult:
         """view.trace with starts and barriers as node and edge ids."""
@@ -207,10 +237,30 @@ class IdView:
         s, t = self.ids.node_numbers([source, target])
         return IdResult(self.view.shortest_path(int(s), int(t), **self._elems(kw)), self.ids)
 
-    def costs_from(self, source: Hashable, **kw: Any) -> pd.Series:
-        """Least costs from source to every node, indexed by node id."""
-        costs = self.view.costs_from(int(self.ids.node_numbers([source])[0]), **self._elems(kw))
-        return pd.Series(costs, index=self.ids.node_ids, name="cost")
+    def costs_from(self, source: Hashable, **kw: Any) -> Any:
+        """Least costs from source to every node, indexed by node id; with
+        tree=True also the edge id each node is reached by (None for none)."""
+        return self._tree(self.view.costs_from(int(self.ids.node_numbers([source])[0]), **self._elems(kw)), kw)
+
+    def costs_to(self, target: Hashable, **kw: Any) -> Any:
+        """Least costs from every node to target, indexed by node id; with
+        tree=True also the edge id each node's route leaves by."""
+        return self._tree(self.view.costs_to(int(self.ids.node_numbers([target])[0]), **self._elems(kw)), kw)
+
+    def closest_facility(self, starts: Any, **kw: Any) -> pd.DataFrame:
+        """Every node's nearest start: columns start (its id, None for
+        none), cost and reached_by (an edge id, None for none), by node id."""
+        s = list(starts)
+        facility, cost, tree = self.view.closest_facility(self.ids.node_numbers(s), **self._elems(kw))
+        ids = np.full(len(s) + 1, None, dtype=object)  # -1: the None at the end
+        for i, x in enumerate(s):  # one by one: a tuple id stays one id
+            ids[i] = x
+        return pd.DataFrame({"start": ids[facility], "cost": cost, "reached_by": _or_none(self.ids._edges, tree)},
+                            index=self.ids.node_ids)
+
+    def service_area_to(self, starts: Any, limit: float, **kw: Any) -> IdResult:
+        """view.service_area_to from node ids."""
+        return IdResult(self.view.service_area_to(self.ids.node_numbers(starts), limit, **self._elems(kw)), self.ids)
 
     def cost_matrix(self, sources: Iterable[Hashable], targets: Iterable[Hashable], **kw: Any) -> pd.DataFrame:
         """(S, T) least costs, rows and columns labelled by node id."""

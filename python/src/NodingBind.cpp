@@ -13,6 +13,7 @@
 #include "Common.h"
 #include "NetworkInput.h"
 #include "kelvane/tools/LineNoding.h"
+#include "kelvane/tools/LineSnap.h"
 
 namespace kelvane_py {
 
@@ -22,6 +23,10 @@ class CNoding {
  public:
   NNodedLines_stru m_lines;    // nodes, edges and their points
   std::int64_t m_llLineNum = 0;  // lines given
+  bool m_bLonLat = false;        // the coordinates are degrees
+  // Made on the first snap, with the GIL held (which guards its making);
+  // never changed after, so snaps share it without the GIL.
+  std::unique_ptr<CLineSnapper> m_pSnapper;
 };
 
 namespace {
@@ -92,10 +97,52 @@ NLinesIn_stru LinesIn(py::handle lines, py::handle offsets) {
   return in;
 }
 
+// Each point's nearest place on the edges: (edges int32, fractions float64,
+// distances float64), one per row of xy (an (x, y) pair is one row).
+py::tuple SnapOf(CNoding& n, py::handle xy) {
+  py::array_t<double, py::array::c_style | py::array::forcecast> a =
+      py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(xy);
+  if (!a) RaiseValue("xy must be an (x, y) pair or (k, 2) rows of numbers");
+  if (a.ndim() == 1) a = a.reshape(std::vector<py::ssize_t>{1, a.shape(0)});
+  if (a.ndim() != 2 || (a.shape(1) != 2 && a.shape(1) != 3)) {
+    RaiseValue("xy must be an (x, y) pair or rows of shape (k, 2) or (k, 3) (z dropped)");
+  }
+  NFinding_stru err;
+  if (!n.m_pSnapper) {
+    std::unique_ptr<CLineSnapper> pSnap(new CLineSnapper());
+    if (pSnap->Build(n.m_lines, n.m_bLonLat, &err) != 1) RaiseBuilder(err);
+    n.m_pSnapper = std::move(pSnap);
+  }
+  const std::size_t rows = static_cast<std::size_t>(a.shape(0));
+  const std::size_t cols = static_cast<std::size_t>(a.shape(1));
+  const double* p = a.data();
+  std::vector<std::int32_t> edges(rows);
+  std::vector<double> fracs(rows);
+  std::vector<double> dists(rows);
+  std::size_t bad = rows;
+  {
+    py::gil_scoped_release nogil;
+    NLinePlace_stru at;
+    for (std::size_t i = 0; i < rows && bad == rows; ++i) {
+      if (n.m_pSnapper->Snap(p[i * cols], p[i * cols + 1], at, &err) != 1) {
+        bad = i;
+        break;
+      }
+      edges[i] = at.lEdge;
+      fracs[i] = at.dFrac;
+      dists[i] = at.dDist;
+    }
+  }
+  if (bad != rows) RaiseValue(Format("xy row %zu: %s", bad, err.strText.c_str()));
+  return py::make_tuple(ReadOnly(VectorOut(std::move(edges))), ReadOnly(VectorOut(std::move(fracs))),
+                        ReadOnly(VectorOut(std::move(dists))));
+}
+
 PNoding NodeLinesOf(py::handle lines, double dTolerance, bool bLonLat, py::handle offsets) {
   const NLinesIn_stru in = LinesIn(lines, offsets);
   PNoding p = std::make_shared<CNoding>();
   p->m_llLineNum = static_cast<std::int64_t>(in.starts.size()) - 1;
+  p->m_bLonLat = bLonLat;
   NNodingOptions_stru opt;
   opt.dTolerance = dTolerance;
   opt.bLonLat = bLonLat;
@@ -228,6 +275,9 @@ void BindNoding(py::module_& m) {
         const NNodedEdge_stru& e = n.m_lines.edges[static_cast<std::size_t>(llEdge - 1)];
         return PointsView(n.m_lines.pts.data() + e.llFirstPt, static_cast<std::size_t>(e.lPtNum), self);
       }, py::arg("edge"), "(k, 2) float64: the edge's points, from its from node to its to node")
+      .def("snap", &SnapOf, py::arg("xy"),
+           "Each point's nearest place on the edges: (edges int32, fractions along them from their from "
+           "nodes float64, planar distances float64); of two edges equally near, the lower numbered")
       .def("__repr__", [](const CNoding& n) {
         return Format("<kelvane.Noding %zu nodes, %zu edges, %lld lines dropped>", n.m_lines.nods.size(),
                       n.m_lines.edges.size(), static_cast<long long>(n.m_lines.llDropped));

@@ -42,6 +42,7 @@ struct CPyServiceArea {
   // Unfolded, each edge's shares say it all and the stretches are made from them.
   std::vector<kelvane::tools::NAreaStretch_stru> m_stretches;
   bool m_bFolded = false;    // made by fold
+  bool m_bTo = false;        // costs to the starts, not from them
 };
 
 struct CPyComponents {

@@ -190,7 +190,12 @@ void BindResults(py::module_& m) {
       .def_property_readonly("nodes", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.nods, self); },
                              "int32, ascending")
       .def_property_readonly("costs", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.costs, self); },
-                             "each node's least cost from the starts")
+                             "each node's least cost from the starts (to them, for service_area_to)")
+      .def_property_readonly("reached_by", [](py::handle self) { return VectorView(self.cast<CPyServiceArea&>().m_area.reachedBy, self); },
+                             "per node of nodes: the edge it is reached by from its nearest start (to the "
+                             "starts: the first edge of its way there); 0 for a start")
+      .def_property_readonly("to_starts", [](const CPyServiceArea& a) { return a.m_bTo; },
+                             "whether the costs are to the starts (service_area_to)")
       .def_property_readonly("edges", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::lEdge); }, "edge numbers, int32")
       .def_property_readonly("from_fraction", [](const CPyServiceArea& a) { return Column(a.m_area.edges, &NAreaEdge_stru::dFromFrac); },
                              "the share of each edge reached from its from node")
@@ -202,6 +207,17 @@ void BindResults(py::module_& m) {
         folded.m_area.nods = a.m_area.nods;
         folded.m_area.costs = a.m_area.costs;
         folded.m_bFolded = true;
+        folded.m_bTo = a.m_bTo;
+        // The edges a node is reached by, as the edges before mapping name them.
+        folded.m_area.reachedBy.reserve(a.m_area.reachedBy.size());
+        for (std::int32_t e : a.m_area.reachedBy) {
+          const std::int32_t o = e == 0 ? 0 : split.m_pIndex->GetOriginal(e);
+          if (e != 0 && o == 0) {
+            RaiseIndex(Format("edge %d of the area is not an edge of the indexed network (1 to %d)", e,
+                              split.m_pIndex->GetEdgeNum()));
+          }
+          folded.m_area.reachedBy.push_back(o);
+        }
         NFinding_stru err;
         if (FoldServiceArea(*split.m_pIndex, a.m_area, folded.m_area.edges, &folded.m_stretches, &err) != 1) {
           RaiseFinding(err);
@@ -215,9 +231,10 @@ void BindResults(py::module_& m) {
       .def(py::pickle(
           [](const CPyServiceArea& a) {
             return py::make_tuple(a.m_dLimit, BytesOut(a.m_area.nods), BytesOut(a.m_area.costs), BytesOut(a.m_area.edges),
-                                  BytesOut(a.m_stretches), a.m_bFolded);
+                                  BytesOut(a.m_stretches), a.m_bFolded, BytesOut(a.m_area.reachedBy), a.m_bTo);
           },
           [](const py::tuple& t) {
+            if (t.size() != 6 && t.size() != 8) RaiseValue("not the pickled state of a ServiceArea");
             CPyServiceArea a;
             a.m_dLimit = t[0].cast<double>();
             a.m_area.nods = BytesIn<std::int32_t>(t[1]);
@@ -225,11 +242,15 @@ void BindResults(py::module_& m) {
             a.m_area.edges = BytesIn<NAreaEdge_stru>(t[3]);
             a.m_stretches = BytesIn<kelvane::tools::NAreaStretch_stru>(t[4]);
             a.m_bFolded = t[5].cast<bool>();
+            if (t.size() == 8) {  // older pickles hold no tree
+              a.m_area.reachedBy = BytesIn<std::int32_t>(t[6]);
+              a.m_bTo = t[7].cast<bool>();
+            }
             return a;
           }))
       .def("__repr__", [](const CPyServiceArea& a) {
-        return Format("<kelvane.ServiceArea %zu nodes, %zu edges within %s>", a.m_area.nods.size(),
-                      a.m_area.edges.size(), CostText(a.m_dLimit).c_str());
+        return Format("<kelvane.ServiceArea %zu nodes, %zu edges within %s %s the starts>", a.m_area.nods.size(),
+                      a.m_area.edges.size(), CostText(a.m_dLimit).c_str(), a.m_bTo ? "to" : "of");
       });
 
   py::class_<CPyComponents>(m, "Components", py::module_local(), "The parts of a network that hang together")

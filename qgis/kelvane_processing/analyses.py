@@ -165,7 +165,8 @@ class Isolate(_Analysis):
         v_nodes, s_nodes, b_nodes = nodes[1:1 + nv], nodes[1 + nv:1 + nv + ns], nodes[1 + nv + ns:]
         view = net.view()
         net.check(feedback)
-        result = view.isolate(node=int(nodes[0]), devices=v_nodes, sources=s_nodes, barrier_nodes=b_nodes)
+        result = self.stoppable(feedback, 50, 70, view.isolate, node=int(nodes[0]), devices=v_nodes, sources=s_nodes,
+                                barrier_nodes=b_nodes)
         feedback.setProgress(70)
         if result.source_inside:
             feedback.reportError("A source lies inside the part cut off: closing the valves leaves it supplied")
@@ -215,7 +216,7 @@ class Components(_Analysis):
         nodes = net.map_points(bars)
         view = net.view()
         kind = ("weak", "strong")[self.parameterAsEnum(parameters, "KIND", context)]
-        comps = view.components(kind, barrier_nodes=nodes)
+        comps = self.stoppable(feedback, 50, 70, view.components, kind, barrier_nodes=nodes)
         feedback.setProgress(70)
         # Renumbered by size, largest first, so that the numbers mean the same
         # from run to run whatever order the search met the parts in.

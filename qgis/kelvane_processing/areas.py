@@ -99,7 +99,8 @@ class _Area(KelvaneAlgorithm):
         feedback.setProgress(50)
         for k, (p, feat) in enumerate(starts):
             net.check(feedback)
-            area = view.service_area([int(s_nodes[k])], limit, barrier_nodes=b_nodes)
+            area = self.stoppable(feedback, 50 + 50.0 * k / len(starts), 50 + 50.0 * (k + 0.5) / len(starts),
+                                  view.service_area, [int(s_nodes[k])], limit, barrier_nodes=b_nodes)
             ranges, upper, lower = {}, [], []
             self._up_to_barriers(net, view, area, b_nodes, limit, ranges)
             if net.split is not None:

@@ -16,6 +16,8 @@ from qgis.core import (
     QgsProcessingParameterString,
 )
 
+import kelvane
+
 from .network import Settings, StreetNetwork, source_points
 
 LENGTHS = (
@@ -194,6 +196,20 @@ class KelvaneAlgorithm(QgsProcessingAlgorithm):
     def barrier_snaps(self, parameters, context, net, feedback):
         pts = self.points_of(parameters, "BARRIERS", context, net, feedback, "Barrier")
         return net.snap_points([p for p, _ in pts], "Barrier") if pts else []
+
+    @staticmethod
+    def stoppable(feedback, lo, hi, analysis, *args, **kwargs):
+        """analysis(*args, **kwargs) polled while it runs: the bar moves from
+        lo to hi with its fraction done, and Cancel stops it at its next poll
+        (a fraction of a second) rather than when it is done."""
+        def poll(done):
+            feedback.setProgress(lo + (hi - lo) * done)
+            return not feedback.isCanceled()
+
+        try:
+            return analysis(*args, progress=None if feedback is None else poll, **kwargs)
+        except kelvane.Stopped:
+            raise QgsProcessingException("Canceled") from None
 
     @staticmethod
     def sink_add(sink, feature):

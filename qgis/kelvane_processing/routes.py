@@ -207,14 +207,7 @@ class OdMatrix(KelvaneAlgorithm):
         b_nodes = nodes[len(origins) + len(dests):]
         net.check(feedback)
         feedback.setProgressText("Costs from %d origins to %d destinations" % (len(origins), len(dests)))
-        # Origins in blocks, so that the progress bar moves and Cancel is
-        # heard between them.
-        costs = np.empty((len(origins), len(dests)))
-        block = max(1, min(64, len(origins) // 20 or 1))
-        for lo in range(0, len(origins), block):
-            net.check(feedback)
-            costs[lo:lo + block] = view.cost_matrix(o_nodes[lo:lo + block], d_nodes, barrier_nodes=b_nodes)
-            feedback.setProgress(50 + 40.0 * min(len(origins), lo + block) / len(origins))
+        costs = self.stoppable(feedback, 50, 90, view.cost_matrix, o_nodes, d_nodes, barrier_nodes=b_nodes)
 
         def ids(pts, name):
             field = self.parameterAsString(parameters, name, context)

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -98,7 +99,8 @@ class CMatrixRun {
   bool Run(std::size_t nThreads, const NProgress_stru* pProgress) {
     std::vector<std::thread> threads;
     std::vector<std::unique_ptr<CStateHold>> holds;
-    for (std::size_t i = 0; i < nThreads; ++i) holds.emplace_back(new CStateHold(m_opt, i));
+    // Each hold owned before the list grows, so a list that cannot grow frees it.
+    for (std::size_t i = 0; i < nThreads; ++i) holds.push_back(std::unique_ptr<CStateHold>(new CStateHold(m_opt, i)));
     // Room first: a thread already running must be joined, never dropped by a
     // vector that fails to grow.
     threads.reserve(nThreads);

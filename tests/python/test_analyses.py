@@ -1,5 +1,6 @@
 """Every analysis against networkx on random networks with one-way, blocked and
 closed elements, and several threads on one view."""
+import copy
 from concurrent.futures import ThreadPoolExecutor
 
 import networkx as nx
@@ -157,3 +158,81 @@ def test_threads_on_one_view_answer_as_one_thread(kv, random_nets):
     alone = [work(s) for s in sources]
     with ThreadPoolExecutor(4) as pool:
         assert list(pool.map(work, sources)) == alone
+
+
+def test_searches_toward_and_from_many_starts_match_networkx(kv, random_nets):
+    """costs_to is Dijkstra on the reversed graph; closest_facility and
+    service_area_to are per-start minima; every tree edge prices its step."""
+    rng = np.random.default_rng(9)
+    for r in random_nets:
+        view = r.network(kv).view("cost", "reverse_cost")
+        g = simple(oracle_graph(r, "downstream", r.closed()))
+        arc = {(a, b, e): c for a, b, e, c in r.arcs()}
+        to = {}
+        for t in rng.integers(1, r.n + 1, 4).tolist():
+            want = nx.single_source_dijkstra_path_length(g.reverse(), t)
+            costs, tree = view.costs_to(t, tree=True)
+            to[t] = costs
+            np.testing.assert_allclose(costs, [want.get(n, np.inf) for n in range(1, r.n + 1)], rtol=1e-12)
+            assert not costs.flags.writeable and tree[t - 1] == 0
+            for n in np.flatnonzero(tree).tolist():  # leave n by its first edge, then go on from there
+                e = int(tree[n])
+                a, b = int(r.frm[e - 1]), int(r.to[e - 1])
+                nxt = b if (n + 1, b, e) in arc and costs[b - 1] + arc[(n + 1, b, e)] == pytest.approx(costs[n]) else a
+                assert costs[n] == pytest.approx(arc[(n + 1, nxt, e)] + costs[nxt - 1])
+        starts = list(to)
+        facility, cost, tree = view.closest_facility(starts)
+        alone = np.array([view.costs_from(s) for s in starts])
+        np.testing.assert_allclose(cost, alone.min(axis=0), rtol=1e-12)
+        hit = np.isfinite(cost)
+        assert (facility[~hit] == -1).all()
+        np.testing.assert_allclose(alone[facility[hit], np.flatnonzero(hit)], cost[hit], rtol=1e-12)
+        _, from_tree = view.costs_from(starts[0], tree=True)
+        assert ((from_tree == 0) == (~np.isfinite(alone[0]) | (np.arange(r.n) == starts[0] - 1))).all()
+        area = view.service_area_to(starts, 12.0)
+        nearest = np.min([to[s] for s in starts], axis=0)
+        assert area.to_starts and area.nodes.tolist() == (np.flatnonzero(nearest <= 12.0) + 1).tolist()
+        np.testing.assert_allclose(area.costs, nearest[area.nodes - 1], rtol=1e-12)
+        assert len(area.reached_by) == len(area.nodes)
+
+
+def test_restricted_and_sided_routes_agree_with_their_costs(kv, random_nets):
+    """The options reach the toolkit as given: a path's cost is its row of
+    costs_from or cost_matrix under the same restrictions or sides, and a
+    restriction on a route's first turn never makes it cheaper."""
+    rng = np.random.default_rng(10)
+    sides = ["both", "right", "left"]
+    for r in random_nets[:3]:
+        view = r.network(kv).view("cost", "reverse_cost")
+        for s, t in rng.integers(1, r.n + 1, (6, 2)).tolist():
+            free = view.shortest_path(s, t)
+            rules = [list(free.edges[:2])] if len(free) >= 2 else []
+            rules.append(("no", [1, 1], int(r.to[0])))  # no u-turn at the end of edge 1
+            path = view.shortest_path(s, t, restrictions=rules)
+            assert path.cost >= free.cost - 1e-9
+            pairs = list(zip(path.edges[:-1].tolist(), path.edges[1:].tolist()))
+            assert (1, 1) not in pairs and (len(free) < 2 or tuple(free.edges[:2].tolist()) not in pairs)
+            assert view.costs_from(s, restrictions=rules)[t - 1] == pytest.approx(path.cost)
+            a, b = sides[s % 3], sides[t % 3]
+            sided = view.shortest_path(s, t, driving_side=(a, b))
+            assert view.cost_matrix([s], [t], driving_side=([a], b))[0, 0] == pytest.approx(sided.cost)
+            assert sided.cost >= free.cost - 1e-9
+    with pytest.raises(ValueError, match="kind must be"):
+        view.shortest_path(1, 2, restrictions=[("maybe", [1, 2])])
+    with pytest.raises(ValueError, match="'both', 'right' or 'left'"):
+        view.cost_matrix([1], [2], driving_side="up")
+
+
+def test_components_following_costs_drop_ways_of_no_cost(kv, random_nets):
+    r = copy.copy(random_nets[1])
+    r.cost = np.where(np.arange(r.m) % 3 == 0, np.inf, r.cost)  # every third edge: no way along it
+    comps = r.network(kv).view().components("strong", follow_costs=True)
+    g = nx.DiGraph()
+    g.add_nodes_from(n for n in range(1, r.n + 1) if n not in r.closed())
+    g.add_edges_from((a, b) for a, b, _, c in r.arcs() if np.isfinite(c) and a in g and b in g)
+    want = {frozenset(c) for c in nx.strongly_connected_components(g)}
+    got = {}
+    for n, c in enumerate(comps.node_component.tolist(), 1):
+        if c:
+            got.setdefault(c, set()).add(n)
+    assert {frozenset(c) for c in got.values()} == want

@@ -37,6 +37,12 @@ def test_ids_and_networkx_agree_with_networkx(random_nets, id_kind):
                  for t in ids.tolist()] for s in src]
         view = net.view()
         np.testing.assert_allclose(view.cost_matrix(src, ids.tolist()).to_numpy(), want)
+        col = ids.tolist().index(src[0])
+        np.testing.assert_allclose(view.costs_to(src[0]).loc[src].to_numpy(), [w[col] for w in want])
+        near = view.closest_facility(src[:2])
+        np.testing.assert_allclose(near["cost"].to_numpy(), np.min(want[:2], axis=0))
+        assert near["start"].loc[src[0]] == src[0] and near["reached_by"].loc[src[0]] is None
+        assert set(near["reached_by"].dropna()) <= {k for _, _, k in g.edges(keys=True)}
         back = kelvane.IdNetwork.from_networkx(g).view()
         np.testing.assert_allclose(back.cost_matrix(src, ids.tolist()).to_numpy(), want)
         path = view.shortest_path(src[0], src[1])
@@ -51,11 +57,12 @@ def test_everything_pickles_and_copies_to_what_it_was(kv, random_nets):
     net = r.network(kv)
     fm = net.map_flags(edge_flags=np.column_stack([np.arange(1, 11), np.full(10, 0.3)]))
     view = net.view(split=fm.split)
-    results = [view.trace([1, 2]), view.shortest_path(1, 5), view.service_area([1], 6.0),
+    results = [view.trace([1, 2]), view.shortest_path(1, 5), view.service_area_to([1], 6.0),
                view.components("strong"), view.isolate(node=3, devices=[4, 5, 6], sources=[1])]
 
     def same(a, b):
-        for name in ("nodes", "edges", "costs", "cost", "count", "node_component", "devices", "stretches"):
+        for name in ("nodes", "edges", "costs", "cost", "count", "node_component", "devices", "stretches",
+                     "reached_by", "to_starts"):
             if hasattr(a, name):
                 np.testing.assert_equal(getattr(a, name), getattr(b, name))
 

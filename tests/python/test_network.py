@@ -160,3 +160,26 @@ ERRORS = [
 def test_bad_input_is_refused_with_a_sentence(kv, call, error, message):
     with pytest.raises(error, match=message):
         call(kv)
+
+
+def test_snap_lands_on_the_nearest_point_of_every_edge(kv):
+    """Against every segment of every edge at once: the distance is the least
+    one, and the edge and fraction name a point at that distance."""
+    rng = np.random.default_rng(11)
+    lines = [np.cumsum(rng.normal(0, 1, (rng.integers(2, 6), 2)), axis=0) + rng.uniform(0, 20, 2) for _ in range(60)]
+    noding = kv.node_lines(lines)
+    edges = [np.asarray(noding.edge_points(e)) for e in range(1, noding.edge_count + 1)]
+    a = np.vstack([p[:-1] for p in edges])
+    d = np.vstack([np.diff(p, axis=0) for p in edges])
+    xy = rng.uniform(-2, 22, (200, 2))
+    got_edge, got_frac, got_dist = noding.snap(xy)
+    for q, e, f, dist in zip(xy, got_edge, got_frac, got_dist):
+        t = np.clip(np.einsum("ij,ij->i", q - a, d) / np.maximum((d ** 2).sum(1), 1e-300), 0, 1)
+        assert dist == pytest.approx(np.hypot(*(a + t[:, None] * d - q).T).min(), abs=1e-9)
+        pts = edges[e - 1]
+        along = np.concatenate([[0.0], np.cumsum(np.hypot(*np.diff(pts, axis=0).T))])
+        at = np.array([np.interp(f * along[-1], along, pts[:, k]) for k in range(2)])
+        assert np.hypot(*(at - q)) == pytest.approx(dist, abs=1e-9)
+    assert noding.snap(xy[0])[0].tolist() == [got_edge[0]]
+    with pytest.raises(ValueError, match="xy row 0"):
+        noding.snap([np.nan, 1.0])

@@ -312,3 +312,28 @@ def test_service_area_reaches_streets_up_to_a_barrier(streets, city):
 
     # The whole city is within reach: the barrier loses nothing that can be reached round it.
     assert area(BARRIERS=barrier) == pytest.approx(area(), rel=1e-9)
+
+
+def test_cancel_stops_the_od_matrix_while_it_runs(qgis_app, tmp_path):
+    """Cancel pressed once the matrix is under way is heard by the analysis
+    itself: the run ends there, its bar short of the matrix's end (90)."""
+    from conftest import make_city
+    from qgis.core import QgsProcessingException, QgsProcessingFeedback, QgsVectorLayer
+
+    streets = QgsVectorLayer(make_city(str(tmp_path), 50) + "|layername=streets", "big", "ogr")
+    corners = [f.geometry().asPolyline()[0] for f in streets.getFeatures()]
+    origins = point_layer(streets.crs(), [(p.x(), p.y()) for p in corners[::2]], "o")
+    dests = point_layer(streets.crs(), [(p.x(), p.y()) for p in corners[::97]], "d")
+    feedback = QgsProcessingFeedback()
+    heard = []
+
+    def on_progress(value):
+        heard.append(value)
+        if value > 50:
+            feedback.cancel()
+
+    feedback.progressChanged.connect(on_progress)
+    with pytest.raises(QgsProcessingException, match="Canceled"):
+        run("kelvane:odmatrix", INPUT=streets, START_POINTS=origins, END_POINTS=dests, OUTPUT="memory:",
+            feedback=feedback)
+    assert 50 < max(heard) < 90, heard

@@ -346,11 +346,88 @@ TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
                                              {"--route", "1,2", "--route", "3,4"},
                                              {"--route", "1,2", "--within", "5"},
                                              {"--isolate"},
-                                             {"--valve", "1,2"}}) {
+                                             {"--valve", "1,2"},
+                                             {"--toward"},
+                                             {"--follow-costs"},
+                                             {"--side", "left"},
+                                             {"--restrictions", "r.csv"},
+                                             {"--route", "1,2", "--side", "up"},
+                                             {"--route", "1,2", "--side", "left", "--restrictions", "r.csv"}}) {
     const NOutcome o = RunArgs(args);
     EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
     EXPECT_FALSE(o.strErr.empty());
   }
+}
+
+// The modes toward a flag, among flags, with turn restrictions and kerbs, on
+// the default town (flag on High Street at 150,200 unless given) and on a
+// street cut in two by a cost of no way.
+TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
+  const std::string strRules = Temp("rules.csv"), strBad = Temp("bad-rules.csv"), strVia = Temp("via-rules.csv"), strCut = Temp("cut.csv");
+  // No turn from High Street (3) into East Street (12) where they meet: the
+  // 450 m route to 400,400 goes round by Baker Street, 550 m.
+  std::ofstream(strRules) << "# turns the council forbids\nkind,from,via,to\nno_left_turn,3,,12\n";
+  std::ofstream(strBad) << "kind,from,via,to\nno,3,,99\n";
+  // Nor from High Street up East Street into Hill Avenue: the 470 m route to
+  // 380,400 goes by Baker Street, 530 m.
+  std::ofstream(strVia) << "kind,from,via,to\nno,3,12,5\n";
+  std::ofstream(strCut) << "id,x1,y1,x2,y2,cost\n1,0,0,100,0,100\n2,100,0,200,0,-1\n3,200,0,300,0,100\n";
+  using FGet = double (*)(const NDemoRun&);
+  const FGet route = [](const NDemoRun& r) { return r.analysis.dRouteCost; };
+  const struct {
+    std::vector<std::string> args;
+    FGet get;
+    double dExpected;
+    const char* pszJson;  // in the JSON summary; null: nothing asked
+  } kCases[] = {
+      {{"--route", "400,400", "--restrictions", strRules}, route, 550.0, "\"route_cost\":550"},
+      {{"--route", "380,400", "--restrictions", strVia}, route, 530.0, nullptr},
+      {{"--route", "400,400", "--restrictions", strBad}, nullptr, 0.0, nullptr},  // no street 99: refused
+      // Hill Avenue runs east as drawn: arriving at 380,400 on its right
+      // side means coming from the west, on its left from the east.
+      {{"--route", "380,400", "--side", "both"}, route, 470.0, nullptr},
+      {{"--route", "380,400", "--side", "left"}, route, 570.0, nullptr},
+      {{"--route", "380,400", "--side", "right"}, route, 630.0, nullptr},
+      {{"--costs-to", "--flag", "150,205", "--flag", "400,400"},
+       [](const NDemoRun& r) { return r.analysis.flagCosts.at(1); }, 450.0,
+       "\"costs_to\":{\"max_cost\":450,\"flags\":[0,450]}"},
+      // Two nodes reach the flag at exactly 450: 400,400 and 300,0.
+      {{"--within", "450", "--toward"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 25.0,
+       "\"toward\":true"},
+      {{"--within", "449", "--toward"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 23.0, nullptr},
+      {{"--closest", "--flag", "50,0", "--flag", "350,400"},
+       [](const NDemoRun& r) { return r.analysis.partEdges.at(0) + r.analysis.partEdges.at(1) * 1.0; }, 43.0,
+       "\"closest\":[{\"flag\":1,\"nodes\":15,\"edges\":23},{\"flag\":2,\"nodes\":13,\"edges\":20}]"},
+      {{strCut, "--cost-field", "cost", "--flag", "50,0", "--components"},
+       [](const NDemoRun& r) { return r.analysis.comps.lCount * 1.0; }, 1.0, nullptr},
+      {{strCut, "--cost-field", "cost", "--flag", "50,0", "--components", "--follow-costs"},
+       [](const NDemoRun& r) { return r.analysis.comps.lCount * 1.0; }, 2.0, "\"components\":2"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--json", "--no-svg"});
+    NDemoRun run;
+    const NOutcome o = RunArgs(args, &run);
+    if (c.get == nullptr) {
+      EXPECT_EQ(o.iStatus, 1);
+      EXPECT_NE(o.strErr.find("row 2"), std::string::npos) << o.strErr;
+      continue;
+    }
+    ASSERT_EQ(o.iStatus, 0) << o.strErr;
+    EXPECT_DOUBLE_EQ(c.get(run), c.dExpected);
+    if (c.pszJson != nullptr) {
+      EXPECT_NE(o.strOut.find(c.pszJson), std::string::npos) << o.strOut;
+    }
+  }
+  // Each flag's part is drawn in its own colour.
+  const std::string strSvg = Temp("closest.svg");
+  ASSERT_EQ(RunArgs({"--closest", "--flag", "50,0", "--flag", "350,400", "--svg", strSvg}).iStatus, 0);
+  std::ifstream in(strSvg);
+  const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(svg.find("class=\"traced part0\""), std::string::npos);
+  EXPECT_NE(svg.find("class=\"traced part1\""), std::string::npos);
+  for (const std::string& f : {strRules, strBad, strVia, strCut, strSvg}) std::remove(f.c_str());
 }
 
 TEST(AnalysisModeTest, EveryModeRunsWithoutAFlagWhenItNeedsNoneAndSaysSoWhenItDoes) {
