@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/Landmarks.h"
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ServiceArea.h"
@@ -89,6 +90,18 @@ struct TargetVisitor : boost::default_dijkstra_visitor {
     if (u == target_) throw StopSearch();
   }
   std::size_t target_;
+};
+
+// Counts the vertices Boost's search examines before the target.
+struct CountingTargetVisitor : boost::default_dijkstra_visitor {
+  CountingTargetVisitor(std::size_t target, std::int64_t* count) : target_(target), count_(count) {}
+  template <class Vertex, class Graph>
+  void examine_vertex(Vertex u, const Graph&) const {
+    ++*count_;
+    if (u == target_) throw StopSearch();
+  }
+  std::size_t target_;
+  std::int64_t* count_;
 };
 
 class Networks {
@@ -198,6 +211,63 @@ class Networks {
       sum += path_.dCost;
     }
     return sum;
+  }
+  // The same 50 routes guided by 16 landmarks, built on first use.
+  double LibraryPairsAhead() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.bTurns = false;
+    opt.pLandmarks = &Marks();
+    const std::vector<std::int32_t> nods = Spread(100);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      if (FindShortestPath(view_, nods[i], nods[i + 50], opt, path_) != 1) Abort("FindShortestPath");
+      sum += path_.dCost;
+    }
+    return sum;
+  }
+  const CLandmarks& Marks() {
+    if (marks_.GetCount() == 0) {
+      NFinding_stru err;
+      if (marks_.Build(view_, 16, &err) != 1) Abort(err.strText.c_str());
+    }
+    return marks_;
+  }
+  // Every route guided and plain at the same cost; the nodes each settles,
+  // per route: the plain search, guided, and Boost stopped at the target.
+  void CountPairs(double& plain, double& ahead, double& boost) {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.bTurns = false;
+    NRouteOptions_stru guided = opt;
+    guided.pLandmarks = &Marks();
+    const std::vector<std::int32_t> nods = Spread(100);
+    std::int64_t nPlain = 0;
+    std::int64_t nAhead = 0;
+    std::int64_t nBoost = 0;
+    for (std::size_t i = 0; i < 50; ++i) {
+      NPath_stru a;
+      NPath_stru b;
+      if (FindShortestPath(view_, nods[i], nods[i + 50], opt, a) != 1 ||
+          FindShortestPath(view_, nods[i], nods[i + 50], guided, b) != 1) {
+        Abort("FindShortestPath");
+      }
+      Check(b.dCost, a.dCost, "one to one, landmarks");
+      nPlain += CountRouteSettled(view_, nods[i], nods[i + 50], opt);
+      nAhead += CountRouteSettled(view_, nods[i], nods[i + 50], guided);
+      const std::size_t t = static_cast<std::size_t>(nods[i + 50] - 1);
+      try {
+        boost::dijkstra_shortest_paths(
+            *bgl_, boost::vertex(static_cast<std::size_t>(nods[i] - 1), *bgl_),
+            boost::weight_map(boost::get(&Arc::dCost, *bgl_))
+                .distance_map(boost::make_iterator_property_map(dist_.begin(), boost::get(boost::vertex_index, *bgl_)))
+                .visitor(CountingTargetVisitor(t, &nBoost)));
+      } catch (const StopSearch&) {
+      }
+    }
+    plain = static_cast<double>(nPlain) / 50.0;
+    ahead = static_cast<double>(nAhead) / 50.0;
+    boost = static_cast<double>(nBoost) / 50.0;
   }
   double BoostPairs() {
     const BglCsr& g = *bgl_;
@@ -343,6 +413,7 @@ class Networks {
   NServiceArea_stru area_;
   NPath_stru path_;
   kelvane::tools::CSearchWorkspace work_;
+  CLandmarks marks_;
   kelvane::tools::NClosestFacility_stru closest_;
   std::vector<double> matrix_;
   double limit_ = 0.0;
@@ -425,6 +496,21 @@ void BM_OneToOne50PairsBoostCsrGraph(benchmark::State& s) {
   Run(s, "Boost, one to one", [](Networks& n) { return n.BoostPairs(); }, false);
 }
 
+// Routes guided by landmarks (built once, outside the timing) on the same
+// 50 pairs; "settled" is nodes settled per route, beside the plain search's
+// and Boost's stopped at the target.
+void BM_OneToOne50PairsLandmarksWork(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  double plain = 0.0;
+  double ahead = 0.0;
+  double boost = 0.0;
+  nets.CountPairs(plain, ahead, boost);
+  Run(s, "one to one, landmarks", [](Networks& n) { return n.LibraryPairsAhead(); }, false);
+  s.counters["settled"] = ahead;
+  s.counters["settledPlain"] = plain;
+  s.counters["settledBoost"] = boost;
+}
+
 void RegisterAll() {
   const std::pair<const char*, void (*)(benchmark::State&)> all[] = {
       {"BM_RouteLibrary", BM_RouteLibrary},
@@ -444,6 +530,7 @@ void RegisterAll() {
       {"BM_Matrix16x16Threads2", BM_Matrix16x16Threads2},
       {"BM_OneToOne50PairsLibraryWork", BM_OneToOne50PairsLibraryWork},
       {"BM_OneToOne50PairsBoostCsrGraph", BM_OneToOne50PairsBoostCsrGraph},
+      {"BM_OneToOne50PairsLandmarksWork", BM_OneToOne50PairsLandmarksWork},
   };
   kelvane_bench::ForEachGrid([&all](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
     for (const auto& b : all) kelvane_bench::RegisterOnGrid(b.first, b.second, args, unit);

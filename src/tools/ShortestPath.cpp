@@ -16,6 +16,7 @@
 
 #include "kelvane/tools/Progress.h"
 #include "tools/AnalysisInt.h"
+#include "tools/LandmarkSearch.h"
 #include "tools/RouteSearch.h"
 #include "tools/ToolsInt.h"
 
@@ -214,6 +215,8 @@ std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std:
       out.dCost = search.Dist(lTo);
       out.bFound = out.dCost < kNoRoute;
       if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
+    } else if (LandmarksApply(view, opt, bTurns)) {
+      RunLandmarkRoute(search, hold.Get(), view, *opt.pLandmarks, barriers, lFrom, lTo, out);
     } else {
       // Plain costs: from both ends at once, each search settling about half
       // the nodes one from the start alone would.

@@ -14,6 +14,7 @@
 
 namespace kelvane {
 namespace tools {
+class CLandmarks;
 class CSearchWorkspace;
 struct NProgress_stru;
 
@@ -36,6 +37,10 @@ struct NRouteOptions_stru {
   // with its own part of pWork; 1: the calling thread alone. The host owns
   // its threads, so more is only ever asked for.
   std::int32_t lThreads = 1;
+  // Landmarks built from this view (Landmarks.h): a directed route without
+  // turn costs then searches toward its end, settling far fewer nodes, at
+  // the same cost. Ignored where they do not apply; null: the plain search.
+  const CLandmarks* pLandmarks = nullptr;
 };
 
 // One edge of a path, in travel order.
