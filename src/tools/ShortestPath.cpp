@@ -85,6 +85,14 @@ std::size_t CountDistinct(const CNetworkView& view, const std::vector<std::int32
   return n;
 }
 
+// Whether any of nods (all in range) is closed. A route may start at a closed
+// node, but a search toward the targets cannot arrive at one as its last step
+// out, so a matrix with a closed source searches from the sources.
+bool AnyClosed(const CNetworkView& view, const std::vector<std::int32_t>& nods) {
+  const unsigned char* closed = view.NodClosed();
+  return std::any_of(nods.begin(), nods.end(), [closed](std::int32_t v) { return closed[v] != 0; });
+}
+
 // Runs the matrix's searches, one per node of `from`, over nThreads threads
 // (the caller's one of them); each writes its row or column of out.
 class CMatrixRun {
@@ -178,8 +186,10 @@ std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t
     return 0;
   }
   // The side with fewer nodes runs the searches: toward each target when
-  // there are fewer targets.
-  const bool bReverse = CountDistinct(view, targets) < CountDistinct(view, sources);
+  // there are fewer targets, no source is closed and the route is directed
+  // (undirected searches toward a node disagreed with the searches from it on
+  // a fuzzed network; the sources' side is always right).
+  const bool bReverse = CountDistinct(view, targets) < CountDistinct(view, sources) && !AnyClosed(view, sources) && opt.bDirected;
   const std::vector<std::int32_t>& from = bReverse ? targets : sources;
   const std::vector<std::int32_t>& to = bReverse ? sources : targets;
   std::vector<double> out(sources.size() * targets.size(), kNoRoute);
