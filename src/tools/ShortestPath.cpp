@@ -77,22 +77,6 @@ std::int32_t CostsOneSide(const CNetworkView& view, std::int32_t lNod, bool bRev
   return 1;
 }
 
-// The distinct numbers of a checked list.
-std::size_t CountDistinct(const CNetworkView& view, const std::vector<std::int32_t>& nods) {
-  CElemBits bits(view.GetNodNum());
-  std::size_t n = 0;
-  for (std::int32_t v : nods) n += bits.TestAndSet(v) ? 1 : 0;
-  return n;
-}
-
-// Whether any of nods (all in range) is closed. A route may start at a closed
-// node, but a search toward the targets cannot arrive at one as its last step
-// out, so a matrix with a closed source searches from the sources.
-bool AnyClosed(const CNetworkView& view, const std::vector<std::int32_t>& nods) {
-  const unsigned char* closed = view.NodClosed();
-  return std::any_of(nods.begin(), nods.end(), [closed](std::int32_t v) { return closed[v] != 0; });
-}
-
 // Runs the matrix's searches, one per node of `from`, over nThreads threads
 // (the caller's one of them); each writes its row or column of out.
 class CMatrixRun {
@@ -185,17 +169,14 @@ std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t
       CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
     return 0;
   }
-  // The side with fewer nodes runs the searches: toward each target when
-  // there are fewer targets, no source is closed and the route is directed
-  // (undirected searches toward a node disagreed with the searches from it on
-  // a fuzzed network; the sources' side is always right).
-  const bool bReverse = CountDistinct(view, targets) < CountDistinct(view, sources) && !AnyClosed(view, sources) && opt.bDirected;
-  const std::vector<std::int32_t>& from = bReverse ? targets : sources;
-  const std::vector<std::int32_t>& to = bReverse ? sources : targets;
+  // The searches run from the sources. Searching toward the targets when they
+  // are fewer gave a different cost than the search from the source on a
+  // fuzzed network (a directed route to the last node); until the reverse
+  // search is mended, the matrix keeps to the side that is right.
   std::vector<double> out(sources.size() * targets.size(), kNoRoute);
   const std::size_t nThreads =
-      std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), from.size()));
-  CMatrixRun matrix(view, opt, barriers, bTurns, bReverse, from, to, out);
+      std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), sources.size()));
+  CMatrixRun matrix(view, opt, barriers, bTurns, false, sources, targets, out);
   if (!matrix.Run(nThreads, pProgress)) return CProgressPoll::Refuse(pError);
   costs.swap(out);
   return 1;
