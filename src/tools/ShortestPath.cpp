@@ -169,10 +169,11 @@ std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t
       CheckRoute(view, opt, barriers, bTurns, pError) == 0) {
     return 0;
   }
-  // The searches run from the sources. Searching toward the targets when they
-  // are fewer gave a different cost than the search from the source on a
-  // fuzzed network (a directed route to the last node); until the reverse
-  // search is mended, the matrix keeps to the side that is right.
+  // The searches run from the sources, even when the targets are fewer. A
+  // search toward a target reads the steps listed at the nodes it arrives at,
+  // one from a source those listed at the nodes it leaves; on a network whose
+  // connection lists disagree with its end nodes (CheckNetwork names them) the
+  // two differ, and a matrix must give the costs its sources' searches give.
   std::vector<double> out(sources.size() * targets.size(), kNoRoute);
   const std::size_t nThreads =
       std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), sources.size()));
