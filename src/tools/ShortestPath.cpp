@@ -77,6 +77,21 @@ std::int32_t CostsOneSide(const CNetworkView& view, std::int32_t lNod, bool bRev
   return 1;
 }
 
+// Hands the host the whole matrix's fraction done (searches finished plus the
+// share of the one running), never less than the last one it was given.
+struct NMatrixProgress {
+  const NProgress_stru* pHost = nullptr;
+  std::size_t nDone = 0;
+  std::size_t nAll = 1;
+  double dLast = 0.0;
+  static bool Poll(void* pUser, double dDone) {
+    NMatrixProgress& m = *static_cast<NMatrixProgress*>(pUser);
+    const double d = (static_cast<double>(m.nDone) + std::min(std::max(dDone, 0.0), 1.0)) / static_cast<double>(m.nAll);
+    m.dLast = std::max(m.dLast, std::min(d, 1.0));
+    return m.pHost->pfnPoll(m.pHost->pUser, m.dLast);
+  }
+};
+
 // Runs the matrix's searches, one per node of `from`, over nThreads threads
 // (the caller's one of them); each writes its row or column of out.
 class CMatrixRun {
@@ -116,7 +131,12 @@ class CMatrixRun {
  private:
   void Work(NSearchState& st, const NProgress_stru* pProgress) {
     try {
-      CRouteSearch search(m_view, m_opt.bDirected, m_barriers, st, pProgress);
+      NMatrixProgress whole;
+      whole.pHost = pProgress;
+      whole.nAll = std::max<std::size_t>(m_from.size(), 1);
+      const NProgress_stru scaled{&NMatrixProgress::Poll, &whole};
+      const bool bPolled = pProgress != nullptr && pProgress->pfnPoll != nullptr;
+      CRouteSearch search(m_view, m_opt.bDirected, m_barriers, st, bPolled ? &scaled : nullptr);
       std::vector<std::int32_t> one(1, 0);
       NSearchRun run;
       run.bReverse = m_bReverse;
@@ -125,6 +145,7 @@ class CMatrixRun {
       const std::size_t width = m_bReverse ? m_from.size() : nTo;
       for (std::size_t k = m_next++; k < m_from.size() && !m_bStop.load(); k = m_next++) {
         for (std::int32_t v : m_to) search.Wait(v);
+        whole.nDone = k;
         one[0] = m_from[k];
         const bool ok = m_bTurns ? search.RunTurns(one[0], run) : search.RunNodes(one, run);
         if (!ok) {
