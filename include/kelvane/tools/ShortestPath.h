@@ -78,9 +78,9 @@ KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int3
                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // Costs from every source to every target, row by row: entry s * T + t for
-// source s and target t (+infinity where none). With fewer distinct targets
-// than sources, one search per target is run toward it, else one per source;
-// each stops once it has costed every node it was asked for. opt.lThreads
+// source s and target t (+infinity where none). One search per source, so
+// each row is what FindCostsFrom gives for its source; each stops once it has
+// costed every node it was asked for. opt.lThreads
 // spreads the searches over threads, each with its own part of opt.pWork.
 // Returns 1; 0 untouched as above, or for memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
@@ -101,7 +101,10 @@ KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int3
 // where lTo cannot be reached): the search of FindCostsFrom run backward over
 // the ways one arrives by, the same rules, one-way streets, barriers, closed
 // nodes and turns included (with turns, the cost of leaving a node by its
-// best first edge). A closed node is reached only as lTo itself. Returns 1;
+// best first edge). A closed node is reached only as lTo itself. It reads the
+// steps listed at the nodes it arrives at, where FindCostsFrom reads those at
+// the nodes it leaves: on a network whose connection lists disagree with its
+// end nodes (CheckNetwork names them) the two can differ. Returns 1;
 // 0 with the outputs untouched as FindCostsFrom refuses, or when the host
 // stops it (pProgress).
 KELVANE_TOOLS_API std::int32_t FindCostsTo(const CNetworkView& view, std::int32_t lTo, const NRouteOptions_stru& opt,
