@@ -220,22 +220,25 @@ std::int32_t FindShortestPath(const CNetworkView& view, std::int32_t lFrom, std:
     NPath_stru out;
     out.lFrom = lFrom;
     out.lTo = lTo;
-    if (bTurns) {
+    if (LandmarksApply(view, opt, bTurns)) {
+      RunLandmarkRoute(search, hold.Get(), view, *opt.pLandmarks, barriers, lFrom, lTo, out);
+    } else {
+      // From the start alone. A search from both ends would read the steps
+      // listed at the nodes it arrives at for its backward half, and on a
+      // network whose lists disagree with its end nodes those differ from the
+      // steps the costs from a node follow.
       NSearchRun run;
       run.lStop = lTo;
       run.bPred = true;
-      search.RunTurns(lFrom, run);
+      const std::vector<std::int32_t> starts(1, lFrom);
+      if (bTurns) {
+        search.RunTurns(lFrom, run);
+      } else {
+        search.RunNodes(starts, run);
+      }
       out.dCost = search.Dist(lTo);
       out.bFound = out.dCost < kNoRoute;
       if (out.bFound && lFrom != lTo) search.TracePath(lTo, bTurns, out);
-    } else if (LandmarksApply(view, opt, bTurns)) {
-      RunLandmarkRoute(search, hold.Get(), view, *opt.pLandmarks, barriers, lFrom, lTo, out);
-    } else {
-      // Plain costs: from both ends at once, each search settling about half
-      // the nodes one from the start alone would.
-      CStateHold backHold(opt, 1);
-      CRouteSearch back(view, opt.bDirected, barriers, backHold.Get());
-      search.RunBidirectional(back, lFrom, lTo, out);
     }
     path = std::move(out);
     return 1;
