@@ -125,16 +125,15 @@ std::int64_t CountRouteSettled(const CNetworkView& view, std::int32_t lFrom, std
       RunLandmarkRoute(search, hold.Get(), view, *opt.pLandmarks, barriers, lFrom, lTo, path);
       return static_cast<std::int64_t>(search.Settled().size());
     }
+    // As FindShortestPath routes without landmarks: from the start alone.
+    NSearchRun run;
+    run.lStop = lTo;
     if (bTurns) {
-      NSearchRun run;
-      run.lStop = lTo;
       search.RunTurns(lFrom, run);
-      return static_cast<std::int64_t>(search.Settled().size());
+    } else {
+      search.RunNodes(std::vector<std::int32_t>(1, lFrom), run);
     }
-    CStateHold backHold(opt, 1);
-    CRouteSearch back(view, opt.bDirected, barriers, backHold.Get());
-    search.RunBidirectional(back, lFrom, lTo, path);
-    return static_cast<std::int64_t>(search.Settled().size() + back.Settled().size());
+    return static_cast<std::int64_t>(search.Settled().size());
   } catch (const std::bad_alloc&) {
     return -1;
   }
