@@ -42,6 +42,33 @@ std::int32_t Farthest(const CNetworkView& view, const std::vector<double>& far) 
   return best;
 }
 
+// Writes one landmark's costs from and to each node into column col (from)
+// and col + 1 (to) of the rows of width, and lowers each node's nearest cost
+// from a landmark. False when a cost is too large for a float: a cost past
+// the float range is not cast (the caller then drops the landmarks whole),
+// so no cast overflows.
+bool StoreColumn(const std::vector<double>& from, const std::vector<double>& to, std::size_t width,
+                 std::size_t col, std::vector<float>& costs, std::vector<double>& nearest) {
+  bool bSafe = true;
+  for (std::size_t i = 0; i < nearest.size(); ++i) {
+    const double f = from[i];
+    const double t = to[i];
+    bSafe = bSafe && (f == kNoRoute || f <= kLargestCost) && (t == kNoRoute || t <= kLargestCost);
+    costs[i * width + col] = static_cast<float>(f <= kLargestCost ? f : kNoRoute);
+    costs[i * width + col + 1] = static_cast<float>(t <= kLargestCost ? t : kNoRoute);
+    if (f < nearest[i]) nearest[i] = f;
+  }
+  return bSafe;
+}
+
+// Moves the first w columns of n rows of width together, rows of width w.
+void CloseUpRows(std::size_t n, std::size_t width, std::size_t w, std::vector<float>& costs) {
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t c = 0; c < w; ++c) costs[i * w + c] = costs[i * width + c];
+  }
+  costs.resize(n * w);
+}
+
 }  // namespace
 
 CLandmarks::CLandmarks() : m_pView(nullptr), m_lNodNum(0), m_lEdgeNum(0), m_lSteps(0), m_lCount(0) {}
@@ -71,7 +98,8 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
     const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
     const std::size_t width = 2 * static_cast<std::size_t>(lCount);
     CLandmarks out;
-    out.m_costs.assign(n * width, 0.0f);
+    std::vector<float>& costs = out.m_costs;
+    costs.assign(n * width, 0.0f);
     NRouteOptions_stru opt;
     opt.bDirected = true;
     opt.bTurns = false;
@@ -94,18 +122,7 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
       if (FindCostsFrom(view, next, opt, from, pError) == 0 || FindCostsTo(view, next, opt, to, pError) == 0) {
         return 0;
       }
-      for (std::size_t i = 0; i < n; ++i) {
-        const double f = from[i];
-        const double t = to[i];
-        bSafe = bSafe && (f == kNoRoute || f <= kLargestCost) && (t == kNoRoute || t <= kLargestCost);
-        // A cost past the float range is not cast (the landmarks are then
-        // dropped whole, below), so no cast overflows.
-        out.m_costs[i * width + 2 * static_cast<std::size_t>(k)] =
-            static_cast<float>(f <= kLargestCost ? f : kNoRoute);
-        out.m_costs[i * width + 2 * static_cast<std::size_t>(k) + 1] =
-            static_cast<float>(t <= kLargestCost ? t : kNoRoute);
-        if (f < nearest[i]) nearest[i] = f;
-      }
+      bSafe = StoreColumn(from, to, width, 2 * static_cast<std::size_t>(k), costs, nearest) && bSafe;
       out.m_nods.push_back(next);
       next = Farthest(view, nearest);
       // Every node with steps is a landmark or reached from one at cost 0:
@@ -114,15 +131,11 @@ std::int32_t CLandmarks::Build(const CNetworkView& view, std::int32_t lCount, NF
     }
     const std::int32_t got = static_cast<std::int32_t>(out.m_nods.size());
     if (!bSafe || got == 0) {
-      out.m_costs.clear();
+      costs.clear();
       out.m_nods.clear();
     } else if (got < lCount) {
       // Fewer nodes worth a landmark than asked: close up the rows.
-      const std::size_t w = 2 * static_cast<std::size_t>(got);
-      for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < w; ++c) out.m_costs[i * w + c] = out.m_costs[i * width + c];
-      }
-      out.m_costs.resize(n * w);
+      CloseUpRows(n, width, 2 * static_cast<std::size_t>(got), costs);
     }
     out.m_lCount = static_cast<std::int32_t>(out.m_nods.size());
     out.m_pView = &view;
