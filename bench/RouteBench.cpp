@@ -16,7 +16,8 @@
 // glibc's default allocator. The Work forms keep a search workspace between
 // calls; costs to a node run the reverse search on the same grid; closest
 // facility is one search from 100 starts; the matrices are 16 sources by 16
-// targets on one thread and on two; one to one is 50 routes between nodes
+// targets on one thread and on two, and 64 sources by 4 targets (searched
+// from the targets) beside the same as 64 one-source matrices; one to one is 50 routes between nodes
 // spread over the grid, against Boost stopped at each target.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -191,6 +192,37 @@ class Networks {
     const std::vector<std::int32_t> from(nods.begin(), nods.begin() + 16);
     const std::vector<std::int32_t> to(nods.begin() + 16, nods.end());
     if (FindCostMatrix(view_, from, to, opt, matrix_) != 1) Abort("FindCostMatrix");
+    return Sum(matrix_);
+  }
+  // 64 sources by 4 targets, searched from the targets; bySource: as 64
+  // matrices of one source each, the searches from the sources it replaces.
+  double LibraryMatrixTall(bool bBySource) {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    const std::vector<std::int32_t> nods = Spread(68);
+    const std::vector<std::int32_t> from(nods.begin(), nods.begin() + 64);
+    const std::vector<std::int32_t> to(nods.begin() + 64, nods.end());
+    if (!bBySource) {
+      if (FindCostMatrix(view_, from, to, opt, matrix_) != 1) Abort("FindCostMatrix");
+      return Sum(matrix_);
+    }
+    double sum = 0.0;
+    std::vector<std::int32_t> one(1, 0);
+    for (std::int32_t v : from) {
+      one[0] = v;
+      if (FindCostMatrix(view_, one, to, opt, matrix_) != 1) Abort("FindCostMatrix");
+      sum += Sum(matrix_);
+    }
+    return sum;
+  }
+  // What deciding for the targets' side costs: a matrix of one node five
+  // times by itself, whose one search ends as it starts, after the pass over
+  // the lists.
+  double LibraryMatrixListCheck() {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    const std::int32_t v = Spread(1)[0];
+    if (FindCostMatrix(view_, std::vector<std::int32_t>(5, v), {v}, opt, matrix_) != 1) Abort("FindCostMatrix");
     return Sum(matrix_);
   }
   double LibraryAreaWork() {
@@ -485,6 +517,19 @@ void BM_Matrix16x16Threads2(benchmark::State& s) {
   if (nets.LibraryMatrix(2) != nets.LibraryMatrix(1)) Abort("the matrices disagree");
   Run(s, "matrix, two threads", [](Networks& n) { return n.LibraryMatrix(2); }, false);
 }
+void BM_Matrix64x4(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  const double a = nets.LibraryMatrixTall(false);
+  const double b = nets.LibraryMatrixTall(true);
+  if (std::fabs(a - b) > 1e-9 * std::fabs(b)) Abort("the targets' side disagrees with the sources'");
+  Run(s, "matrix 64 x 4", [](Networks& n) { return n.LibraryMatrixTall(false); }, false);
+}
+void BM_Matrix64x4BySource(benchmark::State& s) {
+  Run(s, "matrix 64 x 4, by source", [](Networks& n) { return n.LibraryMatrixTall(true); }, false);
+}
+void BM_MatrixListCheck(benchmark::State& s) {
+  Run(s, "matrix list check", [](Networks& n) { return n.LibraryMatrixListCheck(); }, false);
+}
 void BM_AreaLibraryWork(benchmark::State& s) { Run(s, "library area", [](Networks& n) { return n.LibraryAreaWork(); }, false); }
 
 void BM_OneToOne50PairsLibraryWork(benchmark::State& s) {
@@ -528,6 +573,9 @@ void RegisterAll() {
       {"BM_AreaLibraryWork", BM_AreaLibraryWork},
       {"BM_Matrix16x16Threads1", BM_Matrix16x16Threads1},
       {"BM_Matrix16x16Threads2", BM_Matrix16x16Threads2},
+      {"BM_Matrix64x4", BM_Matrix64x4},
+      {"BM_Matrix64x4BySource", BM_Matrix64x4BySource},
+      {"BM_MatrixListCheck", BM_MatrixListCheck},
       {"BM_OneToOne50PairsLibraryWork", BM_OneToOne50PairsLibraryWork},
       {"BM_OneToOne50PairsBoostCsrGraph", BM_OneToOne50PairsBoostCsrGraph},
       {"BM_OneToOne50PairsLandmarksWork", BM_OneToOne50PairsLandmarksWork},

@@ -88,6 +88,16 @@ struct NBarrierBits {
 std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barriers, NBarrierBits& bits,
                           NFinding_stru* pError);
 
+// Whether the steps the view lists as arriving at each node are exactly the
+// leaving steps of the other ends seen backward: every edge open some way is
+// listed, as its own end (the current build by its end nodes, the first
+// generation by the entry's sign), at both its end nodes or at neither, and
+// nowhere else. Then a search toward a node finds what the searches from
+// every node find, closed nodes included (ForEachStepInto reads the lists).
+// One pass over the lists and the edges; marks is scratch, one byte per
+// edge, left all 0. REQUIRES: view current.
+bool ArrivalsMirrorLeaving(const CNetworkView& view, std::vector<unsigned char>& marks);
+
 // The ways bits a walk in `kind` follows: leave (downstream, routes), arrive
 // (upstream), or both (connected).
 inline unsigned char WaysOf(bool bLeave, bool bArrive) {

@@ -513,5 +513,49 @@ std::size_t CNetworkView::GetMemoryBytes() const {
          m_turn.capacity() * sizeof(double);
 }
 
+namespace {
+
+constexpr unsigned char kAtFrom = 1;
+constexpr unsigned char kAtTo = 2;
+constexpr unsigned char kElsewhere = 4;  // listed as an end at a node that is not that end
+
+// Marks, per edge, the ends node n's list claims it is, by the rule ReadNod
+// reads them with.
+void MarkListedEnds(const CLocalNetwork& net, std::int32_t n, std::int32_t nEdge, unsigned char* marks) {
+  const NNodConn_stru& conn = net.m_pNodConn[n - 1];
+  const std::int32_t nList = ListLength(conn);
+  for (std::int32_t i = 0; i < nList; ++i) {
+    const std::int32_t entry = conn.pConnEdge[i];
+    const std::int32_t e = AbsEdge(entry);
+    if (e < 1 || e > nEdge) continue;
+    const NEdgeNod_stru& en = net.m_pEdgeNod[e - 1];
+    const bool isFrom = kFirstGeneration ? entry < 0 : en.lFromNod == n;
+    const bool isTo = kFirstGeneration ? entry > 0 : en.lToNod == n;
+    if (isFrom) marks[e] |= en.lFromNod == n ? kAtFrom : kElsewhere;
+    if (isTo) marks[e] |= en.lToNod == n ? kAtTo : kElsewhere;
+  }
+}
+
+}  // namespace
+
+bool ArrivalsMirrorLeaving(const CNetworkView& view, std::vector<unsigned char>& marks) {
+  const CLocalNetwork& net = *view.GetNetwork();
+  const std::int32_t nEdge = view.GetEdgeNum();
+  if (marks.size() < static_cast<std::size_t>(nEdge) + 1) marks.resize(static_cast<std::size_t>(nEdge) + 1, 0);
+  for (std::int32_t n = 1; n <= view.GetNodNum(); ++n) MarkListedEnds(net, n, nEdge, marks.data());
+  // An edge blocked both ways gives no step anywhere, and a loop only steps
+  // from its node to itself, which no route takes.
+  bool bMirror = true;
+  for (std::int32_t e = 1; e <= nEdge; ++e) {
+    const unsigned char m = marks[static_cast<std::size_t>(e)];
+    if (m == 0) continue;
+    marks[static_cast<std::size_t>(e)] = 0;
+    const bool bOpen = net.m_pUpEdgeState[e - 1] != 1 || net.m_pDownEdgeState[e - 1] != 1;
+    const bool bLoop = net.m_pEdgeNod[e - 1].lFromNod == net.m_pEdgeNod[e - 1].lToNod;
+    if (bOpen && ((m & kElsewhere) != 0 || (!bLoop && m != (kAtFrom | kAtTo)))) bMirror = false;
+  }
+  return bMirror;
+}
+
 }  // namespace tools
 }  // namespace kelvane

@@ -79,7 +79,7 @@ std::size_t NSearchState::MemoryBytes() const {
          owner.capacity() * sizeof(std::int32_t) + settled.capacity() * sizeof(std::int32_t) +
          stepCost.capacity() * sizeof(double) + label.capacity() * sizeof(double) +
          labelPred.capacity() * sizeof(std::int64_t) + touched.capacity() * sizeof(std::int64_t) + wait.capacity() +
-         waitList.capacity() * sizeof(std::int32_t) + heap.MemoryBytes();
+         waitList.capacity() * sizeof(std::int32_t) + edgeMarks.capacity() + heap.MemoryBytes();
 }
 
 CSearchWorkspace::CSearchWorkspace() = default;

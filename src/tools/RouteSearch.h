@@ -39,6 +39,7 @@ struct NSearchState {
   std::vector<std::int64_t> touched;    // labels given a cost
   std::vector<unsigned char> wait;      // per node n - 1: 1 for a node the search waits for
   std::vector<std::int32_t> waitList;   // the nodes marked in wait
+  std::vector<unsigned char> edgeMarks; // per edge number: ArrivalsMirrorLeaving's scratch, all 0
   CSearchHeap heap;
 
   std::size_t MemoryBytes() const;

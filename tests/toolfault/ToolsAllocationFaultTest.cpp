@@ -199,6 +199,8 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
   isoQuery.sources = {1};
   isoQuery.devices = {2, 3, 4, 5, 6, 7, 8};
   const std::vector<std::int32_t> targets{1, 2, 3};
+  const std::vector<std::int32_t> manySources{1, 2, 3, 4, 5};  // searched from the one target
+  const std::vector<std::int32_t> oneTarget{6};
   // A no-turn over the first node with two edges of its own.
   std::vector<NRestriction_stru> restrictions(1);
   for (std::int32_t n = 1; n <= view.GetNodNum() && restrictions[0].edges.size() < 2; ++n) {
@@ -241,6 +243,9 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
        [&] { std::vector<double> c; Put(c, costs); return c; }},
       {"FindCostMatrix", [&] { costs.assign(1, -7.0); },
        [&](NFinding_stru* e) { return FindCostMatrix(view, starts, targets, undirected, costs, e); },
+       [&] { std::vector<double> c; Put(c, costs); return c; }},
+      {"FindCostMatrix (toward the targets)", [&] { costs.assign(1, -7.0); },
+       [&](NFinding_stru* e) { return FindCostMatrix(view, manySources, oneTarget, plain, costs, e); },
        [&] { std::vector<double> c; Put(c, costs); return c; }},
       {"FindComponents (options)", [&] { comps = NComponents_stru(); sentinel(comps.sizes); },
        [&](NFinding_stru* e) { return FindComponents(view, NComponentKind::Strong, byCost, comps, e); },

@@ -444,6 +444,68 @@ TEST(RouteOracleTest, CostsToWithTurnsAreTheEdgeBasedSearchFromEveryNode) {
   }
 }
 
+// With fewer targets than sources a matrix may search toward the targets; it
+// must still give what the searches from its sources give, also on a network
+// whose lists disagree with its end nodes (an entry dropped from the end of
+// a list, one turned round), where the steps toward a node are not those
+// from it. Where the lists agree, the columns are the costs to each target
+// (searched from the targets' side).
+TEST(RouteOracleTest, MatricesWithFewerTargetsAreTheCostsFromTheirSources) {
+  std::mt19937 rng(37);
+  kelvane::tools::CSearchWorkspace work;
+  for (int round = 0; round < 160; ++round) {
+    oracle::RandomNet r;
+    oracle::Shape shape;
+    shape.turns = round % 4 >= 2;
+    r.Make(rng, shape);
+    if (HasFatalFailure()) return;
+    const bool broken = round % 2 == 1;
+    for (int k = 0; broken && k < 2; ++k) {
+      NNodConn_stru& conn = r.net.m_pNodConn[std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng) - 1];
+      if (conn.sConnNum == 0) continue;
+      if (k == 0) {
+        --conn.sConnNum;
+      } else {
+        conn.pConnEdge[0] = -conn.pConnEdge[0];
+      }
+    }
+    // Sources drawn with repeats, so that there are always four more than targets.
+    std::vector<std::int32_t> sources;
+    for (int k = 0; k < 7; ++k) sources.push_back(std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng));
+    const std::vector<std::int32_t> targets = oracle::Pick(rng, r.nods, 1 + round % 3);
+    NRouteOptions_stru opt;
+    opt.bDirected = round % 3 != 2;
+    opt.pWork = round % 5 == 0 ? nullptr : &work;
+    opt.lThreads = round % 4 == 1 ? 2 : 1;
+    opt.barriers = Barriers(rng, r, round, {});
+    r.Close();
+    const CNetworkView view = MakeView(r);
+    SCOPED_TRACE(testing::Message() << "round " << round << (broken ? ", lists broken" : ""));
+    std::vector<double> matrix;
+    NFinding_stru err;
+    ASSERT_EQ(FindCostMatrix(view, sources, targets, opt, matrix, &err), 1) << err.strText;
+    ASSERT_EQ(matrix.size(), sources.size() * targets.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      std::vector<double> from;
+      ASSERT_EQ(FindCostsFrom(view, sources[i], opt, from, &err), 1) << err.strText;
+      for (std::size_t j = 0; j < targets.size(); ++j) {
+        const double m = matrix[i * targets.size() + j];
+        const double w = from[static_cast<std::size_t>(targets[j] - 1)];
+        EXPECT_TRUE(std::isinf(w) ? std::isinf(m) : std::fabs(m - w) < 1e-9)
+            << sources[i] << " to " << targets[j] << ": " << m << ", not " << w;
+      }
+    }
+    if (broken) continue;
+    for (std::size_t j = 0; j < targets.size(); ++j) {
+      std::vector<double> to;
+      ASSERT_EQ(kelvane::tools::FindCostsTo(view, targets[j], opt, to, &err), 1) << err.strText;
+      for (std::size_t i = 0; i < sources.size(); ++i) {
+        EXPECT_EQ(matrix[i * targets.size() + j], to[static_cast<std::size_t>(sources[i] - 1)]) << "from " << sources[i];
+      }
+    }
+  }
+}
+
 TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) {
   std::mt19937 rng(31);
   kelvane::tools::CSearchWorkspace work;

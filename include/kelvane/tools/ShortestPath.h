@@ -78,10 +78,16 @@ KELVANE_TOOLS_API std::int32_t FindCostsFrom(const CNetworkView& view, std::int3
                                              NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
 
 // Costs from every source to every target, row by row: entry s * T + t for
-// source s and target t (+infinity where none). One search per source, so
-// each row is what FindCostsFrom gives for its source; each stops once it has
-// costed every node it was asked for. opt.lThreads
-// spreads the searches over threads, each with its own part of opt.pWork.
+// source s and target t (+infinity where none), each what FindCostsFrom
+// gives for its source. One search per source or, with at least four
+// targets fewer than sources, one toward each target (FindCostsTo's, turns
+// included) when the network's lists agree with its end nodes, so that a
+// search toward a node follows the same steps (checked in one pass over the
+// lists; where they disagree, from the sources). The two sides add the same
+// costs in the opposite order: an entry may then differ from FindCostsFrom's
+// in the last bits of a cost that is not a whole number. Each search stops
+// once it has costed every node it was asked for. opt.lThreads spreads the
+// searches over threads, each with its own part of opt.pWork.
 // Returns 1; 0 untouched as above, or for memory running out or a stop.
 KELVANE_TOOLS_API std::int32_t FindCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                               const std::vector<std::int32_t>& targets,
