@@ -98,6 +98,12 @@ std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barrier
 // edge, left all 0. REQUIRES: view current.
 bool ArrivalsMirrorLeaving(const CNetworkView& view, std::vector<unsigned char>& marks);
 
+// 1 when sides is empty or holds one side per node (nNods) and each names a
+// side; else 0 with a BadArgument finding (`what`: "source", "start").
+enum class DrivingSide : char;
+std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
+                        NFinding_stru* pError);
+
 // The ways bits a walk in `kind` follows: leave (downstream, routes), arrive
 // (upstream), or both (connected).
 inline unsigned char WaysOf(bool bLeave, bool bArrive) {

@@ -478,8 +478,6 @@ std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFro
   }
 }
 
-namespace {
-
 std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
                         NFinding_stru* pError) {
   if (!sides.empty() && sides.size() != nNods) {
@@ -496,8 +494,6 @@ std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods
   }
   return 1;
 }
-
-}  // namespace
 
 std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, DrivingSide eFromSide, std::int32_t lTo,
                            DrivingSide eToSide, const NRouteOptions_stru& opt, NPath_stru& path,

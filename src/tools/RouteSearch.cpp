@@ -378,6 +378,13 @@ bool CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, const NSear
   m_bDone = false;
   m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
   for (std::size_t k = 0; k < starts.size(); ++k) SeedNode(starts[k], static_cast<std::int32_t>(k), run.bReverse);
+  if (run.pSeeds != nullptr) {
+    for (const NSearchSeed& sd : *run.pSeeds) {
+      if ((m_pBarriers->bAny && m_pBarriers->nods.Test(sd.lNod)) || !(sd.dCost < Dist(sd.lNod))) continue;
+      SetDist(sd.lNod, sd.dCost, sd.lPred, 0);
+      m_st.heap.Push(sd.dCost, sd.lNod);
+    }
+  }
   // Starts already known (a closed target) count before the loop.
   for (std::int32_t v : m_st.settled) {
     if (Settle(v, run)) return !m_bStopped;

@@ -45,6 +45,15 @@ struct NSearchState {
   std::size_t MemoryBytes() const;
 };
 
+// A node queued at a cost of its own before a node search runs, reached by
+// step entry lPred (listed at the node it leaves): a first step a start's
+// driving side allows.
+struct NSearchSeed {
+  std::int32_t lNod;
+  double dCost;
+  std::int64_t lPred;
+};
+
 // How one search runs.
 struct NSearchRun {
   bool bReverse = false;    // toward the starts over the steps that arrive
@@ -53,6 +62,7 @@ struct NSearchRun {
   bool bPred = false;       // keep the entry each node was reached by
   bool bOwner = false;      // closest facility: each node's start, ties to the first listed
   bool bWait = false;       // stop once every node marked by Wait has its cost
+  const std::vector<NSearchSeed>* pSeeds = nullptr;  // node searches: queued beside the starts
 };
 
 // One search's rules over a state. Node labels are indexed n - 1; turn

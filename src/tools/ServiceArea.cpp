@@ -2,6 +2,8 @@
 // folded onto the edges as they were before flag mapping.
 #include "kelvane/tools/ServiceArea.h"
 
+#include "kelvane/tools/DrivingSide.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -79,9 +81,8 @@ void MergeShares(std::vector<NAreaEdge_stru>& parts, std::vector<NAreaEdge_stru>
 // end: the shares of the steps out of the area's nodes, sorted by edge and
 // merged, so the work follows the area, not the network.
 void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
-               double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+               double dLimit, std::vector<NAreaEdge_stru> parts, std::vector<NAreaEdge_stru>& areaEdges) {
   const CAreaShares shares(search, bReverse, dLimit);
-  std::vector<NAreaEdge_stru> parts;
   for (std::int32_t u : search.Settled()) {
     if (barriers.bAny && barriers.nods.Test(u)) continue;
     if (bReverse && view.NodClosed()[u] != 0) {
@@ -112,20 +113,26 @@ void AreaNods(const CNetworkView& view, const std::vector<std::int32_t>& settled
   nods.erase(std::unique(nods.begin(), nods.end()), nods.end());
 }
 
-std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                         bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
-                         const NProgress_stru* pProgress) {
+// The checks of an area's call: the view, the limit, the starts, the barriers.
+std::int32_t CheckArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                       const NRouteOptions_stru& opt, NBarrierBits& barriers, NFinding_stru* pError) {
   if (CheckCurrent(view, pError) == 0) return 0;
   if (std::isnan(dLimit) || dLimit < 0.0) {
     return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
   }
   CElemBits startBits(view.GetNodNum());
+  return MarkNods(view, starts, "start node", startBits, pError) == 0 ||
+                 MarkBarriers(view, opt.barriers, barriers, pError) == 0
+             ? 0
+             : 1;
+}
+
+std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                         bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                         const NProgress_stru* pProgress) {
   NBarrierBits barriers;
-  if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
-      MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
-    return 0;
-  }
+  if (CheckArea(view, starts, dLimit, opt, barriers, pError) == 0) return 0;
   CStateHold hold(opt, 0);
   CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
   NSearchRun run;
@@ -143,7 +150,121 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
     out.costs.push_back(search.Dist(u));
     out.reachedBy.push_back(search.ReachedBy(u));
   }
-  AreaEdges(view, search, barriers, bReverse, dLimit, out.edges);
+  AreaEdges(view, search, barriers, bReverse, dLimit, {}, out.edges);
+  area = std::move(out);
+  return 1;
+}
+
+// A start whose driving side binds: the ways its first step may leave by,
+// bit 1 along an edge (right), bit 2 against one (left).
+struct NBoundStart {
+  std::int32_t lNod;
+  unsigned char cWays;
+  bool operator<(const NBoundStart& o) const { return lNod < o.lNod; }
+};
+
+// Whether lNod can be left both along and against an edge, by the view's
+// states and costs, as the sided routes ask (undirected: always).
+bool LeavesBothWays(const CNetworkView& view, const CRouteSearch& search, bool bDirected, std::int32_t lNod) {
+  bool along = !bDirected;
+  bool against = !bDirected;
+  for (std::int64_t j = view.StepBegin(lNod); j < view.StepEnd(lNod); ++j) {
+    along = along || search.EndCost(j, false, true) < kNoRoute;
+    against = against || search.EndCost(j, false, false) < kNoRoute;
+  }
+  return along && against;
+}
+
+// The starts a side binds, one per node with the ways of all its listings
+// (both ways: free), ascending; the others in freeStarts.
+void SplitStarts(const CNetworkView& view, const CRouteSearch& search, bool bDirected,
+                 const std::vector<std::int32_t>& starts, const std::vector<DrivingSide>& sides,
+                 std::vector<std::int32_t>& freeStarts, std::vector<NBoundStart>& bound) {
+  std::vector<NBoundStart> all;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const DrivingSide side = sides.empty() ? DrivingSide::Both : sides[i];
+    unsigned char w = side == DrivingSide::Right ? 1 : (side == DrivingSide::Left ? 2 : 3);
+    if (w != 3 && !LeavesBothWays(view, search, bDirected, starts[i])) w = 3;  // a one-way street binds nothing
+    all.push_back(NBoundStart{starts[i], w});
+  }
+  std::sort(all.begin(), all.end());
+  for (const NBoundStart& b : all) {
+    if (!bound.empty() && bound.back().lNod == b.lNod) {
+      bound.back().cWays |= b.cWays;
+    } else {
+      bound.push_back(b);
+    }
+  }
+  for (const NBoundStart& b : bound) {
+    if (b.cWays == 3) freeStarts.push_back(b.lNod);
+  }
+  bound.erase(std::remove_if(bound.begin(), bound.end(), [](const NBoundStart& b) { return b.cWays == 3; }),
+              bound.end());
+}
+
+// The first steps out of bound start b its side allows, as seeds at their
+// costs, and the share of each such step's edge reached from b at cost 0.
+// A loop leaves on both sides.
+void FirstStepsOf(const CNetworkView& view, const CRouteSearch& search, double dLimit, const NBoundStart& b,
+                  std::vector<NSearchSeed>& seeds, std::vector<NAreaEdge_stru>& parts) {
+  for (std::int64_t j = view.StepBegin(b.lNod); j < view.StepEnd(b.lNod); ++j) {
+    const std::int32_t far = view.StepFar()[j];
+    for (int end = 0; end < 2; ++end) {
+      const bool bFromEnd = end == 0;
+      const bool bAllowed = far == b.lNod || (b.cWays & (bFromEnd ? 1 : 2)) != 0;
+      const double c = search.EndCost(j, false, bFromEnd);
+      if (!bAllowed || c == kNoRoute || search.Blocked(j, false)) continue;
+      seeds.push_back(NSearchSeed{far, c, j});
+      const double f = c == 0.0 ? 1.0 : std::min(1.0, dLimit / c);
+      if (f > 0.0) parts.push_back(NAreaEdge_stru{view.StepEdge()[j], bFromEnd ? f : 0.0, bFromEnd ? 0.0 : f});
+    }
+  }
+}
+
+bool IsBound(const std::vector<NBoundStart>& bound, std::int32_t v) {
+  return std::binary_search(bound.begin(), bound.end(), NBoundStart{v, 0});
+}
+
+// The area from starts bound to their sides: the free starts at 0 and the
+// first steps the bound ones allow queued at their costs, in one search; a
+// bound start's own cost in that search is that of the way back to it.
+std::int32_t SidedArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                       const std::vector<DrivingSide>& sides, double dLimit, const NRouteOptions_stru& opt,
+                       NServiceArea_stru& area, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  NBarrierBits barriers;
+  if (CheckArea(view, starts, dLimit, opt, barriers, pError) == 0 ||
+      CheckSides(sides, starts.size(), "start", pError) == 0) {
+    return 0;
+  }
+  CStateHold hold(opt, 0);
+  CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
+  std::vector<std::int32_t> freeStarts;
+  std::vector<NBoundStart> bound;
+  SplitStarts(view, search, opt.bDirected, starts, sides, freeStarts, bound);
+  std::vector<NSearchSeed> seeds;
+  std::vector<NAreaEdge_stru> parts;
+  for (const NBoundStart& b : bound) {
+    if (!(barriers.bAny && barriers.nods.Test(b.lNod))) FirstStepsOf(view, search, dLimit, b, seeds, parts);
+  }
+  NSearchRun run;
+  run.dLimit = dLimit;
+  run.bPred = true;
+  run.pSeeds = &seeds;
+  if (!search.RunNodes(freeStarts, run)) return CProgressPoll::Refuse(pError);
+  std::vector<std::int32_t> reached = search.Settled();
+  for (const NBoundStart& b : bound) {
+    if (!(barriers.bAny && barriers.nods.Test(b.lNod))) reached.push_back(b.lNod);
+  }
+  NServiceArea_stru out;
+  AreaNods(view, reached, out.nods);
+  out.costs.reserve(out.nods.size());
+  out.reachedBy.reserve(out.nods.size());
+  for (std::int32_t u : out.nods) {
+    const bool bStart = IsBound(bound, u);
+    out.costs.push_back(bStart ? 0.0 : search.Dist(u));
+    out.reachedBy.push_back(bStart ? 0 : search.ReachedBy(u));
+  }
+  AreaEdges(view, search, barriers, false, dLimit, std::move(parts), out.edges);
   area = std::move(out);
   return 1;
 }
@@ -266,6 +387,17 @@ std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::in
                              const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
                              const NProgress_stru* pProgress) {
   return Guarded(pError, view, starts, dLimit, false, opt, area, pProgress);
+}
+
+std::int32_t FindSidedServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                  const std::vector<DrivingSide>& startSides, double dLimit,
+                                  const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                                  const NProgress_stru* pProgress) {
+  try {
+    return SidedArea(view, starts, startSides, dLimit, opt, area, pError, pProgress);
+  } catch (const std::bad_alloc&) {
+    return RefuseNoMemory(pError, "out of memory finding the service area");
+  }
 }
 
 std::int32_t FindServiceAreaTo(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,

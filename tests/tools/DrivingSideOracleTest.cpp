@@ -6,15 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <boost/graph/dijkstra_shortest_paths.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ServiceArea.h"
 #include "tools/RandomNetwork.h"
 
 using namespace kelvane::tools;
@@ -123,6 +126,97 @@ TEST(DrivingSideOracleTest, SidedRoutesAndMatricesAreWhatTheSplitGraphGives) {
         EXPECT_EQ(p.steps.back().lNod, targets[j]);
       }
     }
+  }
+}
+
+// Sided service areas against the same split: a source node that reaches
+// every free start at 0 and the far end of every first step a bound start's
+// side allows; the starts stay, so a route may come back to one and leave it
+// any way. Each edge's share is the most any way along it reaches, from the
+// cost at its tail (0 for a first step out of a start).
+TEST(DrivingSideOracleTest, SidedServiceAreasAreWhatTheSplitGraphGives) {
+  std::mt19937 rng(41);
+  std::uniform_int_distribution<int> anySide(0, 2);
+  for (int round = 0; round < 150; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    std::vector<Way> all;
+    for (const Arc& a : oracle::Ways(r.net)) {
+      const double c = oracle::WayCost(r.net, a.edge, a.along);
+      if (!std::isinf(c)) all.push_back(Way{a, c});
+    }
+    r.Close();
+    CNetworkView view;
+    NViewOptions_stru vo;
+    vo.lAlongFld = oracle::kAlongFld;
+    vo.lAgainstFld = oracle::kAgainstFld;
+    ASSERT_EQ(view.Build(r.net, vo), 1);
+    std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 1 + round % 3);
+    starts.insert(starts.end(), r.flagNods.begin(), r.flagNods.end());
+    if (round % 5 == 0) starts.push_back(starts.front());  // listed twice, perhaps with the other side
+    std::vector<DrivingSide> sides;
+    for (std::size_t i = 0; i < starts.size(); ++i) sides.push_back(static_cast<DrivingSide>(anySide(rng)));
+    const double limit = std::uniform_int_distribution<int>(0, 60)(rng) * 0.5;
+    SCOPED_TRACE(testing::Message() << "round " << round << ", limit " << limit);
+    // Per node: 0 no start, 1 or 2 the side's only way out (along, against), 3 any way.
+    std::vector<int> ways(static_cast<std::size_t>(r.nods) + 1, 0);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      const bool binds = sides[i] != DrivingSide::Both && TwoWay(all, r.closed, starts[i], true);
+      ways[starts[i]] |= binds ? (sides[i] == DrivingSide::Right ? 1 : 2) : 3;
+    }
+    const auto first = [&](const Way& w) {
+      return ways[w.a.from] == 3 || (ways[w.a.from] != 0 && (w.a.from == w.a.to || (ways[w.a.from] & (w.a.along ? 1 : 2)) != 0));
+    };
+    typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
+                                  boost::property<boost::edge_weight_t, double>>
+        Graph;
+    const std::size_t source = static_cast<std::size_t>(r.nods) + 1;
+    Graph g(source + 1);
+    for (const Way& w : all) {
+      if (r.closed[w.a.from] != 0) continue;
+      boost::add_edge(w.a.from, w.a.to, w.cost, g);
+      if (first(w)) boost::add_edge(source, w.a.to, w.cost, g);
+    }
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      if (ways[v] == 3) boost::add_edge(source, v, 0.0, g);
+    }
+    std::vector<double> d(boost::num_vertices(g), kInf);
+    boost::dijkstra_shortest_paths(g, source, boost::distance_map(&d[0]));
+    NServiceArea_stru area;
+    NFinding_stru err;
+    ASSERT_EQ(kelvane::tools::FindSidedServiceArea(view, starts, sides, limit, NRouteOptions_stru(), area, &err), 1)
+        << err.strText;
+    std::vector<std::int32_t> nods;
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      if (ways[v] != 0 || d[v] <= limit) nods.push_back(v);
+    }
+    ASSERT_EQ(area.nods, nods);
+    for (std::size_t i = 0; i < nods.size(); ++i) {
+      EXPECT_NEAR(area.costs[i], ways[nods[i]] != 0 ? 0.0 : d[nods[i]], 1e-9) << "node " << nods[i];
+    }
+    std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
+    std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
+    for (const Way& w : all) {
+      if (r.closed[w.a.from] != 0) continue;
+      const double tail = first(w) ? 0.0 : d[w.a.from];
+      if (tail > limit) continue;
+      const double part = w.cost == 0.0 ? 1.0 : std::min(1.0, (limit - tail) / w.cost);
+      double& side = w.a.along ? share[w.a.edge].first : share[w.a.edge].second;
+      side = std::max(side, part);
+      if (part > 0.0 || w.cost == 0.0) inArea[w.a.edge] = 1;
+    }
+    std::vector<std::int32_t> gotEdges;
+    for (const NAreaEdge_stru& ae : area.edges) {
+      gotEdges.push_back(ae.lEdge);
+      EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9) << "edge " << ae.lEdge;
+      EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9) << "edge " << ae.lEdge;
+    }
+    std::vector<std::int32_t> wantEdges;
+    for (std::int32_t e = 1; e <= r.edges; ++e) {
+      if (inArea[e] != 0) wantEdges.push_back(e);
+    }
+    EXPECT_EQ(gotEdges, wantEdges);
   }
 }
 

@@ -134,6 +134,15 @@ std::vector<NCall> LongCalls(CLocalNetwork& net) {
          Append(out, a.costs);
          return s;
        }},
+      {"FindSidedServiceArea",
+       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+         NServiceArea_stru a;
+         a.nods.assign(1, -7);
+         const std::int32_t s =
+             FindSidedServiceArea(v, {1, 2}, {DrivingSide::Right, DrivingSide::Left}, 1e9, NRouteOptions_stru(), a, e, p);
+         Append(out, a.nods);
+         return s;
+       }},
       {"FindComponents (options)",
        [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
          NComponentOptions_stru o;

@@ -1,5 +1,5 @@
-// DrivingSide.h - routes and cost matrices between flags that a vehicle can
-// reach from one side of the street only: a delivery stops at the kerb, and
+// DrivingSide.h - routes, cost matrices and service areas between flags that
+// a vehicle can reach from one side of the street only: a delivery stops at the kerb, and
 // on a two-way street it does not cross the oncoming lane to do so.
 //
 // A side belongs to a flag's node (FlagNods gives them; the pieces flag
@@ -30,6 +30,7 @@
 
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/ServiceArea.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "kelvane/tools/ToolsConfig.h"
 
@@ -64,6 +65,21 @@ KELVANE_TOOLS_API std::int32_t FindSidedCostMatrix(const CNetworkView& view, con
                                                    const NRouteOptions_stru& opt, std::vector<double>& costs,
                                                    NFinding_stru* pError = nullptr,
                                                    const NProgress_stru* pProgress = nullptr);
+
+// FindServiceArea with each start left as its side says (sides empty: every
+// one Both; else one per start, in the same order): a node's cost is that of
+// its least-cost route whose first step leaves its start from the start's
+// side. A start is in the area at cost 0 (reachedBy 0); the steps out of it
+// on the other side count from the cost of the cheapest route back to it,
+// where it is free to leave any way. A start listed with both sides, or with
+// Both, leaves every way. Turn costs are not applied. Returns as
+// FindServiceArea; 0 with the area untouched also for a side list of
+// another length or a side that names none.
+KELVANE_TOOLS_API std::int32_t FindSidedServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                                    const std::vector<DrivingSide>& startSides, double dLimit,
+                                                    const NRouteOptions_stru& opt, NServiceArea_stru& area,
+                                                    NFinding_stru* pError = nullptr,
+                                                    const NProgress_stru* pProgress = nullptr);
 
 }  // namespace tools
 }  // namespace kelvane
