@@ -436,8 +436,11 @@ py::tuple ClosestFacility(const CPyView& v, py::handle starts, bool bDirected, p
 
 std::unique_ptr<CPyServiceArea> Area(const CPyView& v, py::handle starts, double dLimit, bool bDirected,
                                      py::handle turns, py::handle barrierNods, py::handle barrierEdges, bool bTo,
-                                     py::handle progress) {
+                                     py::handle drivingSide, py::handle progress) {
   const std::vector<std::int32_t> from = ElemNumsIn(starts, "starts");
+  const bool bSided = !drivingSide.is_none();
+  const std::vector<DrivingSide> sides =
+      bSided ? SidesIn(drivingSide, from.size(), "driving_side") : std::vector<DrivingSide>();
   NRouteOptions_stru opt = RouteIn(bDirected, turns, barrierNods, barrierEdges);
   opt.bTurns = false;  // the area search adds no turn weights
   CPyProgress poll(progress);
@@ -447,8 +450,13 @@ std::unique_ptr<CPyServiceArea> Area(const CPyView& v, py::handle starts, double
   NFinding_stru err;
   std::int32_t status = 0;
   Shared(v, [&] {
-    status = bTo ? FindServiceAreaTo(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get())
-                 : FindServiceArea(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get());
+    if (bTo) {
+      status = FindServiceAreaTo(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get());
+    } else if (bSided) {
+      status = FindSidedServiceArea(v.m_view, from, sides, dLimit, opt, a->m_area, &err, poll.Get());
+    } else {
+      status = FindServiceArea(v.m_view, from, dLimit, opt, a->m_area, &err, poll.Get());
+    }
   });
   poll.RaiseIfStopped();
   if (status != 1) RaiseFinding(err);
@@ -457,14 +465,14 @@ std::unique_ptr<CPyServiceArea> Area(const CPyView& v, py::handle starts, double
 
 std::unique_ptr<CPyServiceArea> ServiceArea(const CPyView& v, py::handle starts, double dLimit, bool bDirected,
                                             py::handle turns, py::handle barrierNods, py::handle barrierEdges,
-                                            py::handle progress) {
-  return Area(v, starts, dLimit, bDirected, turns, barrierNods, barrierEdges, false, progress);
+                                            py::handle drivingSide, py::handle progress) {
+  return Area(v, starts, dLimit, bDirected, turns, barrierNods, barrierEdges, false, drivingSide, progress);
 }
 
 std::unique_ptr<CPyServiceArea> ServiceAreaTo(const CPyView& v, py::handle starts, double dLimit, bool bDirected,
                                               py::handle turns, py::handle barrierNods, py::handle barrierEdges,
                                               py::handle progress) {
-  return Area(v, starts, dLimit, bDirected, turns, barrierNods, barrierEdges, true, progress);
+  return Area(v, starts, dLimit, bDirected, turns, barrierNods, barrierEdges, true, py::none(), progress);
 }
 
 std::unique_ptr<CPyComponents> Components(const CPyView& v, const std::string& kind, py::handle barrierNods,
@@ -593,8 +601,10 @@ void BindView(py::module_& m) {
            "target sides), each a side or one per node")
       .def("service_area", &ServiceArea, py::arg("starts"), py::arg("limit"), py::kw_only(),
            py::arg("directed") = true, py::arg("turns") = py::none(), py::arg("barrier_nodes") = py::tuple(),
-           py::arg("barrier_edges") = py::tuple(), py::arg("progress") = py::none(),
-           "Everything within limit of the nearest start (no turn weights)")
+           py::arg("barrier_edges") = py::tuple(), py::arg("driving_side") = py::none(),
+           py::arg("progress") = py::none(),
+           "Everything within limit of the nearest start (no turn weights); driving_side: a side, or one per "
+           "start, that the start is left from")
       .def("service_area_to", &ServiceAreaTo, py::arg("starts"), py::arg("limit"), py::kw_only(),
            py::arg("directed") = true, py::arg("turns") = py::none(), py::arg("barrier_nodes") = py::tuple(),
            py::arg("barrier_edges") = py::tuple(), py::arg("progress") = py::none(),

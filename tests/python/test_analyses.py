@@ -217,6 +217,10 @@ def test_restricted_and_sided_routes_agree_with_their_costs(kv, random_nets):
             sided = view.shortest_path(s, t, driving_side=(a, b))
             assert view.cost_matrix([s], [t], driving_side=([a], b))[0, 0] == pytest.approx(sided.cost)
             assert sided.cost >= free.cost - 1e-9
+            # A sided area's costs are the sided matrix's from its start.
+            area = view.service_area([s], 15.0, driving_side=a)
+            costs = view.cost_matrix([s], area.nodes, driving_side=(a, "both"))[0]
+            np.testing.assert_allclose(area.costs, np.where(area.nodes == s, 0.0, costs), rtol=1e-12)
     with pytest.raises(ValueError, match="kind must be"):
         view.shortest_path(1, 2, restrictions=[("maybe", [1, 2])])
     with pytest.raises(ValueError, match="'both', 'right' or 'left'"):
