@@ -18,12 +18,11 @@
 #include "kelvane/tools/RouteTypes.h"
 #include "tools/AnalysisInt.h"
 #include "tools/SearchHeap.h"
+#include "tools/StepRules.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
-
-constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
 // What one search works in, kept between calls by a workspace. Between
 // searches dist and label are +infinity everywhere, wait 0 and the heap
