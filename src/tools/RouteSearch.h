@@ -15,15 +15,14 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Progress.h"
 #include "kelvane/tools/SearchWorkspace.h"
-#include "kelvane/tools/ShortestPath.h"
+#include "kelvane/tools/RouteTypes.h"
 #include "tools/AnalysisInt.h"
 #include "tools/SearchHeap.h"
+#include "tools/StepRules.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
-
-constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
 // What one search works in, kept between calls by a workspace. Between
 // searches dist and label are +infinity everywhere, wait 0 and the heap
