@@ -176,7 +176,7 @@ bool LeavesBothWays(const CNetworkView& view, const CRouteSearch& search, bool b
 }
 
 // The starts a side binds, one per node with the ways of all its listings
-// (both ways: free), ascending; the others in freeStarts.
+// (both ways: free), ascending; the others in freeStarts, as listed.
 void SplitStarts(const CNetworkView& view, const CRouteSearch& search, bool bDirected,
                  const std::vector<std::int32_t>& starts, const std::vector<DrivingSide>& sides,
                  std::vector<std::int32_t>& freeStarts, std::vector<NBoundStart>& bound) {
@@ -195,11 +195,12 @@ void SplitStarts(const CNetworkView& view, const CRouteSearch& search, bool bDir
       bound.push_back(b);
     }
   }
-  for (const NBoundStart& b : bound) {
-    if (b.cWays == 3) freeStarts.push_back(b.lNod);
-  }
   bound.erase(std::remove_if(bound.begin(), bound.end(), [](const NBoundStart& b) { return b.cWays == 3; }),
               bound.end());
+  // In the order given, so that ties fall as in FindServiceArea.
+  for (std::int32_t s : starts) {
+    if (!std::binary_search(bound.begin(), bound.end(), NBoundStart{s, 0})) freeStarts.push_back(s);
+  }
 }
 
 // The first steps out of bound start b its side allows, as seeds at their

@@ -217,6 +217,23 @@ TEST(DrivingSideOracleTest, SidedServiceAreasAreWhatTheSplitGraphGives) {
       if (inArea[e] != 0) wantEdges.push_back(e);
     }
     EXPECT_EQ(gotEdges, wantEdges);
+    // With every side Both, directed or not, the plain area.
+    NRouteOptions_stru undirected;
+    undirected.bDirected = round % 2 == 0;
+    NServiceArea_stru plain;
+    ASSERT_EQ(FindServiceArea(view, starts, limit, undirected, plain, &err), 1) << err.strText;
+    ASSERT_EQ(kelvane::tools::FindSidedServiceArea(view, starts, std::vector<DrivingSide>(starts.size(), DrivingSide::Both),
+                                                   limit, undirected, area, &err),
+              1);
+    EXPECT_EQ(area.nods, plain.nods);
+    EXPECT_EQ(area.costs, plain.costs);
+    EXPECT_EQ(area.reachedBy, plain.reachedBy);
+    ASSERT_EQ(area.edges.size(), plain.edges.size());
+    for (std::size_t i = 0; i < area.edges.size(); ++i) {
+      EXPECT_EQ(area.edges[i].lEdge, plain.edges[i].lEdge);
+      EXPECT_EQ(area.edges[i].dFromFrac, plain.edges[i].dFromFrac);
+      EXPECT_EQ(area.edges[i].dToFrac, plain.edges[i].dToFrac);
+    }
   }
 }
 
