@@ -48,8 +48,10 @@ bool CheckRoute(const NOptions& opt, bool bChosen, std::string& strError) {
   for (const NFlagRequest& f : opt.flags) nTargets += f.bTarget ? 1 : 0;
   if (bChosen && nTargets != 1) {
     strError = "--route takes one point";
-  } else if (!bChosen && (!opt.strRestrictions.empty() || opt.eSide != DrivingSide::Both)) {
-    strError = "--restrictions and --side go with --route";
+  } else if (!bChosen && !opt.strRestrictions.empty()) {
+    strError = "--restrictions goes with --route";
+  } else if (!bChosen && opt.eSide != DrivingSide::Both && opt.eMode != NDemoMode::Within) {
+    strError = "--side goes with --route or --within";
   } else if (!opt.strRestrictions.empty() && opt.eSide != DrivingSide::Both) {
     // The toolkit routes under restrictions or from a kerb, not both at once.
     strError = "--restrictions and --side are one per route";
@@ -109,14 +111,23 @@ bool SetWithin(const std::string& strName, const std::string& strArg, NOptions& 
 
 bool CheckWithin(const NOptions& opt, bool bChosen, std::string& strError) {
   if (opt.bToward && !bChosen) strError = "--toward goes with --within";
+  if (opt.bToward && opt.eSide != DrivingSide::Both) strError = "--side leaves the flags: not with --toward";
   return strError.empty();
 }
 
 bool Within(const CNetworkView& view, const CSplitIndex& split, std::int32_t, const NAnalysisInput& in,
             NAnalysisOutcome& out, NFinding_stru& err) {
   NServiceArea_stru area;
-  const std::int32_t lDone = in.bToward ? FindServiceAreaTo(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err, in.pProgress)
-                                        : FindServiceArea(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err);
+  std::int32_t lDone = 0;
+  if (in.bToward) {
+    lDone = FindServiceAreaTo(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err, in.pProgress);
+  } else if (in.eSide != DrivingSide::Both) {
+    // Every flag is left from the same side of its street.
+    const std::vector<DrivingSide> sides(in.starts.size(), in.eSide);
+    lDone = FindSidedServiceArea(view, in.starts, sides, in.dLimit, NRouteOptions_stru(), area, &err, in.pProgress);
+  } else {
+    lDone = FindServiceArea(view, in.starts, in.dLimit, NRouteOptions_stru(), area, &err);
+  }
   if (lDone != 1) return false;
   out.lNodsReached = static_cast<std::int32_t>(area.nods.size());
   out.lEdgesReached = static_cast<std::int32_t>(area.edges.size());

@@ -52,7 +52,7 @@ struct NAnalysisInput {
   std::int32_t lCostFld = 0;         // weight column the route and the area go by
   bool bToward = false;              // Within: the area that reaches the flags, not the one they reach
   bool bFollowCosts = false;         // Components: a direction of no way is no way
-  DrivingSide eSide = DrivingSide::Both;         // Route: the kerb the start is left and the point reached from
+  DrivingSide eSide = DrivingSide::Both;         // Route: the kerb the start is left and the point reached from; Within: the flags are left from
   std::vector<NRestriction_stru> restrictions;  // Route: turn restrictions on the network's edges
   // Polled by the searches over the whole network (costs-to, toward, closest); null: none.
   const kelvane::tools::NProgress_stru* pProgress = nullptr;

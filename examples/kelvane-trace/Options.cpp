@@ -254,8 +254,9 @@ std::vector<NOptionRow> MakeTable() {
       Opt("--side", "SIDE",
           "right, left or both (default): for --route, the side of\n"
           "the street, seen along its line, the start is left from\n"
-          "and the point is reached at; a vehicle on a two-way street\n"
-          "keeps right and does not cross to the other kerb",
+          "and the point is reached at; for --within, the side every\n"
+          "flag is left from; a vehicle on a two-way street keeps\n"
+          "right and does not cross to the other kerb",
           SetSide),
       Mode(NDemoMode::CostsTo),
       Mode(NDemoMode::Within),

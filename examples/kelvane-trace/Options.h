@@ -29,7 +29,7 @@ struct NOptions {
   bool bByLength = false;              // routes and areas by ground length instead of the cost
   bool bToward = false;                // --toward: --within's area toward the flags
   bool bFollowCosts = false;           // --follow-costs: --components reads costs of no way as closed
-  DrivingSide eSide = DrivingSide::Both;  // --side: the kerb a --route leaves from and arrives at
+  DrivingSide eSide = DrivingSide::Both;  // --side: the kerb a --route leaves from and arrives at, or --within leaves from
   std::string strRestrictions;         // --restrictions: a CSV of turn restrictions for --route
   std::string strValves;               // --valves: a point layer of valves for --isolate
   bool bJson = false;                  // the summary as one JSON object on stdout

@@ -352,7 +352,8 @@ TEST(AnalysisModeTest, BadModeArgumentsAreRefused) {
                                              {"--side", "left"},
                                              {"--restrictions", "r.csv"},
                                              {"--route", "1,2", "--side", "up"},
-                                             {"--route", "1,2", "--side", "left", "--restrictions", "r.csv"}}) {
+                                             {"--route", "1,2", "--side", "left", "--restrictions", "r.csv"},
+                                             {"--within", "5", "--toward", "--side", "left"}}) {
     const NOutcome o = RunArgs(args);
     EXPECT_EQ(o.iStatus, 2) << args.front() << ": " << o.strErr;
     EXPECT_FALSE(o.strErr.empty());
@@ -395,6 +396,12 @@ TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
       {{"--within", "450", "--toward"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 25.0,
        "\"toward\":true"},
       {{"--within", "449", "--toward"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 23.0, nullptr},
+      // Leaving the flag from one kerb of High Street: 8 nodes within 200
+      // either way, 5 from its right side, 6 from its left.
+      {{"--within", "200", "--side", "right"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 5.0,
+       nullptr},
+      {{"--within", "200", "--side", "left"}, [](const NDemoRun& r) { return r.analysis.lNodsReached * 1.0; }, 6.0,
+       nullptr},
       {{"--closest", "--flag", "50,0", "--flag", "350,400"},
        [](const NDemoRun& r) { return r.analysis.partEdges.at(0) + r.analysis.partEdges.at(1) * 1.0; }, 43.0,
        "\"closest\":[{\"flag\":1,\"nodes\":15,\"edges\":23},{\"flag\":2,\"nodes\":13,\"edges\":20}]"},
