@@ -217,9 +217,21 @@ TEST(DrivingSideOracleTest, SidedServiceAreasAreWhatTheSplitGraphGives) {
       if (inArea[e] != 0) wantEdges.push_back(e);
     }
     EXPECT_EQ(gotEdges, wantEdges);
-    // With every side Both, directed or not, the plain area.
+    // Directed or not, one start's area is what the sided matrix gives from it.
     NRouteOptions_stru undirected;
     undirected.bDirected = round % 2 == 0;
+    std::vector<std::int32_t> every;
+    for (std::int32_t v = 1; v <= r.nods; ++v) every.push_back(v);
+    std::vector<double> m;
+    ASSERT_EQ(kelvane::tools::FindSidedCostMatrix(view, {starts[0]}, {sides[0]}, every, {}, undirected, m, &err), 1);
+    ASSERT_EQ(kelvane::tools::FindSidedServiceArea(view, {starts[0]}, {sides[0]}, limit, undirected, area, &err), 1);
+    std::vector<std::int32_t> near;
+    for (std::int32_t v = 1; v <= r.nods; ++v) {
+      if (m[v - 1] <= limit) near.push_back(v);
+    }
+    ASSERT_EQ(area.nods, near);
+    for (std::size_t i = 0; i < near.size(); ++i) EXPECT_NEAR(area.costs[i], m[near[i] - 1], 1e-9) << near[i];
+    // With every side Both, the plain area.
     NServiceArea_stru plain;
     ASSERT_EQ(FindServiceArea(view, starts, limit, undirected, plain, &err), 1) << err.strText;
     ASSERT_EQ(kelvane::tools::FindSidedServiceArea(view, starts, std::vector<DrivingSide>(starts.size(), DrivingSide::Both),
