@@ -552,6 +552,11 @@ void CRouteSearch::Turns(const NSearchRun& run) {
   while (!heap.Empty()) {
     const CSearchHeap::Item it = heap.Pop();
     const std::int64_t i = it.lId;
+    if (!heap.Empty()) {  // the next label's node, asked for while this one's steps are read
+      const std::int32_t vNext = m_pFar[heap.Top().lId];
+      Prefetch(m_pFirst + vNext);
+      Prefetch(m_st.arrivals.data() + (vNext - 1));
+    }
     // Forward: the node label i arrives at; in reverse, the node it leaves.
     const std::int32_t v = m_pFar[i];
     const std::int32_t side = m_view.TurnSize(v);
