@@ -552,6 +552,7 @@ void CRouteSearch::Turns(const NSearchRun& run) {
   while (!heap.Empty()) {
     const CSearchHeap::Item it = heap.Pop();
     const std::int64_t i = it.lId;
+    if (it.dKey > label[i]) continue;  // an item left behind by a cheaper one (the heap is untracked)
     if (!heap.Empty()) {  // the next label's node, asked for while this one's steps are read
       const std::int32_t vNext = m_pFar[heap.Top().lId];
       Prefetch(m_pFirst + vNext);
@@ -595,7 +596,7 @@ bool CRouteSearch::RunTurns(std::int32_t lStart, const NSearchRun& run) {
   GrowTo(m_st.label, m, kNoRoute);
   GrowTo(m_st.labelPred, m, std::int64_t{-1});
   GrowTo(m_st.arrivals, static_cast<std::size_t>(m_view.GetNodNum()), kNoArrivals);
-  m_st.heap.Prepare(m);
+  m_st.heap.PrepareUntracked();
   const bool bBarriers = m_pBarriers->bAny;
   if (bBarriers && m_pBarriers->nods.Test(lStart)) return true;
   SetDist(lStart, 0.0, -1, 0);
