@@ -26,19 +26,20 @@
 #include <limits>
 #include <map>
 #include <new>
-#include <queue>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "tools/AnalysisInt.h"
+#include "tools/SearchHeap.h"
+#include "tools/StepRules.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
 namespace {
 
-constexpr double kNoWay = std::numeric_limits<double>::infinity();
+constexpr double kNoWay = kNoRoute;
 
 inline std::uint64_t ArcKey(std::int32_t lEdge, std::int32_t lLeft) {
   return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lEdge)) << 32) | static_cast<std::uint32_t>(lLeft);
@@ -196,6 +197,7 @@ class CRestrictedSearch {
     m_pred.assign(static_cast<std::size_t>(m_nBase), -1);
     m_arrivedBy.assign(static_cast<std::size_t>(m_nBase), -1);
     m_nodDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+    m_heap.Prepare(static_cast<std::size_t>(m_nBase));
     if (bSides) {
       m_alongDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
       m_againstDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
@@ -249,18 +251,16 @@ class CRestrictedSearch {
       Expand(lFrom, 0.0, 0, -1, -1);  // no turn at the start
     } else {
       m_dist[static_cast<std::size_t>(lFrom)] = 0.0;
-      m_heap.push(Item(0.0, lFrom));
+      m_heap.Push(0.0, lFrom);
     }
-    while (!m_heap.empty()) {
+    while (!m_heap.Empty()) {
       if (!m_poll.Step()) return;  // the labels are partial: the caller refuses
-      const Item it = m_heap.top();
-      m_heap.pop();
-      const std::int64_t id = it.second;
-      if (it.first > m_dist[static_cast<std::size_t>(id)]) continue;
+      const CSearchHeap::Item it = m_heap.Pop();
+      const std::int64_t id = it.lId;
       const std::int64_t place = Place(id);
       const std::int32_t v = m_bEdge ? m_view.StepFar()[place] : static_cast<std::int32_t>(place);
       double& best = m_nodDist[static_cast<std::size_t>(v - 1)];
-      if (it.first < best) best = it.first;
+      if (it.dKey < best) best = it.dKey;
       bool bAlong = false;
       bool bLoop = false;  // a loop arrives on both sides
       if (!m_alongDist.empty()) {
@@ -268,15 +268,15 @@ class CRestrictedSearch {
         bLoop = place >= m_view.StepBegin(v) && place < m_view.StepEnd(v);
         double& along = m_alongDist[static_cast<std::size_t>(v - 1)];
         double& against = m_againstDist[static_cast<std::size_t>(v - 1)];
-        if ((bAlong || bLoop) && it.first < along) along = it.first;
-        if ((!bAlong || bLoop) && it.first < against) against = it.first;
+        if ((bAlong || bLoop) && it.dKey < along) along = it.dKey;
+        if ((!bAlong || bLoop) && it.dKey < against) against = it.dKey;
       }
       if (v == lTo && (!bToBound || bLoop || bAlong == (eToSide == DrivingSide::Right))) {
         m_lBest = id;
-        m_dBest = it.first;
+        m_dBest = it.dKey;
         return;
       }
-      Expand(v, it.first, State(id), id, m_bEdge ? place : -1);
+      Expand(v, it.dKey, State(id), id, m_bEdge ? place : -1);
     }
   }
 
@@ -303,8 +303,6 @@ class CRestrictedSearch {
   double m_dBest = kNoWay;            // the cost of the label the last Run stopped at
 
  private:
-  typedef std::pair<double, std::int64_t> Item;
-
   std::int64_t Place(std::int64_t id) const { return id < m_nBase ? id : m_extraPlace[static_cast<std::size_t>(id - m_nBase)]; }
   std::int32_t State(std::int64_t id) const { return id < m_nBase ? 0 : m_extraState[static_cast<std::size_t>(id - m_nBase)]; }
 
@@ -324,49 +322,29 @@ class CRestrictedSearch {
     m_pred.push_back(-1);
     m_arrivedBy.push_back(-1);
     m_extraId[key].push_back(id);
+    m_heap.Prepare(m_dist.size());
     return id;
   }
 
-  // The cost of leaving by entry j: directed, the cheaper way one may leave
-  // by (along on a tie); undirected, the cheaper of the edge's two costs.
+  // The cost of leaving by entry j, by the rule every search prices a step
+  // with: directed, the cheaper way one may leave by (along on a tie);
+  // undirected, the cheaper of the edge's two costs.
   double Cost(std::int64_t j, bool& bAlong) const {
     const unsigned char w = m_view.StepWays()[j];
     const std::int32_t e = m_view.StepEdge()[j];
-    const double a = m_view.CostAlong()[e];
-    const double b = m_view.CostAgainst()[e];
-    if (m_bDirected) {
-      double c = kNoWay;
-      bAlong = false;
-      if ((w & CNetworkView::kLeaveAlong) != 0) {
-        c = a;
-        bAlong = true;
-      }
-      if ((w & CNetworkView::kLeaveAgainst) != 0 && b < c) {
-        c = b;
-        bAlong = false;
-      }
-      return c;
-    }
-    const bool isFrom = (w & (CNetworkView::kLeaveAlong | CNetworkView::kArriveAgainst)) != 0;
-    const bool isTo = (w & (CNetworkView::kLeaveAgainst | CNetworkView::kArriveAlong)) != 0;
-    bAlong = isFrom && isTo ? a <= b : isFrom;
-    return a < b ? a : b;
+    return m_bDirected ? CostOf<false, true>(w, e, m_view.CostAlong(), m_view.CostAgainst(), bAlong)
+                       : CostOf<false, false>(w, e, m_view.CostAlong(), m_view.CostAgainst(), bAlong);
   }
 
   // The labels reached by one step out of v from label `from` (-1: the
   // start) in state s, arrived at v by entry `in` (-1: no turn weight).
   void Expand(std::int32_t v, double d, std::int32_t s, std::int64_t from, std::int64_t in) {
     if (m_bar.bAny && m_bar.nods.Test(v)) return;
-    const double* matrix = nullptr;
-    std::int64_t nTurn = 0;
-    std::int64_t row = -1;
-    if (m_bTurns && in >= 0) {
-      const std::int32_t side = m_view.TurnSize(v);
-      const std::int16_t p = m_view.StepFarTurnPos()[in];
-      matrix = m_view.TurnMatrix(v);
-      nTurn = m_view.TurnEntries(v);
-      row = (side > 0 && p >= 0) ? static_cast<std::int64_t>(p) * side : -1;
-    }
+    const bool bTurnHere = m_bTurns && in >= 0;
+    const std::int32_t side = bTurnHere ? m_view.TurnSize(v) : 0;
+    const std::int16_t p = bTurnHere ? m_view.StepFarTurnPos()[in] : std::int16_t{-1};
+    const double* matrix = bTurnHere ? m_view.TurnMatrix(v) : nullptr;
+    const std::int64_t nTurn = bTurnHere ? m_view.TurnEntries(v) : 0;
     const std::int64_t begin = m_view.StepBegin(v);
     const std::int64_t end = m_view.StepEnd(v);
     const bool bFirst = from < 0 && !m_firstOk.empty();
@@ -379,13 +357,7 @@ class CRestrictedSearch {
       const std::int32_t far = m_view.StepFar()[j];
       if (m_bar.bAny && (m_bar.edges.Test(e) || m_bar.nods.Test(far))) continue;
       double t = 0.0;
-      if (row >= 0) {
-        const std::int16_t q = m_view.StepTurnPos()[j];
-        if (q >= 0 && row + q < nTurn) {
-          t = matrix[row + q];
-          if (!(t >= 0.0)) continue;  // forbidden, NaN included
-        }
-      }
+      if (side > 0 && !TurnAt(matrix, side, nTurn, p, m_view.StepTurnPos()[j], t)) continue;  // forbidden, NaN too
       const std::int32_t next = m_auto.Step(s, e, v);
       if (next < 0) continue;
       const std::int64_t id = LabelOf(m_bEdge ? j : far, next);
@@ -394,7 +366,7 @@ class CRestrictedSearch {
         m_dist[static_cast<std::size_t>(id)] = nd;
         m_pred[static_cast<std::size_t>(id)] = from;
         m_arrivedBy[static_cast<std::size_t>(id)] = j;
-        m_heap.push(Item(nd, id));
+        m_heap.Push(nd, id);
       }
     }
   }
@@ -413,7 +385,7 @@ class CRestrictedSearch {
   std::vector<std::int64_t> m_extraPlace;  // labels past m_nBase: place and state
   std::vector<std::int32_t> m_extraState;
   std::unordered_map<std::uint64_t, std::vector<std::int64_t>> m_extraId;
-  std::priority_queue<Item, std::vector<Item>, std::greater<Item>> m_heap;
+  CSearchHeap m_heap;
   std::int64_t m_lBest = -1;
 };
 

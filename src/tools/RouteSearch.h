@@ -15,15 +15,14 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Progress.h"
 #include "kelvane/tools/SearchWorkspace.h"
-#include "kelvane/tools/ShortestPath.h"
+#include "kelvane/tools/RouteTypes.h"
 #include "tools/AnalysisInt.h"
 #include "tools/SearchHeap.h"
+#include "tools/StepRules.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
 namespace tools {
-
-constexpr double kNoRoute = std::numeric_limits<double>::infinity();
 
 // The first labels a turn search queues at one node (forward: arriving by
 // a step; in reverse: leaving by one), kept so that a label need not be
