@@ -26,6 +26,15 @@ namespace {
 // The host is asked whether to go on after this many nodes or labels.
 constexpr std::uint32_t kPollEvery = 4096;
 
+// The turn at a node between a label's edge (at position pLabel of the
+// node's list) and the step at position pStep: forward from the edge arrived
+// by into the step; in reverse from the step arrived by into the label's.
+template <bool kReverse>
+inline bool TurnOn(const double* matrix, std::int32_t side, std::int64_t nTurn, std::int16_t pLabel, std::int16_t pStep,
+                   double& t) {
+  return TurnAt(matrix, side, nTurn, kReverse ? pStep : pLabel, kReverse ? pLabel : pStep, t);
+}
+
 // Whether a label kept at a node takes the step at position q of its list
 // (forward, turning into it; in reverse, turning from it) at no more than
 // dWant before the step's own cost: then that label relaxes the step (a
@@ -39,7 +48,7 @@ inline bool TakenBy(const NArrivals& a, unsigned mask, const double* matrix, std
   for (int k = 0; k < NArrivals::kKeep; ++k) {
     if ((mask & (1U << k)) == 0 || !(a.d[k] <= dWant)) continue;
     double t = 0.0;
-    if (TurnAt(matrix, side, nTurn, kReverse ? q : a.pos[k], kReverse ? a.pos[k] : q, t) && a.d[k] + t <= dWant) {
+    if (TurnOn<kReverse>(matrix, side, nTurn, a.pos[k], q, t) && a.d[k] + t <= dWant) {
       return true;
     }
   }
@@ -466,7 +475,7 @@ bool CRouteSearch::Covered(std::int64_t j, double d, const double* gathered, boo
   const std::int16_t pJ = m_view.StepFarTurnPos()[j];
   for (std::int64_t k = m_pFirst[w]; k < m_pFirst[w + 1]; ++k) {
     double t = 0.0;
-    if (!TurnAt(matrix, side, nTurn, kReverse ? nearPos[k] : pJ, kReverse ? pJ : nearPos[k], t)) continue;
+    if (!TurnOn<kReverse>(matrix, side, nTurn, pJ, nearPos[k], t)) continue;
     const double dTurn = d + t;
     if (TakenBy<kReverse>(a, kAllSlots, matrix, side, nTurn, nearPos[k], dTurn)) continue;
     if (!bAhead) return false;
@@ -535,10 +544,11 @@ void CRouteSearch::Turns(const NSearchRun& run) {
       const double c = StepOf<kReverse, kDirected, kBarriers>(j, gathered);
       if (c == kNoRoute) continue;
       double t = 0.0;
-      if (!TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) continue;
+      if (!TurnOn<kReverse>(matrix, side, nTurn, pI, nearPos[j], t)) continue;
       const double dTurn = it.dKey + t;
-      // Taken already, at no more cost, by a label settled here before.
-      if (side != 0 && TakenBy<kReverse>(kept, kept.settled, matrix, side, nTurn, nearPos[j], dTurn)) continue;
+      // Taken already, at no more cost, by a label settled here before (a
+      // node without a matrix keeps none).
+      if (TakenBy<kReverse>(kept, kept.settled, matrix, side, nTurn, nearPos[j], dTurn)) continue;
       const double d = dTurn + c;
       if (d < label[j] && !Covered<kReverse, kDirected, kBarriers>(j, d, gathered, true)) PushLabel(j, d, i);
     }
