@@ -23,15 +23,15 @@ using namespace kelvane::tools;
 
 namespace {
 
-// Hands out the elements of an XML file named node or relation, each as the
-// text from its '<' to the end of its closing tag, at any depth (OSM keeps
-// them at the top). Other elements are stepped over unparsed.
+// Hands out the elements of an XML file of one name (node, relation), each
+// as the text from its '<' to the end of its closing tag, at any depth (OSM
+// keeps them at the top). Other elements are stepped over unparsed.
 class CElementStream {
  public:
-  explicit CElementStream(VSILFILE* fp) : m_fp(fp) {}
+  CElementStream(VSILFILE* fp, const char* pszName) : m_fp(fp), m_strName(pszName) {}
   // The next element, false at the end of the file. A truncated element is
   // handed out as far as it goes: the parser then refuses it.
-  bool Next(std::string& strName, std::string& strText) {
+  bool Next(std::string& strText) {
     for (;;) {
       std::size_t lt = m_buf.find('<', m_pos);
       if (lt == std::string::npos) {
@@ -41,13 +41,12 @@ class CElementStream {
       }
       m_pos = lt;
       if (m_buf.size() - lt < 16 && Fill()) continue;  // enough to read the name
-      strName = Named(lt);
-      if (strName.empty()) {
+      if (!Named(lt)) {
         ++m_pos;
         continue;
       }
       std::size_t end = 0;
-      while ((end = End(lt, strName)) == std::string::npos && m_buf.size() - lt <= kMaxElement && Fill()) {
+      while ((end = End(lt)) == std::string::npos && m_buf.size() - lt <= kMaxElement && Fill()) {
         lt = m_pos;  // the block before the element was dropped
       }
       if (end == std::string::npos && m_buf.size() - lt > kMaxElement) {
@@ -62,9 +61,13 @@ class CElementStream {
   }
   // Whether the file starts as XML does (a .pbf is binary).
   bool LooksLikeXml() {
-    Fill();
-    const std::size_t i = m_buf.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-    return i != std::string::npos && m_buf[i] == '<';
+    std::size_t i = 0;
+    while ((i = m_buf.find_first_not_of(" \t\r\n\xEF\xBB\xBF", m_pos)) == std::string::npos) {
+      m_pos = m_buf.size();
+      if (!Fill()) return false;
+    }
+    m_pos = i;
+    return m_buf[i] == '<';
   }
   vsi_l_offset Read() const { return m_llRead; }
 
@@ -87,20 +90,17 @@ class CElementStream {
     if (n < kBlock) m_bEof = true;
     return n > 0;
   }
-  // "node" or "relation" when the tag at lt opens one, else empty.
-  std::string Named(std::size_t lt) const {
-    for (const char* pszName : {"node", "relation"}) {
-      const std::string s(pszName);
-      if (m_buf.compare(lt + 1, s.size(), s) != 0 || lt + 1 + s.size() >= m_buf.size()) continue;
-      const char c = m_buf[lt + 1 + s.size()];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>') return s;
-    }
-    return std::string();
+  // Whether the tag at lt opens an element of the name asked for.
+  bool Named(std::size_t lt) const {
+    const std::size_t n = m_strName.size();
+    if (m_buf.compare(lt + 1, n, m_strName) != 0 || lt + 1 + n >= m_buf.size()) return false;
+    const char c = m_buf[lt + 1 + n];
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
   }
   // Just past the element that opens at lt, or npos when the buffer holds
   // less. A quoted value may hold '>' but never '<', so only the start tag
   // needs its quotes followed.
-  std::size_t End(std::size_t lt, const std::string& strName) const {
+  std::size_t End(std::size_t lt) const {
     char cQuote = 0;
     std::size_t i = lt + 1;
     for (; i < m_buf.size(); ++i) {
@@ -115,11 +115,12 @@ class CElementStream {
     }
     if (i >= m_buf.size()) return std::string::npos;
     if (m_buf[i - 1] == '/') return i + 1;
-    const std::size_t close = m_buf.find("</" + strName + ">", i);
-    return close == std::string::npos ? close : close + strName.size() + 3;
+    const std::size_t close = m_buf.find("</" + m_strName + ">", i);
+    return close == std::string::npos ? close : close + m_strName.size() + 3;
   }
 
   VSILFILE* m_fp;
+  std::string m_strName;
   std::string m_buf;
   std::size_t m_pos = 0;
   bool m_bEof = false;
@@ -256,11 +257,10 @@ bool ReadRelation(const std::string& strText, NOsmRelation& r) {
 // The places of the wanted nodes, longitude then latitude, as the lines have them.
 void ReadNodes(CElementStream& in, CReadProgress& progress, std::map<std::string, NLinePoint_stru>& wanted,
                std::map<std::string, bool>& found) {
-  std::string name, text;
+  std::string text;
   std::size_t nLeft = wanted.size();
-  while (nLeft > 0 && in.Next(name, text)) {
+  while (nLeft > 0 && in.Next(text)) {
     progress.Step(in.Read());
-    if (name != "node") continue;
     const auto it = wanted.find(IdOf(text));
     if (it == wanted.end() || found[it->first]) continue;
     const CPLXMLTreeCloser node(CPLParseXMLString(text.c_str()));
@@ -354,19 +354,19 @@ bool ReadOsmRestrictions(const std::string& strPath, const NDemoRun& run, double
   std::map<std::string, NLinePoint_stru> places;
   std::map<std::string, bool> found;
   CReadProgress progress(bProgress, llSize, 2);
-  CElementStream in(fp);
+  CElementStream in(fp, "relation");
   counts.bXml = in.LooksLikeXml();
-  std::string name, text;
-  while (counts.bXml && in.Next(name, text)) {
+  std::string text;
+  while (counts.bXml && in.Next(text)) {
     progress.Step(in.Read());
     NOsmRelation r;
-    if (name != "relation" || !ReadRelation(text, r)) continue;
+    if (!ReadRelation(text, r)) continue;
     if (r.eSkip == NSkip::None && !r.strViaNode.empty()) places[r.strViaNode] = NLinePoint_stru{0.0, 0.0};
     rels.push_back(r);
   }
   progress.NextPass(in.Read());
   if (!places.empty() && VSIFSeekL(fp, 0, SEEK_SET) == 0) {
-    CElementStream again(fp);
+    CElementStream again(fp, "node");
     ReadNodes(again, progress, places, found);
   }
   VSIFCloseL(fp);
