@@ -58,13 +58,6 @@ struct Arc {
 using BglCsr = boost::compressed_sparse_row_graph<boost::directedS, boost::no_property, Arc>;
 using LemonLengths = lemon::StaticDigraph::ArcMap<double>;
 
-// A cost per edge from its number alone, so every numbering draws the same
-// kind of costs: 1 to 10 in steps of 0.01.
-double CostOf(std::int32_t e) {
-  const std::uint64_t h = static_cast<std::uint64_t>(e) * 0x9E3779B97F4A7C15ULL;
-  return 1.0 + static_cast<double>((h >> 40) % 901) / 100.0;
-}
-
 struct StopSearch {};
 
 // Stops Boost's search at the first vertex beyond the limit, keeping those
@@ -125,7 +118,7 @@ class Networks {
         const NEdgeNod_stru& ends = graph_.ends[static_cast<std::size_t>(e - 1)];
         const std::int32_t far = entry < 0 ? ends.lToNod : ends.lFromNod;
         arcs.emplace_back(static_cast<std::size_t>(n - 1), static_cast<std::size_t>(far - 1));
-        props.push_back(Arc{CostOf(e), e, entry < 0});
+        props.push_back(Arc{kelvane_bench::StreetCost(e), e, entry < 0});
       }
     }
     bgl_.reset(new BglCsr(boost::edges_are_sorted, arcs.begin(), arcs.end(), props.begin(),
@@ -370,38 +363,7 @@ class Networks {
     return s;
   }
 
-  // As a host fills one: a double weight per edge, and with turns a matrix at
-  // every crossing, no U-turns, each other turn 0 to 2.
-  void Fill(CLocalNetwork& net, bool bTurns) {
-    net.m_lNodNum = graph_.nodes;
-    net.m_lEdgeNum = graph_.Edges();
-    net.m_lNodWgtFld = -1;
-    net.m_lEdgeWgtFld1 = 0;
-    net.m_lEdgeWgtFld2 = -1;
-    net.m_cDmdFld = -1;
-    net.m_lTurnWgtFlag = bTurns ? 1 : 0;
-    net.m_cEdgeDirectMode = 0;
-    if (net.ReallocMemory() != 1) Abort("ReallocMemory");
-    for (std::int32_t e = 1; e <= graph_.Edges(); ++e) {
-      net.m_pEdgeNod[e - 1] = graph_.ends[static_cast<std::size_t>(e - 1)];
-      net.m_pEdgeWgt1[e - 1].cType = 4;
-      net.m_pEdgeWgt1[e - 1].dVal = CostOf(e);
-    }
-    for (std::int32_t n = 1; n <= graph_.nodes; ++n) {
-      const std::int32_t count = lists_.Count(n);
-      if (net.ReallocNodConnEdgeMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodConnEdgeMemory");
-      const std::int32_t* in = &lists_.entry[lists_.first[static_cast<std::size_t>(n - 1)]];
-      for (std::int32_t i = 0; i < count; ++i) net.m_pNodConn[n - 1].pConnEdge[i] = in[i];
-      if (!bTurns || count == 0) continue;
-      if (net.ReallocNodTurnWgtMemory(n, static_cast<std::int16_t>(count)) != 1) Abort("ReallocNodTurnWgtMemory");
-      double* m = net.m_ppTurnWgt[n - 1];
-      for (std::int32_t p = 0; p < count; ++p) {
-        for (std::int32_t q = 0; q < count; ++q) {
-          m[p * count + q] = p == q ? -1.0 : static_cast<double>((n * 7 + p * 3 + q) % 5) * 0.5;
-        }
-      }
-    }
-  }
+  void Fill(CLocalNetwork& net, bool bTurns) { kelvane_bench::FillStreetNetwork(graph_, lists_, net, bTurns); }
 
   kelvane_bench::RoadGraph graph_;
   kelvane_bench::ConnLists lists_;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "kelvane/tools/Landmarks.h"
-#include "kelvane/tools/ShortestPath.h"
+#include "kelvane/tools/RouteTypes.h"
 #include "tools/RouteSearch.h"
 
 namespace kelvane {

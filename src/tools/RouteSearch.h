@@ -15,7 +15,7 @@
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Progress.h"
 #include "kelvane/tools/SearchWorkspace.h"
-#include "kelvane/tools/ShortestPath.h"
+#include "kelvane/tools/RouteTypes.h"
 #include "tools/AnalysisInt.h"
 #include "tools/SearchHeap.h"
 #include "tools/ToolsInt.h"

@@ -9,55 +9,13 @@
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/Finding.h"
 #include "kelvane/tools/NetworkView.h"
+#include "kelvane/tools/RouteTypes.h"
 #include "kelvane/tools/SplitIndex.h"
 #include "kelvane/tools/ToolsConfig.h"
 
 namespace kelvane {
 namespace tools {
-class CLandmarks;
-class CSearchWorkspace;
 struct NProgress_stru;
-
-struct NRouteOptions_stru {
-  // true: only the steps one may leave a node by, at the cost of their
-  // direction. false: every edge not blocked both ways, either way, at the
-  // lower of its two costs that is a way (a direction of no way is not taken).
-  bool bDirected = true;
-  // Add the view's turn weights at every node passed (a negative one forbids
-  // the turn); ignored when the view has none. Undirected, a turn at a node
-  // is the matrix entry of the two edges, whichever way each is travelled:
-  // the matrix names edges, not directions, so it reads the same for an
-  // edge taken along or against.
-  bool bTurns = true;
-  NElemSet_stru barriers;  // never entered
-  // Working memory kept between calls (SearchWorkspace.h), one call at a time;
-  // null: the call makes and frees its own.
-  CSearchWorkspace* pWork = nullptr;
-  // Threads a cost matrix or a service area of many starts spreads over, each
-  // with its own part of pWork; 1: the calling thread alone. The host owns
-  // its threads, so more is only ever asked for.
-  std::int32_t lThreads = 1;
-  // Landmarks built from this view (Landmarks.h): a directed route without
-  // turn costs then searches toward its end, settling far fewer nodes, at
-  // the same cost. Ignored where they do not apply; null: the plain search.
-  const CLandmarks* pLandmarks = nullptr;
-};
-
-// One edge of a path, in travel order.
-struct NPathStep_stru {
-  std::int32_t lEdge;  // positive edge number
-  std::int32_t lNod;   // the node this edge leads to
-  bool bAlong;         // travelled from its from node to its to node
-  double dCost;        // cost from the start up to lNod, turns included
-};
-
-struct NPath_stru {
-  std::int32_t lFrom = 0;
-  std::int32_t lTo = 0;
-  bool bFound = false;                 // false: lTo cannot be reached; steps empty, cost +infinity
-  double dCost = 0.0;                  // total; +infinity when not found
-  std::vector<NPathStep_stru> steps;   // empty for lFrom == lTo
-};
 
 // The least-cost path from lFrom to lTo. Closed nodes and barriers are not
 // passed; a closed node can still be the end of a path. Returns 1 (also when
