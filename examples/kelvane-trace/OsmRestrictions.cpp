@@ -28,7 +28,11 @@ namespace {
 // keeps them at the top). Other elements are stepped over unparsed.
 class CElementStream {
  public:
-  CElementStream(VSILFILE* fp, const char* pszName) : m_fp(fp), m_strName(pszName) {}
+  // llSize: the file's size, when known, so that a small file takes a small buffer.
+  CElementStream(VSILFILE* fp, const char* pszName, vsi_l_offset llSize)
+      : m_fp(fp),
+        m_strName(pszName),
+        m_nBlock(llSize > 0 && llSize < kBlock ? static_cast<std::size_t>(llSize) + 1 : kBlock) {}
   // The next element, false at the end of the file. A truncated element is
   // handed out as far as it goes: the parser then refuses it.
   bool Next(std::string& strText) {
@@ -83,11 +87,11 @@ class CElementStream {
       m_pos = 0;
     }
     const std::size_t n0 = m_buf.size();
-    m_buf.resize(n0 + kBlock);
-    const std::size_t n = VSIFReadL(&m_buf[n0], 1, kBlock, m_fp);
+    m_buf.resize(n0 + m_nBlock);
+    const std::size_t n = VSIFReadL(&m_buf[n0], 1, m_nBlock, m_fp);
     m_buf.resize(n0 + n);
     m_llRead += n;
-    if (n < kBlock) m_bEof = true;
+    if (n < m_nBlock) m_bEof = true;
     return n > 0;
   }
   // Whether the tag at lt opens an element of the name asked for.
@@ -121,6 +125,7 @@ class CElementStream {
 
   VSILFILE* m_fp;
   std::string m_strName;
+  std::size_t m_nBlock;
   std::string m_buf;
   std::size_t m_pos = 0;
   bool m_bEof = false;
@@ -354,7 +359,7 @@ bool ReadOsmRestrictions(const std::string& strPath, const NDemoRun& run, double
   std::map<std::string, NLinePoint_stru> places;
   std::map<std::string, bool> found;
   CReadProgress progress(bProgress, llSize, 2);
-  CElementStream in(fp, "relation");
+  CElementStream in(fp, "relation", llSize);
   counts.bXml = in.LooksLikeXml();
   std::string text;
   while (counts.bXml && in.Next(text)) {
@@ -366,7 +371,7 @@ bool ReadOsmRestrictions(const std::string& strPath, const NDemoRun& run, double
   }
   progress.NextPass(in.Read());
   if (!places.empty() && VSIFSeekL(fp, 0, SEEK_SET) == 0) {
-    CElementStream again(fp, "node");
+    CElementStream again(fp, "node", llSize);
     ReadNodes(again, progress, places, found);
   }
   VSIFCloseL(fp);
