@@ -10,6 +10,7 @@
 
 #include "NetBuild.h"
 #include "Output.h"
+#include "TurnRestrictions.h"
 #include "kelvane/tools/NetworkCheck.h"
 
 using namespace kelvane::tools;
@@ -224,6 +225,30 @@ struct NAnalysisProgress {
   }
 };
 
+// The turn restrictions --restrictions names: a CSV, refused whole on its
+// first bad row, or the relations of the OSM input, those that cannot be
+// used counted on one line.
+bool RestrictionStage(const NOptions& opt, const NDemoRun& run, std::vector<NRestriction_stru>& out,
+                      std::ostream& err) {
+  std::string strError;
+  const std::string strWhat = std::string(ModeOf(opt.eMode).pszName) + ": ";
+  if (opt.strRestrictions.empty()) return true;
+  if (opt.strRestrictions != kOsmRestrictions) {
+    return ReadRestrictions(opt.strRestrictions, run, out, strError) || Fail(err, strWhat + strError);
+  }
+  if (run.input.strDriver != "OSM") {
+    return Fail(err, strWhat + "--restrictions osm reads the relations of an OpenStreetMap input, and " +
+                         (opt.strInput.empty() ? std::string("the default town") : run.input.strSource) +
+                         " is none (a CSV of restrictions named osm: ./osm)");
+  }
+  NOsmRestrictionCounts counts;
+  const double dTolerance = opt.dSnap >= 0.0 ? opt.dSnap : 0.01;
+  if (!ReadOsmRestrictions(opt.strInput, run, dTolerance, !opt.bQuiet, out, counts, strError))
+    return Fail(err, strWhat + strError);
+  err << "kelvane-trace: " << OsmRestrictionLine(opt.strInput, counts) << '\n';
+  return true;
+}
+
 bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   NAnalysisProgress progress;
   progress.pszName = ModeOf(opt.eMode).pszName;
@@ -250,8 +275,7 @@ bool AnalysisStage(const NOptions& opt, NDemoRun& run, std::ostream& err) {
   std::string strError;
   const char* pszName = ModeOf(opt.eMode).pszName;
   if (!ViewStage(opt, run, err)) return false;
-  if (!opt.strRestrictions.empty() && !ReadRestrictions(opt.strRestrictions, run, in.restrictions, strError))
-    return Fail(err, std::string(pszName) + ": " + strError);
+  if (!RestrictionStage(opt, run, in.restrictions, err)) return false;
   if (!RunAnalysis(run.view, run.split, static_cast<std::int32_t>(run.demo.edges.size()), in, run.analysis, strError)) {
     return Fail(err, std::string(pszName) + ": " + strError);
   }

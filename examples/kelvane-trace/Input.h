@@ -57,6 +57,7 @@ struct NInputNetwork {
   bool bLonLat = false;         // coordinates are longitude/latitude degrees
   std::string strSrsWkt;        // the source's spatial reference, for the output file
   std::string strSource;        // what was read, for messages
+  std::string strDriver;        // the OGR driver that read it ("OSM"); empty for a CSV or the default town
   std::int64_t llFeatures = 0;  // features read
   std::int64_t llSkipped = 0;   // features left out, whatever the reason: skipped.size()
 };

@@ -213,6 +213,7 @@ bool ReadOgr(const std::string& strPath, const std::string& strLayer, const std:
   if (!FindFields(*pLayer, fields, f, input, strError)) return false;
   ReadSrs(*pLayer, input);
   input.strSource = strPath + " (layer " + pLayer->GetName() + ")";
+  if (ds->GetDriver() != nullptr) input.strDriver = ds->GetDriver()->GetDescription();
   CProgress progress(bProgress, pLayer->GetFeatureCount(FALSE));
   pLayer->ResetReading();
   GIntBig llDone = 0;

@@ -249,7 +249,11 @@ std::vector<NOptionRow> MakeTable() {
           "only (or an OSM tag: no_left_turn, only_straight_on ...),\n"
           "from and to street ids (--id-field), via empty (the node\n"
           "the two streets share), node:N (node N of --list-edges)\n"
-          "or the street ids between them, ';' apart, in travel order",
+          "or the street ids between them, ';' apart, in travel order;\n"
+          "osm: the type=restriction relations of an .osm XML input\n"
+          "(ways by osm_id; relations for some vehicles or times\n"
+          "only are ignored, those that cannot be used are counted\n"
+          "on stderr; a .pbf input's relations are not read)",
           SetText<&NOptions::strRestrictions>),
       Opt("--side", "SIDE",
           "right, left or both (default): for --route, the side of\n"

@@ -30,7 +30,7 @@ struct NOptions {
   bool bToward = false;                // --toward: --within's area toward the flags
   bool bFollowCosts = false;           // --follow-costs: --components reads costs of no way as closed
   DrivingSide eSide = DrivingSide::Both;  // --side: the kerb a --route leaves from and arrives at, or --within leaves from
-  std::string strRestrictions;         // --restrictions: a CSV of turn restrictions for --route
+  std::string strRestrictions;         // --restrictions: a CSV of turn restrictions for --route, or kOsmRestrictions
   std::string strValves;               // --valves: a point layer of valves for --isolate
   bool bJson = false;                  // the summary as one JSON object on stdout
   std::string strSvg;                  // the picture; empty: none (see bSvgAsked)
@@ -48,6 +48,7 @@ struct NOptions {
 
 constexpr double kDefaultMaxSnap = 100.0;  // metres for lon/lat input, map units otherwise
 constexpr const char* kDefaultSvg = "trace.svg";
+constexpr const char* kOsmRestrictions = "osm";  // --restrictions osm: the relations of the OSM input
 
 // Sets what one option says. strName is the option as typed (for messages),
 // strArg its argument (empty for a switch). Returns false with strError set.

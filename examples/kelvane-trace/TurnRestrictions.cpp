@@ -3,8 +3,11 @@
 // network's edges. Noding cuts a street into edges at every crossing and flag
 // mapping cuts those into pieces, so one street of the file becomes the one
 // piece that touches the via node, or every piece of the street in travel order.
+#include "TurnRestrictions.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <string>
@@ -22,14 +25,7 @@ struct NDemoStep {
   bool bAlong;
 };
 
-// One row of the file, its streets resolved to demo edges.
-struct NRestrictionRow {
-  NRestrictionKind eKind = NRestrictionKind::No;
-  std::string strFrom;
-  std::vector<std::string> via;  // street ids between, in travel order
-  std::int32_t lViaNod = 0;      // node:N
-  std::string strTo;
-};
+}  // namespace
 
 class CStreetIndex {
  public:
@@ -79,27 +75,23 @@ class CStreetIndex {
     if (out.empty()) out.push_back(s.lEdge);  // never split: the network edge is the demo edge
     return out;
   }
+  // How far node lNod lies from p (input coordinates), in the planar frame.
+  double Distance(std::int32_t lNod, const NLinePoint_stru& p) const {
+    const NLinePoint_stru a = m_run.demo.proj.Apply(m_run.demo.nods[static_cast<std::size_t>(lNod) - 1]);
+    const NLinePoint_stru b = m_run.demo.proj.Apply(p);
+    return std::hypot(a.dX - b.dX, a.dY - b.dY);
+  }
 
  private:
   const NDemoRun& m_run;
   std::map<std::string, std::vector<std::int32_t>> m_streets;
 };
 
+namespace {
+
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
-}
-
-bool ParseKind(const std::string& strCell, NRestrictionKind& eKind) {
-  const std::string s = Lower(strCell);
-  if (s == "no" || s.compare(0, 3, "no_") == 0) {
-    eKind = NRestrictionKind::No;
-  } else if (s == "only" || s.compare(0, 5, "only_") == 0) {
-    eKind = NRestrictionKind::Only;
-  } else {
-    return false;
-  }
-  return true;
 }
 
 // "node:N", or street ids apart by ';', or nothing.
@@ -144,7 +136,7 @@ bool ReadRow(const std::vector<std::string>& cells, const int (&cols)[4], NRestr
   }
   row.strFrom = cells[static_cast<std::size_t>(cols[1])];
   row.strTo = cells[static_cast<std::size_t>(cols[3])];
-  if (!ParseKind(cells[static_cast<std::size_t>(cols[0])], row.eKind)) {
+  if (!ParseRestrictionKind(cells[static_cast<std::size_t>(cols[0])], row.eKind)) {
     strError = "the kind is no or only (no_..., only_...), not '" + cells[static_cast<std::size_t>(cols[0])] + "'";
   } else if (!ParseVia(cells[static_cast<std::size_t>(cols[2])], row)) {
     strError = "via is empty, node:N or street ids apart by ';', not '" + cells[static_cast<std::size_t>(cols[2])] + "'";
@@ -205,12 +197,26 @@ bool RowStreets(const CStreetIndex& idx, const NRestrictionRow& row, std::vector
   return true;
 }
 
-// The via node of a row: the one given, else the one node the from street
-// shares with the next street.
+// The via node of a row: the one given, else the node nearest its place
+// where the from street meets the next one, else the one node they share.
 bool ViaNode(const CStreetIndex& idx, const NRestrictionRow& row, const std::vector<const std::vector<std::int32_t>*>& s,
-             std::int32_t& lNod, std::string& strError) {
+             double dMatch, std::int32_t& lNod, std::string& strError) {
   lNod = row.lViaNod;
-  if (lNod == 0) {
+  if (lNod == 0 && row.bViaAt) {
+    double dBest = dMatch;
+    for (std::int32_t n : idx.Meet(*s[0], *s[1])) {
+      const double d = idx.Distance(n, row.viaAt);
+      if (d <= dBest) {
+        dBest = d;
+        lNod = n;
+      }
+    }
+    if (lNod == 0) {
+      strError = "streets '" + row.strFrom + "' and '" + (row.via.empty() ? row.strTo : row.via.front()) +
+                 "' do not meet at the via node";
+      return false;
+    }
+  } else if (lNod == 0) {
     const std::vector<std::int32_t> meet = idx.Meet(*s[0], *s[1]);
     if (meet.size() != 1) {
       strError = "streets '" + row.strFrom + "' and '" + (row.via.empty() ? row.strTo : row.via.front()) + "' meet at " +
@@ -226,25 +232,32 @@ bool ViaNode(const CStreetIndex& idx, const NRestrictionRow& row, const std::vec
   return true;
 }
 
-// The restrictions of one row: one per edge of the from street that ends at
-// the via node (and, for no, per edge of the to street there).
-bool RowRestrictions(const CStreetIndex& idx, const NRestrictionRow& row, std::vector<NRestriction_stru>& out,
-                     std::string& strError) {
+}  // namespace
+
+CRestrictionResolver::CRestrictionResolver(const NDemoRun& run, double dTolerance)
+    : m_pIdx(new CStreetIndex(run)), m_dMatch(std::max(2.0 * dTolerance, 0.1)) {}
+
+CRestrictionResolver::~CRestrictionResolver() = default;
+
+NRowFault CRestrictionResolver::Resolve(const NRestrictionRow& row, std::vector<NRestriction_stru>& out,
+                                        std::string& strError) const {
+  const CStreetIndex& idx = *m_pIdx;
   std::vector<const std::vector<std::int32_t>*> s;
   std::int32_t lVia = 0;
-  if (!RowStreets(idx, row, s, strError) || !ViaNode(idx, row, s, lVia, strError)) return false;
+  if (!RowStreets(idx, row, s, strError)) return NRowFault::NoStreet;
+  if (!ViaNode(idx, row, s, m_dMatch, lVia, strError)) return NRowFault::NoMeet;
   std::int32_t lNod = lVia;
   std::vector<NDemoStep> middle;
   for (std::size_t i = 1; i + 1 < s.size(); ++i) {
     if (!WalkVia(idx, *s[i], *s[i + 1], lNod, middle)) {
       strError = "via street '" + row.via[i - 1] + "' does not lead on to the next street";
-      return false;
+      return NRowFault::NoMeet;
     }
   }
   const std::vector<std::int32_t> tos = idx.At(*s.back(), lNod);
   if (row.eKind == NRestrictionKind::Only && tos.size() != 1) {
     strError = "the to street passes through its node: an only restriction needs a street that ends there";
-    return false;
+    return NRowFault::NoMeet;
   }
   for (std::int32_t lFrom : idx.At(*s.front(), lVia)) {
     for (std::int32_t lTo : tos) {
@@ -262,10 +275,20 @@ bool RowRestrictions(const CStreetIndex& idx, const NRestrictionRow& row, std::v
       out.push_back(r);
     }
   }
-  return true;
+  return NRowFault::None;
 }
 
-}  // namespace
+bool ParseRestrictionKind(const std::string& strValue, NRestrictionKind& eKind) {
+  const std::string s = Lower(strValue);
+  if (s == "no" || s.compare(0, 3, "no_") == 0) {
+    eKind = NRestrictionKind::No;
+  } else if (s == "only" || s.compare(0, 5, "only_") == 0) {
+    eKind = NRestrictionKind::Only;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 bool ReadRestrictions(const std::string& strPath, const NDemoRun& run, std::vector<NRestriction_stru>& restrictions,
                       std::string& strError) {
@@ -274,7 +297,7 @@ bool ReadRestrictions(const std::string& strPath, const NDemoRun& run, std::vect
     strError = "cannot read the restrictions '" + strPath + "'";
     return false;
   }
-  const CStreetIndex idx(run);
+  const CRestrictionResolver resolver(run, 0.0);  // rows name nodes by number, never by place
   int cols[4] = {-1, -1, -1, -1};
   bool bHeader = false;
   std::string line;
@@ -288,7 +311,7 @@ bool ReadRestrictions(const std::string& strPath, const NDemoRun& run, std::vect
       bHeader = ReadHeader(cells, cols);
       strWhy = bHeader ? "" : "the header names the columns kind, from, via and to";
     } else if (ReadRow(cells, cols, row, strWhy)) {
-      RowRestrictions(idx, row, restrictions, strWhy);
+      resolver.Resolve(row, restrictions, strWhy);
     }
     if (!strWhy.empty()) {
       strError = "'" + strPath + "' row " + std::to_string(llRow) + ": " + strWhy;

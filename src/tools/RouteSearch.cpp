@@ -26,6 +26,39 @@ namespace {
 // The host is asked whether to go on after this many nodes or labels.
 constexpr std::uint32_t kPollEvery = 4096;
 
+// The turn at a node between a label's edge (at position pLabel of the
+// node's list) and the step at position pStep: forward from the edge arrived
+// by into the step; in reverse from the step arrived by into the label's.
+template <bool kReverse>
+inline bool TurnOn(const double* matrix, std::int32_t side, std::int64_t nTurn, std::int16_t pLabel, std::int16_t pStep,
+                   double& t) {
+  return TurnAt(matrix, side, nTurn, kReverse ? pStep : pLabel, kReverse ? pLabel : pStep, t);
+}
+
+// Whether a label kept at a node takes the step at position q of its list
+// (forward, turning into it; in reverse, turning from it) at no more than
+// dWant before the step's own cost: then that label relaxes the step (a
+// settled one has) to no more than a label at dWant would. mask picks the
+// slots asked: settled ones alone while relaxing, since a queued label's
+// ways are still to come; every one when deciding whether to queue. A
+// forbidden turn covers nothing.
+template <bool kReverse>
+inline bool TakenBy(const NArrivals& a, unsigned mask, const double* matrix, std::int32_t side, std::int64_t nTurn,
+                    std::int16_t q, double dWant) {
+  for (int k = 0; k < NArrivals::kKeep; ++k) {
+    if ((mask & (1U << k)) == 0 || !(a.d[k] <= dWant)) continue;
+    double t = 0.0;
+    if (TurnOn<kReverse>(matrix, side, nTurn, a.pos[k], q, t) && a.d[k] + t <= dWant) {
+      return true;
+    }
+  }
+  return false;
+}
+
+constexpr unsigned kAllSlots = (1U << NArrivals::kKeep) - 1;
+constexpr NArrivals kNoArrivals = {{kNoRoute, kNoRoute, kNoRoute}, {-1, -1, -1}, 0};
+static_assert(NArrivals::kKeep == 3, "kNoArrivals fills every slot");
+
 template <class T>
 void GrowTo(std::vector<T>& v, std::size_t n, T fill) {
   if (v.size() < n) v.resize(n, fill);
@@ -38,7 +71,8 @@ std::size_t NSearchState::MemoryBytes() const {
          owner.capacity() * sizeof(std::int32_t) + settled.capacity() * sizeof(std::int32_t) +
          stepCost.capacity() * sizeof(double) + label.capacity() * sizeof(double) +
          labelPred.capacity() * sizeof(std::int64_t) + touched.capacity() * sizeof(std::int64_t) + wait.capacity() +
-         waitList.capacity() * sizeof(std::int32_t) + edgeMarks.capacity() + heap.MemoryBytes();
+         waitList.capacity() * sizeof(std::int32_t) + edgeMarks.capacity() +
+         arrivals.capacity() * sizeof(NArrivals) + heap.MemoryBytes();
 }
 
 CSearchWorkspace::CSearchWorkspace() = default;
@@ -127,6 +161,8 @@ void CRouteSearch::Clear() {
   for (std::int32_t v : m_st.settled) dist[v - 1] = kNoRoute;
   if (m_bTurnLabels) {
     for (std::int64_t j : m_st.touched) m_st.label[static_cast<std::size_t>(j)] = kNoRoute;
+    for (std::int64_t j : m_st.touched) m_st.arrivals[static_cast<std::size_t>(m_pFar[j] - 1)] = kNoArrivals;
+    for (std::int32_t v : m_st.settled) m_st.arrivals[static_cast<std::size_t>(v - 1)] = kNoArrivals;
   } else {
     for (const CSearchHeap::Item& it : m_st.heap.Items()) dist[it.lId - 1] = kNoRoute;
   }
@@ -177,7 +213,11 @@ void CRouteSearch::SetDist(std::int32_t v, double d, std::int64_t pred, std::int
 
 void CRouteSearch::PushLabel(std::int64_t j, double d, std::int64_t pred) {
   double& l = m_st.label[static_cast<std::size_t>(j)];
-  if (l == kNoRoute) m_st.touched.push_back(j);
+  if (l == kNoRoute) {
+    m_st.touched.push_back(j);
+    const std::int32_t w = m_pFar[j];
+    if (m_view.TurnSize(w) != 0) KeepArrival(w, d, m_view.StepFarTurnPos()[j], false);
+  }
   l = d;
   m_st.labelPred[static_cast<std::size_t>(j)] = pred;
   m_st.heap.Push(d, j);
@@ -408,6 +448,75 @@ bool CRouteSearch::ArriveLabel(std::int32_t v, double d, std::int64_t i, const N
   return false;
 }
 
+// The cost of step j under the run's rules (the gathered ones when given),
+// +infinity where it is not taken.
+template <bool kReverse, bool kDirected, bool kBarriers>
+inline double CRouteSearch::StepOf(std::int64_t j, const double* gathered) const {
+  if (gathered != nullptr) return gathered[j];
+  bool bFrom = false;
+  const double c = CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
+  if ((kBarriers || kReverse) && c != kNoRoute && Blocked(j, kReverse)) return kNoRoute;
+  return c;
+}
+
+// Whether label j, at cost d, need not be queued: its node has a label no
+// dearer queued or settled (so the node's cost and the stop rules are met
+// without j), and every way on from it is taken at no more cost by the
+// labels there (at a node without a matrix, by the first one settled), or
+// (bAhead) leads to a label no dearer than j would give, or to one that
+// itself need not be queued. Exact: a queued label is settled before j would
+// be and relaxes every way it is kept for (or finds it taken by a settled
+// one), so each way j skips ends no dearer than j would have made it. In a
+// crossing without U-turns the second arrival's only way not taken by the
+// first is back where the first came from, which is covered there: looking
+// one step ahead spares queueing it.
+template <bool kReverse, bool kDirected, bool kBarriers>
+bool CRouteSearch::Covered(std::int64_t j, double d, const double* gathered, bool bAhead) const {
+  const std::int32_t w = m_pFar[j];
+  const std::int32_t side = m_view.TurnSize(w);
+  if (side == 0) return d >= m_st.dist[static_cast<std::size_t>(w - 1)];
+  const NArrivals& a = m_st.arrivals[static_cast<std::size_t>(w - 1)];
+  if (!(a.d[0] <= d) && !(a.d[1] <= d) && !(a.d[2] <= d)) return false;
+  const double* matrix = m_view.TurnMatrix(w);
+  const std::int64_t nTurn = m_view.TurnEntries(w);
+  const std::int16_t* nearPos = m_view.StepTurnPos();
+  const std::int16_t pJ = m_view.StepFarTurnPos()[j];
+  for (std::int64_t k = m_pFirst[w]; k < m_pFirst[w + 1]; ++k) {
+    double t = 0.0;
+    if (!TurnOn<kReverse>(matrix, side, nTurn, pJ, nearPos[k], t)) continue;
+    const double dTurn = d + t;
+    if (TakenBy<kReverse>(a, kAllSlots, matrix, side, nTurn, nearPos[k], dTurn)) continue;
+    if (!bAhead) return false;
+    const double c = StepOf<kReverse, kDirected, kBarriers>(k, gathered);
+    if (c == kNoRoute) continue;
+    const double dNext = dTurn + c;
+    if (dNext < m_st.label[static_cast<std::size_t>(k)] &&
+        !Covered<kReverse, kDirected, kBarriers>(k, dNext, gathered, false)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A label queued for v at cost d, or (bSettled) settled there after its
+// steps are relaxed, so that it never covers its own. A settled label takes
+// the unsettled slot of its edge, else a free one; a queued one a free one.
+void CRouteSearch::KeepArrival(std::int32_t v, double d, std::int16_t pos, bool bSettled) {
+  NArrivals& a = m_st.arrivals[static_cast<std::size_t>(v - 1)];
+  int at = -1;
+  for (int k = 0; k < NArrivals::kKeep; ++k) {
+    if (bSettled && a.pos[k] == pos && a.d[k] != kNoRoute && (a.settled & (1U << k)) == 0) {
+      at = k;
+      break;
+    }
+    if (at < 0 && a.d[k] == kNoRoute) at = k;
+  }
+  if (at < 0) return;
+  a.d[at] = d;
+  a.pos[at] = pos;
+  if (bSettled) a.settled = static_cast<unsigned char>(a.settled | (1U << at));
+}
+
 template <bool kReverse, bool kDirected, bool kBarriers>
 void CRouteSearch::Turns(const NSearchRun& run) {
   const double* dist = m_st.dist.data();
@@ -419,6 +528,12 @@ void CRouteSearch::Turns(const NSearchRun& run) {
   while (!heap.Empty()) {
     const CSearchHeap::Item it = heap.Pop();
     const std::int64_t i = it.lId;
+    if (it.dKey > label[i]) continue;  // an item left behind by a cheaper one (the heap is untracked)
+    if (!heap.Empty()) {  // the next label's node, asked for while this one's steps are read
+      const std::int32_t vNext = m_pFar[heap.Top().lId];
+      Prefetch(m_pFirst + vNext);
+      Prefetch(m_st.arrivals.data() + (vNext - 1));
+    }
     // Forward: the node label i arrives at; in reverse, the node it leaves.
     const std::int32_t v = m_pFar[i];
     const std::int32_t side = m_view.TurnSize(v);
@@ -431,19 +546,21 @@ void CRouteSearch::Turns(const NSearchRun& run) {
     const std::int64_t nTurn = m_view.TurnEntries(v);
     const double* matrix = m_view.TurnMatrix(v);
     const std::int16_t pI = farPos[i];
+    const NArrivals& kept = m_st.arrivals[static_cast<std::size_t>(v - 1)];
     const std::int64_t end = m_pFirst[v + 1];
     for (std::int64_t j = m_pFirst[v]; j < end; ++j) {
-      bool bFrom = false;
-      const double c = gathered != nullptr
-                           ? gathered[j]
-                           : CostOf<kReverse, kDirected>(m_pWays[j], m_pEdge[j], m_pAlong, m_pAgainst, bFrom);
+      const double c = StepOf<kReverse, kDirected, kBarriers>(j, gathered);
       if (c == kNoRoute) continue;
-      if (gathered == nullptr && (kBarriers || kReverse) && Blocked(j, kReverse)) continue;
       double t = 0.0;
-      if (!TurnAt(matrix, side, nTurn, kReverse ? nearPos[j] : pI, kReverse ? pI : nearPos[j], t)) continue;
-      const double d = it.dKey + t + c;
-      if (d < label[j]) PushLabel(j, d, i);
+      if (!TurnOn<kReverse>(matrix, side, nTurn, pI, nearPos[j], t)) continue;
+      const double dTurn = it.dKey + t;
+      // Taken already, at no more cost, by a label settled here before (a
+      // node without a matrix keeps none).
+      if (TakenBy<kReverse>(kept, kept.settled, matrix, side, nTurn, nearPos[j], dTurn)) continue;
+      const double d = dTurn + c;
+      if (d < label[j] && !Covered<kReverse, kDirected, kBarriers>(j, d, gathered, true)) PushLabel(j, d, i);
     }
+    if (side != 0) KeepArrival(v, it.dKey, pI, true);
   }
 }
 
@@ -455,7 +572,8 @@ bool CRouteSearch::RunTurns(std::int32_t lStart, const NSearchRun& run) {
   m_lBestLabel = -1;
   GrowTo(m_st.label, m, kNoRoute);
   GrowTo(m_st.labelPred, m, std::int64_t{-1});
-  m_st.heap.Prepare(m);
+  GrowTo(m_st.arrivals, static_cast<std::size_t>(m_view.GetNodNum()), kNoArrivals);
+  m_st.heap.PrepareUntracked();
   const bool bBarriers = m_pBarriers->bAny;
   if (bBarriers && m_pBarriers->nods.Test(lStart)) return true;
   SetDist(lStart, 0.0, -1, 0);
@@ -464,13 +582,15 @@ bool CRouteSearch::RunTurns(std::int32_t lStart, const NSearchRun& run) {
   if (run.bReverse && m_pClosed[lStart] != 0) {
     SeedClosedTarget(lStart, true);
   } else {
-    // No turn at the start: its steps cost their edges only.
+    // No turn at the start: its steps cost their edges only, so a label
+    // that comes back to it finds every way on taken.
     for (std::int64_t j = m_view.StepBegin(lStart); j < m_view.StepEnd(lStart); ++j) {
       bool bFrom = false;
       const double c = StepCost(j, run.bReverse, bFrom);
       if (c == kNoRoute || Blocked(j, run.bReverse) || !(c < m_st.label[static_cast<std::size_t>(j)])) continue;
       PushLabel(j, c, -1);
     }
+    if (m_view.TurnSize(lStart) != 0) KeepArrival(lStart, 0.0, -1, true);
   }
   if (run.bReverse) {
     if (m_bDirected) {

@@ -24,6 +24,20 @@
 namespace kelvane {
 namespace tools {
 
+// The first labels a turn search queues at one node (forward: arriving by
+// a step; in reverse: leaving by one), kept so that a label need not be
+// queued, or a way on need not be tried, when one of them takes that way at
+// no more cost. Two distinct arrivals cover every way on from a crossing
+// that forbids U-turns; the third helps where turn weights differ. A queued
+// slot's cost is the one it was queued at (its label can only get cheaper);
+// a settled one's is final and its ways on are relaxed.
+struct NArrivals {
+  static constexpr int kKeep = 3;
+  double d[kKeep];          // cost; +infinity for an empty slot
+  std::int16_t pos[kKeep];  // the edge's position in the node's list; -1: every turn free (the start)
+  unsigned char settled;    // bit k: slot k's label has been settled
+};
+
 // What one search works in, kept between calls by a workspace. Between
 // searches dist and label are +infinity everywhere, wait 0 and the heap
 // empty, so a search writes only what it reaches and clears only that.
@@ -36,6 +50,7 @@ struct NSearchState {
   std::vector<double> label;            // per step entry: cost of the turn search's label
   std::vector<std::int64_t> labelPred;  // per step entry: the label it came from, -1 a first step
   std::vector<std::int64_t> touched;    // labels given a cost
+  std::vector<NArrivals> arrivals;      // per node n - 1, turn search: the first labels queued; empty unless touched
   std::vector<unsigned char> wait;      // per node n - 1: 1 for a node the search waits for
   std::vector<std::int32_t> waitList;   // the nodes marked in wait
   std::vector<unsigned char> edgeMarks; // per edge number: ArrivalsMirrorLeaving's scratch, all 0
@@ -149,6 +164,11 @@ class CRouteSearch {
   void SeedClosedTarget(std::int32_t t, bool bTurns);
   void SetDist(std::int32_t v, double d, std::int64_t pred, std::int32_t lOwner);
   void PushLabel(std::int64_t j, double d, std::int64_t pred);
+  template <bool kReverse, bool kDirected, bool kBarriers>
+  double StepOf(std::int64_t j, const double* gathered) const;
+  template <bool kReverse, bool kDirected, bool kBarriers>
+  bool Covered(std::int64_t j, double d, const double* gathered, bool bAhead) const;
+  void KeepArrival(std::int32_t v, double d, std::int16_t pos, bool bSettled);
   bool Settle(std::int32_t u, const NSearchRun& run);
   bool ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run);
   std::int32_t NodeOfEntry(std::int64_t j) const;

@@ -26,7 +26,14 @@ class CSearchHeap {
   // Positions for labels 0 to nIds - 1. Grows only; throws std::bad_alloc.
   void Prepare(std::size_t nIds) {
     if (m_pos.size() < nIds) m_pos.resize(nIds, -1);
+    m_bTrack = true;
   }
+  // For one search, no positions: Push adds another item even for a label
+  // already in the heap, and the search skips the items whose label has since
+  // got cheaper. For labels so many and so scattered (the turn search's step
+  // entries) that writing a position at every move costs more than the rare
+  // extra item.
+  void PrepareUntracked() { m_bTrack = false; }
   bool Empty() const { return m_items.empty(); }
   // REQUIRES: !Empty().
   const Item& Top() const { return m_items.front(); }
@@ -35,7 +42,7 @@ class CSearchHeap {
   // Inserts lId at dKey, or lowers its key to dKey when it is in the heap.
   // REQUIRES: dKey no higher than its key in the heap.
   void Push(double dKey, std::int64_t lId) {
-    std::int32_t at = m_pos[static_cast<std::size_t>(lId)];
+    std::int32_t at = m_bTrack ? m_pos[static_cast<std::size_t>(lId)] : -1;
     if (at < 0) {
       at = static_cast<std::int32_t>(m_items.size());
       m_items.push_back(Item{dKey, lId});
@@ -46,7 +53,7 @@ class CSearchHeap {
   // REQUIRES: !Empty().
   Item Pop() {
     const Item top = m_items.front();
-    m_pos[static_cast<std::size_t>(top.lId)] = -1;
+    if (m_bTrack) m_pos[static_cast<std::size_t>(top.lId)] = -1;
     const Item x = m_items.back();
     m_items.pop_back();
     const std::size_t n = m_items.size();
@@ -70,7 +77,9 @@ class CSearchHeap {
 
   // Empties the heap, its labels' positions back to -1.
   void Clear() {
-    for (const Item& it : m_items) m_pos[static_cast<std::size_t>(it.lId)] = -1;
+    if (m_bTrack) {
+      for (const Item& it : m_items) m_pos[static_cast<std::size_t>(it.lId)] = -1;
+    }
     m_items.clear();
   }
 
@@ -81,7 +90,7 @@ class CSearchHeap {
  private:
   void Place(std::size_t i, const Item& x) {
     m_items[i] = x;
-    m_pos[static_cast<std::size_t>(x.lId)] = static_cast<std::int32_t>(i);
+    if (m_bTrack) m_pos[static_cast<std::size_t>(x.lId)] = static_cast<std::int32_t>(i);
   }
   void Up(std::size_t i, const Item& x) {
     while (i > 0) {
@@ -94,7 +103,8 @@ class CSearchHeap {
   }
 
   std::vector<Item> m_items;
-  std::vector<std::int32_t> m_pos;  // per label: index in m_items, -1 when not in it
+  std::vector<std::int32_t> m_pos;  // per label: index in m_items, -1 when not in it (or untracked)
+  bool m_bTrack = true;             // positions are kept (Prepare), not for an untracked search
 };
 
 }  // namespace tools

@@ -416,12 +416,13 @@ TEST(RouteOracleTest, CostsToWithTurnsAreTheEdgeBasedSearchFromEveryNode) {
     const std::int32_t t = std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng);
     NRouteOptions_stru opt;
     opt.pWork = &work;
+    opt.bDirected = round % 3 != 2;  // a third undirected: the reverse search over both ways of each edge
     opt.barriers = Barriers(rng, r, round, {t});
-    const std::vector<CostArc> arcs = RouteWays(r.net, true, r.closed, opt.barriers);
+    const std::vector<CostArc> arcs = RouteWays(r.net, opt.bDirected, r.closed, opt.barriers);
     r.Close();
     const CNetworkView view = MakeView(r);
     ASSERT_TRUE(view.HasTurns());
-    SCOPED_TRACE(testing::Message() << "round " << round << ", to " << t);
+    SCOPED_TRACE(testing::Message() << "round " << round << ", to " << t << (opt.bDirected ? "" : ", undirected"));
     std::vector<double> got;
     NFinding_stru err;
     ASSERT_EQ(kelvane::tools::FindCostsTo(view, t, opt, got, &err), 1) << err.strText;

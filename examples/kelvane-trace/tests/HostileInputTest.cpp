@@ -1,17 +1,26 @@
 // Hostile and careless input, as a new user gives it: each case a file, a
 // command line, the exit status and the message that must explain it.
+#include <cpl_vsi.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "Demo.h"
+#include "TurnRestrictions.h"
 
 namespace {
 
 const std::string kVillage = std::string(KELVANE_TRACE_DATA) + "/village.geojson";
+const std::string kTurns = std::string(KELVANE_TRACE_DATA) + "/turns.osm";
+
+std::string Slurp(const std::string& strPath) {
+  std::ifstream in(strPath, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 std::string Temp(const std::string& strName) {
   return ::testing::TempDir() + "kelvane-hostile-" + std::to_string(::getpid()) + "-" + strName;
@@ -66,6 +75,13 @@ TEST(HostileInputTest, EveryCaseEndsWithItsStatusAndAMessageThatNamesTheFault) {
   const std::string kGood = "[[0,0],[0.001,0]]";
   const std::string strExisting = Temp("existing.geojson");
   std::ofstream(strExisting) << "{}";
+  const std::string strTurns = Slurp(kTurns);
+  const std::vector<std::string> route = {"--flag", "5.0005,52.0", "--route", "5.001,52.0015", "--restrictions", "osm",
+                                          "--no-svg"};
+  std::vector<std::string> osmRoute = {"$IN"};
+  osmRoute.insert(osmRoute.end(), route.begin(), route.end());
+  const std::vector<std::string> villageRoute = {kVillage,         "--flag", "0.0005,0.00001", "--route", "0.001,0.001",
+                                                 "--restrictions", "osm",    "--no-svg"};
   const std::vector<NHostileCase> cases = {
       {"infinite CSV coordinate", "x1,y1,x2,y2\n0,0,100,0\n100,0,inf,0\n", ".csv", {"$IN", "--flag", "50,0", "--no-svg"},
        0, "feature 2 skipped: coordinate inf,0 is not finite"},
@@ -104,6 +120,10 @@ TEST(HostileInputTest, EveryCaseEndsWithItsStatusAndAMessageThatNamesTheFault) {
       {"missing input", "", "", {"$TMP/missing.geojson", "--flag", "0,0"}, 1, "missing.geojson' does not exist"},
       {"input that is no vector file", "this is not GIS data\n", ".geojson", {"$IN", "--flag", "0,0"}, 1,
        "is not a vector file GDAL/OGR can read"},
+      {"OSM file cut short in a relation", strTurns.substr(0, strTurns.find("<member type='way' ref='22'")), ".osm",
+       osmRoute, 0, "1 of 1 relations used"},
+      {"--restrictions osm on a GeoJSON input", "", "", villageRoute, 1,
+       "--restrictions osm reads the relations of an OpenStreetMap input"},
   };
   for (const NHostileCase& c : cases) {
     const std::string strIn = Temp(std::string("case") + c.pszExt);
@@ -123,6 +143,50 @@ TEST(HostileInputTest, EveryCaseEndsWithItsStatusAndAMessageThatNamesTheFault) {
   }
   std::remove(strExisting.c_str());
   std::remove((::testing::TempDir() + "kelvane-hostile-net.svg").c_str());
+}
+
+// The restriction relations of an OSM file cut at every byte, or with one
+// character made markup: never a crash, every relation accounted for, and
+// nothing resolved that the whole file does not say.
+TEST(HostileInputTest, OsmRelationsCutOrMangledAnywhereAreCountedNotCrashedOn) {
+  NDemoRun run;
+  ASSERT_EQ(RunLine({kTurns, "--flag", "5.0005,52.0", "--route", "5.001,52.0015", "--no-svg"}, &run).iStatus, 0);
+  std::vector<NRestriction_stru> whole;
+  NOsmRestrictionCounts c;
+  std::string strError;
+  ASSERT_TRUE(ReadOsmRestrictions(kTurns, run, 0.01, false, whole, c, strError)) << strError;
+  const std::string text = Slurp(kTurns);
+  const auto inWhole = [&whole](const NRestriction_stru& r) {
+    return std::any_of(whole.begin(), whole.end(), [&r](const NRestriction_stru& w) {
+      return w.eKind == r.eKind && w.lViaNod == r.lViaNod && w.edges == r.edges;
+    });
+  };
+  const std::string strMem = "/vsimem/kelvane-hostile-turns.osm";
+  for (std::size_t i = 0; i < 2 * text.size(); ++i) {
+    std::string cut = i < text.size() ? text.substr(0, i) : text;
+    if (i >= text.size()) cut[i - text.size()] = "<>\"'/"[i % 5];
+    VSIFCloseL(VSIFileFromMemBuffer(strMem.c_str(), reinterpret_cast<GByte*>(&cut[0]), cut.size(), FALSE));
+    std::vector<NRestriction_stru> got;
+    ASSERT_TRUE(ReadOsmRestrictions(strMem, run, 0.01, false, got, c, strError)) << i;
+    VSIUnlink(strMem.c_str());
+    EXPECT_EQ(c.llUsed + c.llIgnored + c.llMalformed + c.llNoWay + c.llNoMeet, c.llRelations) << i;
+    EXPECT_LE(c.llRelations, 8) << i;
+    for (const NRestriction_stru& r : got) EXPECT_TRUE(inWhole(r)) << "byte " << i;
+  }
+  // The file is read a block (1 MiB) at a time: blank space ahead of the
+  // grid moves the block's end across every element, and the answer stays.
+  const std::size_t nHead = text.find("<osm");
+  for (std::size_t k = 0; k < text.size() - nHead; k += 7) {
+    std::string padded = text.substr(0, nHead) + std::string((1u << 20) - nHead - k, ' ') + text.substr(nHead);
+    VSIFCloseL(VSIFileFromMemBuffer(strMem.c_str(), reinterpret_cast<GByte*>(&padded[0]), padded.size(), FALSE));
+    std::vector<NRestriction_stru> got;
+    ASSERT_TRUE(ReadOsmRestrictions(strMem, run, 0.01, false, got, c, strError)) << k;
+    VSIUnlink(strMem.c_str());
+    EXPECT_EQ(c.llUsed, 3) << "block ends " << k << " bytes into the grid";
+    EXPECT_EQ(c.llRelations, 7) << k;
+    ASSERT_EQ(got.size(), whole.size()) << k;
+    for (const NRestriction_stru& r : got) EXPECT_TRUE(inWhole(r)) << k;
+  }
 }
 
 TEST(HostileInputTest, CommandLineFollowsGisConventions) {

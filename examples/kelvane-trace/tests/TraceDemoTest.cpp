@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "Demo.h"
+#include "TurnRestrictions.h"
 
 namespace {
 
@@ -435,6 +436,57 @@ TEST(AnalysisModeTest, SecondWaveModesGiveTheirKeyNumbers) {
   EXPECT_NE(svg.find("class=\"traced part0\""), std::string::npos);
   EXPECT_NE(svg.find("class=\"traced part1\""), std::string::npos);
   for (const std::string& f : {strRules, strBad, strVia, strCut, strSvg}) std::remove(f.c_str());
+}
+
+// The turn restriction relations of a hand-written OSM file resolve to the
+// very restrictions their CSV form gives, edge for edge, and divert the same
+// routes: from way 11 the plain route turns left at node 2 into 51 (901
+// forbids it), from way 21 left at node 5 into 52 (902: straight on only).
+// The file's other relations are skipped or ignored, counted on one line.
+TEST(AnalysisModeTest, OsmRelationsRestrictRoutesAsTheirCsvFormDoes) {
+  const std::string strOsm = std::string(KELVANE_TRACE_DATA) + "/turns.osm", strCsv = Temp("turns.csv");
+  std::ofstream(strCsv) << "kind,from,via,to\nno_left_turn,11,,51\nonly_straight_on,21,,22\nno_u_turn,11,51,21\n";
+  for (const char* pszFlag : {"5.0005,52.0", "5.0005,52.001"}) {
+    SCOPED_TRACE(pszFlag);
+    std::vector<std::string> args = {strOsm, "--flag", pszFlag, "--route", "5.001,52.0015", "--no-svg", "--restrictions"};
+    NDemoRun plain, osm, csv;
+    args.push_back("osm");
+    const NOutcome o = RunArgs(args, &osm);
+    ASSERT_EQ(o.iStatus, 0) << o.strErr;
+    args.back() = strCsv;
+    ASSERT_EQ(RunArgs(args, &csv).iStatus, 0);
+    args.resize(args.size() - 2);
+    ASSERT_EQ(RunArgs(args, &plain).iStatus, 0);
+    EXPECT_GT(osm.analysis.dRouteCost, plain.analysis.dRouteCost + 100.0);  // round a block at least
+    EXPECT_DOUBLE_EQ(osm.analysis.dRouteCost, csv.analysis.dRouteCost);
+    EXPECT_EQ(o.strErr,
+              "kelvane-trace: turn restrictions of " + strOsm +
+                  ": 3 of 7 relations used, 3 skipped (1 malformed, 1 naming a way not among the lines, 1 whose ways "
+                  "do not meet at the via; first relation 904: no to way), 1 for some vehicles or times only, ignored\n");
+    std::vector<NRestriction_stru> fromOsm, fromCsv;
+    NOsmRestrictionCounts counts;
+    std::string strError;
+    ASSERT_TRUE(ReadOsmRestrictions(strOsm, osm, 0.01, false, fromOsm, counts, strError)) << strError;
+    ASSERT_TRUE(ReadRestrictions(strCsv, osm, fromCsv, strError)) << strError;
+    ASSERT_EQ(fromOsm.size(), fromCsv.size());
+    for (std::size_t i = 0; i < fromOsm.size(); ++i) {
+      EXPECT_EQ(fromOsm[i].eKind, fromCsv[i].eKind);
+      EXPECT_EQ(fromOsm[i].lViaNod, fromCsv[i].lViaNod);
+      EXPECT_EQ(fromOsm[i].edges, fromCsv[i].edges);
+    }
+  }
+  // A file that is not XML (a .pbf) is read for its lines only, and says so.
+  const std::string strPbf = Temp("turns.osm.pbf");
+  std::ofstream(strPbf) << std::string("\0\0\0\x0dOSMHeader", 13);
+  NDemoRun run;
+  std::vector<NRestriction_stru> none;
+  NOsmRestrictionCounts counts;
+  std::string strError;
+  ASSERT_TRUE(ReadOsmRestrictions(strPbf, run, 0.01, false, none, counts, strError));
+  EXPECT_TRUE(none.empty());
+  EXPECT_NE(OsmRestrictionLine(strPbf, counts).find("not read: GDAL gives no relation members of a .pbf"),
+            std::string::npos);
+  for (const std::string& f : {strCsv, strPbf}) std::remove(f.c_str());
 }
 
 TEST(AnalysisModeTest, EveryModeRunsWithoutAFlagWhenItNeedsNoneAndSaysSoWhenItDoes) {
