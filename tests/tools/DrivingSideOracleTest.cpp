@@ -71,6 +71,16 @@ double SplitOracle(std::int32_t nods, const std::vector<Way>& all, const std::ve
   return d[sink] == std::numeric_limits<double>::max() ? kInf : d[sink];
 }
 
+// Every way of the network one may take, with its cost.
+std::vector<Way> FiniteWays(CLocalNetwork& net) {
+  std::vector<Way> all;
+  for (const Arc& a : oracle::Ways(net)) {
+    const double c = oracle::WayCost(net, a.edge, a.along);
+    if (!std::isinf(c)) all.push_back(Way{a, c});
+  }
+  return all;
+}
+
 TEST(DrivingSideOracleTest, SidedRoutesAndMatricesAreWhatTheSplitGraphGives) {
   std::mt19937 rng(31);
   std::uniform_int_distribution<int> anySide(0, 2);
@@ -78,16 +88,10 @@ TEST(DrivingSideOracleTest, SidedRoutesAndMatricesAreWhatTheSplitGraphGives) {
     oracle::RandomNet r;
     r.Make(rng, oracle::Shape());
     if (HasFatalFailure()) return;
-    std::vector<Way> all;
-    for (const Arc& a : oracle::Ways(r.net)) {
-      const double c = oracle::WayCost(r.net, a.edge, a.along);
-      if (!std::isinf(c)) all.push_back(Way{a, c});
-    }
+    const std::vector<Way> all = FiniteWays(r.net);
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     std::vector<std::int32_t> sources = oracle::Pick(rng, r.nods, 3);
     std::vector<std::int32_t> targets = oracle::Pick(rng, r.nods, 4);
@@ -141,16 +145,10 @@ TEST(DrivingSideOracleTest, SidedServiceAreasAreWhatTheSplitGraphGives) {
     oracle::RandomNet r;
     r.Make(rng, oracle::Shape());
     if (HasFatalFailure()) return;
-    std::vector<Way> all;
-    for (const Arc& a : oracle::Ways(r.net)) {
-      const double c = oracle::WayCost(r.net, a.edge, a.along);
-      if (!std::isinf(c)) all.push_back(Way{a, c});
-    }
+    const std::vector<Way> all = FiniteWays(r.net);
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 1 + round % 3);
     starts.insert(starts.end(), r.flagNods.begin(), r.flagNods.end());

@@ -51,9 +51,7 @@ TEST(LandmarkOracleTest, GuidedRoutesCostWhatThePlainSearchFindsOnEveryPair) {
     if (HasFatalFailure()) return;
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     CLandmarks marks;
     NFinding_stru err;

@@ -19,6 +19,7 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/AnalysisInput.h"
 #include "kelvane/tools/NetworkBuilder.h"
+#include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/TraceAnalysis.h"
 #include "support/Flags.h"
 
@@ -30,6 +31,14 @@ constexpr bool kGen1 = KELVANE_FIRST_GENERATION != 0;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kAlongFld = 0;    // weight column 1: cost along an edge
 constexpr std::int32_t kAgainstFld = 1;  // weight column 2: cost against it
+
+// A view of a random network prices each way by its own column.
+inline NViewOptions_stru ViewOptions() {
+  NViewOptions_stru vo;
+  vo.lAlongFld = kAlongFld;
+  vo.lAgainstFld = kAgainstFld;
+  return vo;
+}
 
 template <class T>
 NWeightVal_stru Wgt(char cType, T value) {

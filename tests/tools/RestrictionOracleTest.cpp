@@ -152,9 +152,7 @@ TEST(RestrictionOracleTest, RestrictedRoutesAreWhatTheExpandedGraphGives) {
       rules.push_back(rule);
     }
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     // From where a restriction starts, so that most rounds meet one.
     const std::int32_t s = rules.empty() || round % 4 == 0 ? ways[anyWay(rng)].a.from : rules[0].path[0].second;

@@ -186,9 +186,7 @@ void ExpectTree(const std::vector<CostArc>& arcs, const std::vector<double>& cos
 
 CNetworkView MakeView(oracle::RandomNet& r) {
   CNetworkView view;
-  NViewOptions_stru vo;
-  vo.lAlongFld = oracle::kAlongFld;
-  vo.lAgainstFld = oracle::kAgainstFld;
+  const NViewOptions_stru vo = oracle::ViewOptions();
   EXPECT_EQ(view.Build(r.net, vo), 1);
   return view;
 }
@@ -211,9 +209,7 @@ TEST(RouteOracleTest, CostsPathsAndMatricesAreDijkstrasDirectedAndUndirected) {
     const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected"));
     const std::vector<double> want = Dijkstra(r.nods, arcs, {s});
@@ -266,9 +262,7 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
     const std::vector<CostArc> arcs = RouteWays(r.net, opt.bDirected, r.closed, opt.barriers);
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     ASSERT_TRUE(view.HasTurns());
     SCOPED_TRACE(testing::Message() << "round " << round << ", from " << s << (opt.bDirected ? "" : ", undirected"));
@@ -304,9 +298,7 @@ TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
     const std::vector<CostArc> arcs = RouteWays(r.net, directed, r.closed, opt.barriers);
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     const double limit = std::uniform_int_distribution<int>(0, 60)(rng) * 0.5;
     SCOPED_TRACE(testing::Message() << "round " << round << (directed ? " directed" : " undirected") << ", limit "

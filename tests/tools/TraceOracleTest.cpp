@@ -119,9 +119,7 @@ TEST(TraceOracleTest, ComponentsPartitionAsBoostGraphDoesByStatesOrByCosts) {
     }
     r.Close();
     CNetworkView view;
-    NViewOptions_stru vo;
-    vo.lAlongFld = oracle::kAlongFld;
-    vo.lAgainstFld = oracle::kAgainstFld;
+    const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
     const NComponentKind kind = round % 2 == 0 ? NComponentKind::Weak : NComponentKind::Strong;
     NComponentOptions_stru co;
