@@ -96,6 +96,13 @@ std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barrier
   return MarkEdges(view, barriers.edges, "barrier edge", bits.edges, pError);
 }
 
+std::int32_t CheckStartsAndBarriers(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                    const NElemSet_stru& barriers, NBarrierBits& bits, NFinding_stru* pError) {
+  CElemBits startBits(view.GetNodNum());
+  if (MarkNods(view, starts, "start node", startBits, pError) == 0) return 0;
+  return MarkBarriers(view, barriers, bits, pError);
+}
+
 namespace {
 
 std::int32_t Nods(const CSmartArray<NET_FLGstruct>& mapped, std::vector<std::int32_t>& nods, NFinding_stru* pError) {

@@ -87,6 +87,10 @@ struct NBarrierBits {
 };
 std::int32_t MarkBarriers(const CNetworkView& view, const NElemSet_stru& barriers, NBarrierBits& bits,
                           NFinding_stru* pError);
+// What a search from many starts checks first: every start a node of the
+// view, and the call's barriers marked in bits.
+std::int32_t CheckStartsAndBarriers(const CNetworkView& view, const std::vector<std::int32_t>& starts,
+                                    const NElemSet_stru& barriers, NBarrierBits& bits, NFinding_stru* pError);
 
 // Whether the steps the view lists as arriving at each node are exactly the
 // leaving steps of the other ends seen backward: every edge open some way is

@@ -121,11 +121,7 @@ std::int32_t CheckArea(const CNetworkView& view, const std::vector<std::int32_t>
     return Refuse(pError, MakeFinding(NFindingCode::BadArgument, NElemKind::Network, 0,
                                       Format("the cost limit %g is not a cost (a number 0 or above)", dLimit)));
   }
-  CElemBits startBits(view.GetNodNum());
-  return MarkNods(view, starts, "start node", startBits, pError) == 0 ||
-                 MarkBarriers(view, opt.barriers, barriers, pError) == 0
-             ? 0
-             : 1;
+  return CheckStartsAndBarriers(view, starts, opt.barriers, barriers, pError);
 }
 
 std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,

@@ -290,12 +290,8 @@ std::int32_t FindClosestFacility(const CNetworkView& view, const std::vector<std
                                  const NProgress_stru* pProgress) {
   return Guarded(pError, [&]() -> std::int32_t {
     if (CheckCurrent(view, pError) == 0) return 0;
-    CElemBits startBits(view.GetNodNum());
     NBarrierBits barriers;
-    if (MarkNods(view, starts, "start node", startBits, pError) == 0 ||
-        MarkBarriers(view, opt.barriers, barriers, pError) == 0) {
-      return 0;
-    }
+    if (CheckStartsAndBarriers(view, starts, opt.barriers, barriers, pError) == 0) return 0;
     CStateHold hold(opt, 0);
     CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
     NSearchRun run;

@@ -118,10 +118,8 @@ std::int32_t Trace(const CNetworkView& view, const NTraceQuery_stru& query, NTra
                                       Format("trace kind %d is none of connected (0), downstream (1), upstream (2)",
                                              static_cast<int>(query.eKind))));
   }
-  CElemBits startBits(view.GetNodNum());
-  if (MarkNods(view, query.starts, "start node", startBits, pError) == 0) return 0;
   NBarrierBits barriers;
-  if (MarkBarriers(view, query.barriers, barriers, pError) == 0) return 0;
+  if (CheckStartsAndBarriers(view, query.starts, query.barriers, barriers, pError) == 0) return 0;
   CElemBits stopNods(view.GetNodNum());
   CElemBits stopEdges(view.GetEdgeNum());
   if (MarkNods(view, query.stops.nods, "stop node", stopNods, pError) == 0) return 0;
