@@ -295,6 +295,18 @@ class CRestrictedSearch {
     path.steps.swap(steps);
   }
 
+  // The route from lFrom to lTo that the last Run found at dCost
+  // (+infinity: none).
+  NPath_stru PathTo(std::int32_t lFrom, std::int32_t lTo, double dCost) const {
+    NPath_stru out;
+    out.lFrom = lFrom;
+    out.lTo = lTo;
+    out.dCost = dCost;
+    out.bFound = dCost < kNoWay;
+    if (out.bFound && lFrom != lTo) Trace(out);
+    return out;
+  }
+
   // Asked once per label settled, across runs; a stop ends the run at once.
   CProgressPoll m_poll{nullptr, 0.0};
   std::vector<double> m_nodDist;      // per node n - 1: the best label's cost
@@ -418,13 +430,7 @@ std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, st
     if (Prepare(view, {lFrom, lTo}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
     CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
     search.Run(lFrom, lTo);
-    NPath_stru out;
-    out.lFrom = lFrom;
-    out.lTo = lTo;
-    out.dCost = search.m_nodDist[static_cast<std::size_t>(lTo - 1)];
-    out.bFound = out.dCost < kNoWay;
-    if (out.bFound && lFrom != lTo) search.Trace(out);
-    path = std::move(out);
+    path = search.PathTo(lFrom, lTo, search.m_nodDist[static_cast<std::size_t>(lTo - 1)]);
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
@@ -481,13 +487,7 @@ std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, Driving
     CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
     search.SetStartSide(lFrom, eFromSide);
     search.Run(lFrom, lTo, eToSide);
-    NPath_stru out;
-    out.lFrom = lFrom;
-    out.lTo = lTo;
-    out.dCost = lFrom == lTo ? 0.0 : search.m_dBest;
-    out.bFound = out.dCost < kNoWay;
-    if (out.bFound && lFrom != lTo) search.Trace(out);
-    path = std::move(out);
+    path = search.PathTo(lFrom, lTo, lFrom == lTo ? 0.0 : search.m_dBest);
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);

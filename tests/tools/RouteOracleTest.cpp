@@ -184,6 +184,39 @@ void ExpectTree(const std::vector<CostArc>& arcs, const std::vector<double>& cos
 
 
 
+// The area's edges and shares against the oracle's, from d (the least cost
+// of each node from the starts, or toward them with bToward). Forward a way
+// is reached from its tail as far as the cost left there allows, the share
+// next to the end it leaves; toward the starts from its head, the share next
+// to the end it arrives at.
+void ExpectAreaShares(const oracle::RandomNet& r, const std::vector<CostArc>& arcs, const std::vector<double>& d,
+                      double limit, bool bToward, const NServiceArea_stru& area) {
+  std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
+  std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
+  for (const CostArc& c : arcs) {
+    const double left = limit - d[bToward ? c.a.to : c.a.from];
+    if (left < 0.0) continue;
+    const double part = c.cost == 0.0 ? 1.0 : std::min(1.0, left / c.cost);
+    double& side = c.a.along != bToward ? share[c.a.edge].first : share[c.a.edge].second;
+    side = std::max(side, part);
+    if (part > 0.0 || c.cost == 0.0) inArea[c.a.edge] = 1;
+  }
+  std::vector<std::int32_t> wantEdges;
+  for (std::int32_t e = 1; e <= r.edges; ++e) {
+    if (inArea[e] != 0) wantEdges.push_back(e);
+  }
+  std::vector<std::int32_t> gotEdges;
+  for (const NAreaEdge_stru& ae : area.edges) {
+    gotEdges.push_back(ae.lEdge);
+    const NEdgeNod_stru ends = r.net.m_pEdgeNod[ae.lEdge - 1];
+    EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9)
+        << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
+    EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9)
+        << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
+  }
+  EXPECT_EQ(gotEdges, wantEdges);
+}
+
 CNetworkView MakeView(oracle::RandomNet& r) {
   CNetworkView view;
   const NViewOptions_stru vo = oracle::ViewOptions();
@@ -316,30 +349,7 @@ TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
     for (std::size_t i = 0; i < nods.size(); ++i) EXPECT_NEAR(area.costs[i], d[nods[i]], 1e-9) << "node " << nods[i];
     // Each edge: the share reached going along it from its from node and
     // against it from its to node.
-    std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
-    std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
-    for (const CostArc& c : arcs) {
-      const double left = limit - d[c.a.from];
-      if (left < 0.0) continue;
-      const double part = c.cost == 0.0 ? 1.0 : std::min(1.0, left / c.cost);
-      double& side = c.a.along ? share[c.a.edge].first : share[c.a.edge].second;
-      side = std::max(side, part);
-      if (part > 0.0 || c.cost == 0.0) inArea[c.a.edge] = 1;
-    }
-    std::vector<std::int32_t> wantEdges;
-    for (std::int32_t e = 1; e <= r.edges; ++e) {
-      if (inArea[e] != 0) wantEdges.push_back(e);
-    }
-    std::vector<std::int32_t> gotEdges;
-    for (const NAreaEdge_stru& ae : area.edges) {
-      gotEdges.push_back(ae.lEdge);
-      const NEdgeNod_stru ends = r.net.m_pEdgeNod[ae.lEdge - 1];
-      EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9)
-          << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
-      EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9)
-          << "edge " << ae.lEdge << " from " << ends.lFromNod << " to " << ends.lToNod;
-    }
-    EXPECT_EQ(gotEdges, wantEdges);
+    ExpectAreaShares(r, arcs, d, limit, false, area);
   }
 }
 
@@ -538,27 +548,7 @@ TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) 
     ExpectTree(arcs, cost, by, r.nods, true);
     // A way into an area node reaches the starts from as far back along it
     // as the cost left allows: the share next to the end it leaves by.
-    std::vector<std::pair<double, double>> share(static_cast<std::size_t>(r.edges) + 1, {0.0, 0.0});
-    std::vector<char> inArea(static_cast<std::size_t>(r.edges) + 1, 0);
-    for (const CostArc& c : arcs) {
-      const double left = limit - d[c.a.to];
-      if (left < 0.0) continue;
-      const double part = c.cost == 0.0 ? 1.0 : std::min(1.0, left / c.cost);
-      double& side = c.a.along ? share[c.a.edge].second : share[c.a.edge].first;
-      side = std::max(side, part);
-      if (part > 0.0 || c.cost == 0.0) inArea[c.a.edge] = 1;
-    }
-    std::vector<std::int32_t> wantEdges;
-    for (std::int32_t e = 1; e <= r.edges; ++e) {
-      if (inArea[e] != 0) wantEdges.push_back(e);
-    }
-    std::vector<std::int32_t> gotEdges;
-    for (const NAreaEdge_stru& ae : area.edges) {
-      gotEdges.push_back(ae.lEdge);
-      EXPECT_NEAR(ae.dFromFrac, share[ae.lEdge].first, 1e-9) << "edge " << ae.lEdge;
-      EXPECT_NEAR(ae.dToFrac, share[ae.lEdge].second, 1e-9) << "edge " << ae.lEdge;
-    }
-    EXPECT_EQ(gotEdges, wantEdges);
+    ExpectAreaShares(r, arcs, d, limit, true, area);
   }
 }
 
