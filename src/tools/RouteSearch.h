@@ -98,11 +98,6 @@ class CRouteSearch {
   // Edge-based, turn weights added at every node passed; dist gets each
   // node's best arrival (in reverse: its best way out). false: stopped.
   bool RunTurns(std::int32_t lStart, const NSearchRun& run);
-  // The least-cost path from lFrom to lTo (no turns) by two searches, this
-  // one forward from lFrom and `back` (on another state) in reverse from lTo,
-  // each settling the node nearer its own end until no route through the
-  // nodes still queued can be cheaper than the best met so far.
-  void RunBidirectional(CRouteSearch& back, std::int32_t lFrom, std::int32_t lTo, NPath_stru& path);
   // Marks node v as one a run with bWait waits for. Before the run.
   void Wait(std::int32_t v);
   // Restores the state for the next search.
@@ -173,8 +168,6 @@ class CRouteSearch {
   bool ArriveLabel(std::int32_t v, double d, std::int64_t i, const NSearchRun& run);
   std::int32_t NodeOfEntry(std::int64_t j) const;
   bool Poll();
-  template <bool kReverse, bool kDirected>
-  void ExpandOne(const CRouteSearch& other, double& dBest, std::int32_t& lMeet);
 
   const CNetworkView& m_view;
   bool m_bDirected;
