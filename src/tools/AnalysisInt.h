@@ -107,6 +107,11 @@ bool ArrivalsMirrorLeaving(const CNetworkView& view, std::vector<unsigned char>&
 enum class DrivingSide : char;
 std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,
                         NFinding_stru* pError);
+// Whether a driving side binds at lNod: undirected every street is two-way;
+// directed, whether lNod can be left (bLeave; else arrived at) both along
+// and against an edge, by the view's states and costs. A stop on a one-way
+// street has one side only.
+bool SideBinds(const CNetworkView& view, bool bDirected, std::int32_t lNod, bool bLeave);
 
 // The ways bits a walk in `kind` follows: leave (downstream, routes), arrive
 // (upstream), or both (connected).

@@ -204,23 +204,7 @@ class CRestrictedSearch {
     }
   }
 
-  // Whether a side binds at lNod: undirected every street is two-way; a
-  // directed route asks whether the node can be left (bLeave) or arrived at
-  // both along and against an edge, by states and costs.
-  bool TwoWay(std::int32_t lNod, bool bLeave) const {
-    if (!m_bDirected) return true;
-    const unsigned char alongBit = bLeave ? CNetworkView::kLeaveAlong : CNetworkView::kArriveAlong;
-    const unsigned char againstBit = bLeave ? CNetworkView::kLeaveAgainst : CNetworkView::kArriveAgainst;
-    bool along = false;
-    bool against = false;
-    for (std::int64_t j = m_view.StepBegin(lNod); j < m_view.StepEnd(lNod); ++j) {
-      const unsigned char w = m_view.StepWays()[j];
-      const std::int32_t e = m_view.StepEdge()[j];
-      along = along || ((w & alongBit) != 0 && m_view.CostAlong()[e] < kNoWay);
-      against = against || ((w & againstBit) != 0 && m_view.CostAgainst()[e] < kNoWay);
-    }
-    return along && against;
-  }
+  bool TwoWay(std::int32_t lNod, bool bLeave) const { return SideBinds(m_view, m_bDirected, lNod, bLeave); }
 
   // Binds the first step out of lFrom to eSide.
   void SetStartSide(std::int32_t lFrom, DrivingSide eSide) {
@@ -454,6 +438,21 @@ std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFro
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
   }
+}
+
+bool SideBinds(const CNetworkView& view, bool bDirected, std::int32_t lNod, bool bLeave) {
+  if (!bDirected) return true;
+  const unsigned char alongBit = bLeave ? CNetworkView::kLeaveAlong : CNetworkView::kArriveAlong;
+  const unsigned char againstBit = bLeave ? CNetworkView::kLeaveAgainst : CNetworkView::kArriveAgainst;
+  bool along = false;
+  bool against = false;
+  for (std::int64_t j = view.StepBegin(lNod); j < view.StepEnd(lNod); ++j) {
+    const unsigned char w = view.StepWays()[j];
+    const std::int32_t e = view.StepEdge()[j];
+    along = along || ((w & alongBit) != 0 && view.CostAlong()[e] < kNoWay);
+    against = against || ((w & againstBit) != 0 && view.CostAgainst()[e] < kNoWay);
+  }
+  return along && against;
 }
 
 std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods, const char* what,

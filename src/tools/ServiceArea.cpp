@@ -159,28 +159,20 @@ struct NBoundStart {
   bool operator<(const NBoundStart& o) const { return lNod < o.lNod; }
 };
 
-// Whether lNod can be left both along and against an edge, by the view's
-// states and costs, as the sided routes ask (undirected: always).
-bool LeavesBothWays(const CNetworkView& view, const CRouteSearch& search, bool bDirected, std::int32_t lNod) {
-  bool along = !bDirected;
-  bool against = !bDirected;
-  for (std::int64_t j = view.StepBegin(lNod); j < view.StepEnd(lNod); ++j) {
-    along = along || search.EndCost(j, false, true) < kNoRoute;
-    against = against || search.EndCost(j, false, false) < kNoRoute;
-  }
-  return along && against;
+bool IsBound(const std::vector<NBoundStart>& bound, std::int32_t v) {
+  return std::binary_search(bound.begin(), bound.end(), NBoundStart{v, 0});
 }
 
 // The starts a side binds, one per node with the ways of all its listings
 // (both ways: free), ascending; the others in freeStarts, as listed.
-void SplitStarts(const CNetworkView& view, const CRouteSearch& search, bool bDirected,
-                 const std::vector<std::int32_t>& starts, const std::vector<DrivingSide>& sides,
-                 std::vector<std::int32_t>& freeStarts, std::vector<NBoundStart>& bound) {
+void SplitStarts(const CNetworkView& view, bool bDirected, const std::vector<std::int32_t>& starts,
+                 const std::vector<DrivingSide>& sides, std::vector<std::int32_t>& freeStarts,
+                 std::vector<NBoundStart>& bound) {
   std::vector<NBoundStart> all;
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const DrivingSide side = sides.empty() ? DrivingSide::Both : sides[i];
     unsigned char w = side == DrivingSide::Right ? 1 : (side == DrivingSide::Left ? 2 : 3);
-    if (w != 3 && !LeavesBothWays(view, search, bDirected, starts[i])) w = 3;  // a one-way street binds nothing
+    if (w != 3 && !SideBinds(view, bDirected, starts[i], true)) w = 3;  // a one-way street binds nothing
     all.push_back(NBoundStart{starts[i], w});
   }
   std::sort(all.begin(), all.end());
@@ -195,7 +187,7 @@ void SplitStarts(const CNetworkView& view, const CRouteSearch& search, bool bDir
               bound.end());
   // In the order given, so that ties fall as in FindServiceArea.
   for (std::int32_t s : starts) {
-    if (!std::binary_search(bound.begin(), bound.end(), NBoundStart{s, 0})) freeStarts.push_back(s);
+    if (!IsBound(bound, s)) freeStarts.push_back(s);
   }
 }
 
@@ -218,10 +210,6 @@ void FirstStepsOf(const CNetworkView& view, const CRouteSearch& search, double d
   }
 }
 
-bool IsBound(const std::vector<NBoundStart>& bound, std::int32_t v) {
-  return std::binary_search(bound.begin(), bound.end(), NBoundStart{v, 0});
-}
-
 // The area from starts bound to their sides: the free starts at 0 and the
 // first steps the bound ones allow queued at their costs, in one search; a
 // bound start's own cost in that search is that of the way back to it.
@@ -237,7 +225,7 @@ std::int32_t SidedArea(const CNetworkView& view, const std::vector<std::int32_t>
   CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
   std::vector<std::int32_t> freeStarts;
   std::vector<NBoundStart> bound;
-  SplitStarts(view, search, opt.bDirected, starts, sides, freeStarts, bound);
+  SplitStarts(view, opt.bDirected, starts, sides, freeStarts, bound);
   std::vector<NSearchSeed> seeds;
   std::vector<NAreaEdge_stru> parts;
   for (const NBoundStart& b : bound) {
