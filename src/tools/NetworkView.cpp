@@ -6,6 +6,7 @@
 // with fewer steps, not a read outside a table.
 #include "kelvane/tools/NetworkView.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -154,10 +155,17 @@ bool ReadCosts(const CLocalNetwork& net, std::int32_t lFld, std::int32_t nEdge, 
   return true;
 }
 
+// Stamps are handed out across threads: views may be built side by side.
+std::uint64_t NextBuildStamp() {
+  static std::atomic<std::uint64_t> s_next{1};
+  return s_next.fetch_add(1, std::memory_order_relaxed);
+}
+
 }  // namespace
 
 CNetworkView::CNetworkView()
-    : m_pNet(nullptr), m_lNetNodNum(0), m_lNetEdgeNum(0), m_lNodNum(0), m_lEdgeNum(0), m_bOneCost(true) {}
+    : m_pNet(nullptr), m_lNetNodNum(0), m_lNetEdgeNum(0), m_lNodNum(0), m_lEdgeNum(0), m_bOneCost(true),
+      m_lStamp(NextBuildStamp()) {}
 
 void CNetworkView::Reset() {
   *this = CNetworkView();
@@ -171,6 +179,7 @@ std::int32_t CNetworkView::Build(const CLocalNetwork& net, const NViewOptions_st
     NFinding_stru err;
     CProgressPoll poll(pProgress, Cut(net.m_lNodNum, net.m_pNodConn));
     status = Read(net, opt, err, poll);
+    m_lStamp = NextBuildStamp();  // the arrays are now those of this build
     if (status != 1) {
       Reset();
       if (poll.Stopped()) return CProgressPoll::Refuse(pError);

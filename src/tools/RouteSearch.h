@@ -47,6 +47,8 @@ struct NSearchState {
   std::vector<std::int32_t> owner;      // per node n - 1: the index of its start; closest facility, where dist is finite
   std::vector<std::int32_t> settled;    // node search: nodes in the order settled; turns: nodes given a cost
   std::vector<double> stepCost;         // per step entry: its cost under one call's rules
+  std::uint64_t stepCostStamp = 0;      // the view build stepCost was gathered from; 0 none or barriers
+  unsigned char stepCostRule = 0;       // and its rule: bit 0 directed, bit 1 reverse
   std::vector<double> label;            // per step entry: cost of the turn search's label
   std::vector<std::int64_t> labelPred;  // per step entry: the label it came from, -1 a first step
   std::vector<std::int64_t> touched;    // labels given a cost
@@ -104,6 +106,13 @@ class CRouteSearch {
   void Clear();
 
   double Dist(std::int32_t v) const { return m_st.dist[static_cast<std::size_t>(v - 1)]; }
+  // Every node's cost into out, +infinity where not reached, in one pass:
+  // after a node search run to the end (no stop, limit or wait), which
+  // leaves a finite cost on settled nodes alone.
+  void CopyAllDist(std::vector<double>& out) const {
+    const double* d = m_st.dist.data();
+    out.assign(d, d + m_view.GetNodNum());
+  }
   const std::vector<std::int32_t>& Settled() const { return m_st.settled; }
   std::int32_t Edge(std::int64_t j) const { return m_pEdge[j]; }
   // The edge by which v was reached (in reverse: left toward the starts); 0

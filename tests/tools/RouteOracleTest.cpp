@@ -406,6 +406,32 @@ TEST(RouteOracleTest, CostsToTreesAndMatricesAreDijkstraOnTheReversedNetwork) {
   }
 }
 
+// A workspace keeps the step costs it gathered from one build of a view; a
+// view rebuilt in place from another network must never be searched with
+// them. Runs of rounds share one rule, so a stale copy would be taken.
+TEST(RouteOracleTest, AWorkspaceNeverCarriesCostsFromOneBuildToTheNext) {
+  std::mt19937 rng(31);
+  kelvane::tools::CSearchWorkspace work;
+  CNetworkView view;
+  for (int round = 0; round < 60; ++round) {
+    oracle::RandomNet r;
+    r.Make(rng, oracle::Shape());
+    if (HasFatalFailure()) return;
+    r.Close();
+    ASSERT_EQ(view.Build(r.net, oracle::ViewOptions()), 1);
+    NRouteOptions_stru opt;
+    opt.bTurns = false;
+    opt.bDirected = round % 8 < 4;
+    const std::int32_t s = std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng);
+    std::vector<double> fresh;
+    std::vector<double> kept;
+    ASSERT_EQ(kelvane::tools::FindCostsFrom(view, s, opt, fresh), 1);
+    opt.pWork = &work;
+    ASSERT_EQ(kelvane::tools::FindCostsFrom(view, s, opt, kept), 1);
+    EXPECT_EQ(kept, fresh) << "round " << round;
+  }
+}
+
 TEST(RouteOracleTest, CostsToWithTurnsAreTheEdgeBasedSearchFromEveryNode) {
   std::mt19937 rng(29);
   kelvane::tools::CSearchWorkspace work;

@@ -126,6 +126,12 @@ class KELVANE_TOOLS_API CNetworkView {
   // Bytes the view holds.
   std::size_t GetMemoryBytes() const;
 
+  // A number no other build in this process has had: it changes with every
+  // Build and Reset, and a copy shares it with the view it copies, whose
+  // arrays it holds too. What a search works out from the arrays alone (its
+  // steps' costs) can be kept between calls under it.
+  std::uint64_t GetBuildStamp() const { return m_lStamp; }
+
   // --- Flat arrays for analyses written by a host. Node n's entries are
   // StepBegin(n) to StepEnd(n) - 1 of the step arrays. Valid while the view
   // is neither rebuilt nor destroyed. The toolkit's rule is the core's:
@@ -176,6 +182,7 @@ class KELVANE_TOOLS_API CNetworkView {
   std::int32_t m_lNodNum;                 // nodes and edges the view answers for:
   std::int32_t m_lEdgeNum;                // the counts, cut to what the tables hold
   bool m_bOneCost;                        // against costs are the along costs
+  std::uint64_t m_lStamp;                 // GetBuildStamp
   std::vector<std::int64_t> m_first;      // per node number 0 to N + 1: first step entry
   std::vector<std::int32_t> m_far;        // per step entry: far node
   std::vector<std::int32_t> m_edge;       // per step entry: positive edge number
