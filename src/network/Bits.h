@@ -119,6 +119,36 @@ class CElemBits {
     return n;
   }
 
+  // Sets numbers given one after another, the word being set kept in a
+  // register while they stay in it. Set after Set into one word in memory
+  // makes each load wait for the store before it; numbers that come in runs
+  // (a node's edges) then cost a store a run. The bits are whole once the
+  // run is destroyed or flushed.
+  class CRun {
+   public:
+    explicit CRun(CElemBits& bits) : m_pWords(bits.m_words.data()) {}
+    ~CRun() { Flush(); }
+    CRun(const CRun&) = delete;
+    CRun& operator=(const CRun&) = delete;
+    void Set(std::int64_t i) {
+      const std::size_t w = Word(i);
+      if (w != m_lWord) {
+        Flush();
+        m_lWord = w;
+      }
+      m_acc |= Bit(i);
+    }
+    void Flush() {
+      m_pWords[m_lWord] |= m_acc;
+      m_acc = 0;
+    }
+
+   private:
+    std::uint64_t* m_pWords;
+    std::size_t m_lWord = 0;
+    std::uint64_t m_acc = 0;
+  };
+
  private:
   static std::size_t Word(std::int64_t i) { return static_cast<std::size_t>(i >> 6); }
   static std::uint64_t Bit(std::int64_t i) { return std::uint64_t{1} << (i & 63); }

@@ -34,10 +34,11 @@ void MarkStepEdges(const CNetworkView& view, unsigned char want, const CElemBits
   const std::int32_t* edge = view.StepEdge();
   const unsigned char* ways = view.StepWays();
   const bool bAll = want == (CNetworkView::kLeave | CNetworkView::kArrive);
+  CElemBits::CRun run(edges);  // a node's edges and its neighbours' share words
   nods.ForEachSet([&](std::int64_t n) {
     const std::int64_t end = first[n + 1];
     for (std::int64_t j = first[n]; j < end; ++j) {
-      if (bAll || (ways[j] & want) != 0) edges.Set(edge[j]);
+      if (bAll || (ways[j] & want) != 0) run.Set(edge[j]);
     }
   });
 }
