@@ -4,12 +4,16 @@
 // nodes carry a restriction (half "no" from a street over the crossing and
 // the next street into a third, half "only" straight on over a crossing), the
 // other form has a matrix at every crossing (no U-turns, small costs). Also
-// the restricted search with no restriction at all, for what the states
-// cost when nothing needs them.
+// the restricted call with no restriction at all, which is the plain search's,
+// and the restricted search with a workspace kept between calls beside the
+// same without one. Every form reports "faults", the page faults per call
+// (getrusage's minor faults over the timed loop), with glibc's allocator.
 //
 // Arguments: grid side (1000 or 100) and numbering (0 row-major, 1 permuted).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -17,6 +21,7 @@
 #include "kelvane/LocalNetwork.h"
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Restrictions.h"
+#include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "support/GridCases.h"
 #include "support/GridNetwork.h"
@@ -44,8 +49,9 @@ class Networks {
 
   static Networks& Get(const benchmark::State& state) { return kelvane_bench::NetworksFor<Networks>(state); }
 
-  double Restricted(bool bAny) {
+  double Restricted(bool bAny, bool bWork = false) {
     NRouteOptions_stru opt;
+    if (bWork) opt.pWork = &work_;
     const std::vector<NRestriction_stru> none;
     if (kelvane::tools::FindRestrictedCostsFrom(view_, graph_.source, opt, bAny ? restrictions_ : none, costs_) != 1) {
       Abort("FindRestrictedCostsFrom");
@@ -113,28 +119,41 @@ class Networks {
   CNetworkView turnView_;
   std::vector<NRestriction_stru> restrictions_;
   std::vector<double> costs_;
+  kelvane::tools::CSearchWorkspace work_;
 };
 
 template <class Search>
 void Run(benchmark::State& state, Search search) {
   Networks& nets = Networks::Get(state);
-  double r = 0.0;
+  double r = search(nets);  // the workspace sized, and the costs' room made, before the count
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
   for (auto _ : state) {
     r = search(nets);
     benchmark::DoNotOptimize(r);
   }
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
   state.counters["nodes"] = nets.Nodes();
   state.counters["restrictions"] = static_cast<double>(nets.RestrictionCount());
+  state.counters["faults"] = static_cast<double>(after.ru_minflt - before.ru_minflt) /
+                             static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
 }
 
 void BM_CostsFromTurnMatrices(benchmark::State& s) { Run(s, [](Networks& n) { return n.Turns(); }); }
 void BM_CostsFromRestricted(benchmark::State& s) { Run(s, [](Networks& n) { return n.Restricted(true); }); }
+void BM_CostsFromRestrictedWork(benchmark::State& s) {
+  Networks& nets = Networks::Get(s);
+  if (nets.Restricted(true, true) != nets.Restricted(true)) Abort("the workspace changes the costs");
+  Run(s, [](Networks& n) { return n.Restricted(true, true); });
+}
 void BM_CostsFromRestrictedNone(benchmark::State& s) { Run(s, [](Networks& n) { return n.Restricted(false); }); }
 
 [[maybe_unused]] const int registered = [] {
   kelvane_bench::ForEachGrid([](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
     kelvane_bench::RegisterOnGrid("BM_CostsFromTurnMatrices", BM_CostsFromTurnMatrices, args, unit);
     kelvane_bench::RegisterOnGrid("BM_CostsFromRestricted", BM_CostsFromRestricted, args, unit);
+    kelvane_bench::RegisterOnGrid("BM_CostsFromRestrictedWork", BM_CostsFromRestrictedWork, args, unit);
     kelvane_bench::RegisterOnGrid("BM_CostsFromRestrictedNone", BM_CostsFromRestrictedNone, args, unit);
   });
   return 0;

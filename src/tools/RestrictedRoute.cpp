@@ -5,9 +5,11 @@
 // restrictions whose path the route is part way along, with how far. A state
 // is made the first time a search steps onto a restriction's first edge, so
 // a network with few restrictions has few labels beyond one per place, and
-// those live in a plain array; the others are numbered in a table of their
-// own. A step that completes a "no" path, or leaves an "only" path before its
-// end, is not taken.
+// those live in a plain array of the search state, which a workspace keeps
+// between calls; the others are numbered in a table of the call's own. A
+// step that completes a "no" path, or leaves an "only" path before its end,
+// is not taken. With no restriction, and with no side to keep to, a call is
+// the plain search's.
 //
 // A step is named by its edge and the node it leaves, which is what a
 // restriction's path names: the direction of a loop does not matter to it.
@@ -31,6 +33,7 @@
 #include <vector>
 
 #include "tools/AnalysisInt.h"
+#include "tools/RouteSearch.h"
 #include "tools/SearchHeap.h"
 #include "tools/StepRules.h"
 #include "tools/ToolsInt.h"
@@ -183,26 +186,34 @@ class CRestrictionAutomaton {
   std::vector<std::unordered_map<std::uint64_t, std::int32_t>> m_next;  // per state: step -> state
 };
 
-// The search over (place, state) labels.
+constexpr NRestrictedLabel kEmptyLabel = {kNoWay, -1, -1};
+
+// The search over (place, state) labels. The labels of state 0 and each
+// node's best cost live in the state the call lends (a workspace's, kept
+// between calls), the other labels in tables of the search's own; the
+// destructor empties what the search wrote, so the state serves the next
+// search as new whichever way this one ends.
 class CRestrictedSearch {
  public:
   // bSides: labels per step entry arrived by, and the best arrivals along
-  // and against kept per node (m_alongDist, m_againstDist).
+  // and against kept per node.
   CRestrictedSearch(const CNetworkView& view, const NRouteOptions_stru& opt, bool bTurns, bool bSides,
-                    const NBarrierBits& bar, CRestrictionAutomaton& automaton)
-      : m_view(view), m_bDirected(opt.bDirected), m_bTurns(bTurns), m_bEdge(bTurns || bSides), m_bar(bar),
-        m_auto(automaton) {
+                    const NBarrierBits& bar, CRestrictionAutomaton& automaton, NSearchState& st)
+      : m_view(view), m_bDirected(opt.bDirected), m_bTurns(bTurns), m_bEdge(bTurns || bSides), m_bSides(bSides),
+        m_bar(bar), m_auto(automaton), m_st(st), m_rs(st.restricted) {
+    const std::size_t n = static_cast<std::size_t>(view.GetNodNum());
     m_nBase = m_bEdge ? view.StepEnd(view.GetNodNum()) : view.GetNodNum() + 1;
-    m_dist.assign(static_cast<std::size_t>(m_nBase), kNoWay);
-    m_pred.assign(static_cast<std::size_t>(m_nBase), -1);
-    m_arrivedBy.assign(static_cast<std::size_t>(m_nBase), -1);
-    m_nodDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
-    m_heap.Prepare(static_cast<std::size_t>(m_nBase));
+    GrowTo(m_rs.labels, static_cast<std::size_t>(m_nBase), kEmptyLabel);
+    GrowTo(m_st.dist, n, kNoWay);
     if (bSides) {
-      m_alongDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
-      m_againstDist.assign(static_cast<std::size_t>(view.GetNodNum()), kNoWay);
+      GrowTo(m_rs.alongDist, n, kNoWay);
+      GrowTo(m_rs.againstDist, n, kNoWay);
     }
+    m_st.heap.Prepare(static_cast<std::size_t>(m_nBase));
   }
+  ~CRestrictedSearch() { Clear(); }
+  CRestrictedSearch(const CRestrictedSearch&) = delete;
+  CRestrictedSearch& operator=(const CRestrictedSearch&) = delete;
 
   bool TwoWay(std::int32_t lNod, bool bLeave) const { return SideBinds(m_view, m_bDirected, lNod, bLeave); }
 
@@ -218,40 +229,48 @@ class CRestrictedSearch {
     }
   }
 
+  // The cost of lNod's best label after a Run; +infinity for none.
+  double NodCost(std::int32_t lNod) const { return m_st.dist[static_cast<std::size_t>(lNod - 1)]; }
+
   // The cost of arriving at lNod from eSide, after a run with bSides.
   double ArrivalCost(std::int32_t lNod, DrivingSide eSide, std::int32_t lFrom) const {
     const std::size_t i = static_cast<std::size_t>(lNod - 1);
-    if (lNod == lFrom || eSide == DrivingSide::Both || !TwoWay(lNod, false)) return m_nodDist[i];
-    return eSide == DrivingSide::Right ? m_alongDist[i] : m_againstDist[i];
+    if (lNod == lFrom || eSide == DrivingSide::Both || !TwoWay(lNod, false)) return m_st.dist[i];
+    return eSide == DrivingSide::Right ? m_rs.alongDist[i] : m_rs.againstDist[i];
+  }
+
+  // Every node's cost after a Run, entry n - 1 for node n.
+  void CostsInto(std::vector<double>& costs) const {
+    costs.assign(static_cast<std::size_t>(m_view.GetNodNum()), kNoWay);
+    for (std::int32_t v : m_st.settled) costs[static_cast<std::size_t>(v - 1)] = NodCost(v);
   }
 
   // Runs from lFrom until lTo is settled from eToSide (lTo 0: every node).
+  // A barrier start reaches nothing, not even itself, as in every search.
   void Run(std::int32_t lFrom, std::int32_t lTo, DrivingSide eToSide = DrivingSide::Both) {
-    m_nodDist[static_cast<std::size_t>(lFrom - 1)] = 0.0;
     if (m_bar.bAny && m_bar.nods.Test(lFrom)) return;
+    Arrive(lFrom, 0.0);
     if (lFrom == lTo) return;
     const bool bToBound = lTo > 0 && eToSide != DrivingSide::Both && TwoWay(lTo, false);
     if (m_bEdge || !m_firstOk.empty()) {
       Expand(lFrom, 0.0, 0, -1, -1);  // no turn at the start
     } else {
-      m_dist[static_cast<std::size_t>(lFrom)] = 0.0;
-      m_heap.Push(0.0, lFrom);
+      Improve(lFrom, 0.0, -1, -1);
     }
-    while (!m_heap.Empty()) {
+    while (!m_st.heap.Empty()) {
       if (!m_poll.Step()) return;  // the labels are partial: the caller refuses
-      const CSearchHeap::Item it = m_heap.Pop();
+      const CSearchHeap::Item it = m_st.heap.Pop();
       const std::int64_t id = it.lId;
       const std::int64_t place = Place(id);
       const std::int32_t v = m_bEdge ? m_view.StepFar()[place] : static_cast<std::int32_t>(place);
-      double& best = m_nodDist[static_cast<std::size_t>(v - 1)];
-      if (it.dKey < best) best = it.dKey;
+      Arrive(v, it.dKey);
       bool bAlong = false;
       bool bLoop = false;  // a loop arrives on both sides
-      if (!m_alongDist.empty()) {
+      if (m_bSides) {
         Cost(place, bAlong);
         bLoop = place >= m_view.StepBegin(v) && place < m_view.StepEnd(v);
-        double& along = m_alongDist[static_cast<std::size_t>(v - 1)];
-        double& against = m_againstDist[static_cast<std::size_t>(v - 1)];
+        double& along = m_rs.alongDist[static_cast<std::size_t>(v - 1)];
+        double& against = m_rs.againstDist[static_cast<std::size_t>(v - 1)];
         if ((bAlong || bLoop) && it.dKey < along) along = it.dKey;
         if ((!bAlong || bLoop) && it.dKey < against) against = it.dKey;
       }
@@ -262,21 +281,6 @@ class CRestrictedSearch {
       }
       Expand(v, it.dKey, State(id), id, m_bEdge ? place : -1);
     }
-  }
-
-  // The path to the label the last Run stopped at.
-  void Trace(NPath_stru& path) const {
-    std::vector<NPathStep_stru> steps;
-    for (std::int64_t id = m_lBest; id >= 0 && m_arrivedBy[static_cast<std::size_t>(id)] >= 0;
-         id = m_pred[static_cast<std::size_t>(id)]) {
-      const std::int64_t j = m_arrivedBy[static_cast<std::size_t>(id)];
-      bool bAlong = false;
-      Cost(j, bAlong);
-      steps.push_back(NPathStep_stru{m_view.StepEdge()[j], m_view.StepFar()[j], bAlong,
-                                     m_dist[static_cast<std::size_t>(id)]});
-    }
-    std::reverse(steps.begin(), steps.end());
-    path.steps.swap(steps);
   }
 
   // The route from lFrom to lTo that the last Run found at dCost
@@ -293,14 +297,65 @@ class CRestrictedSearch {
 
   // Asked once per label settled, across runs; a stop ends the run at once.
   CProgressPoll m_poll{nullptr, 0.0};
-  std::vector<double> m_nodDist;      // per node n - 1: the best label's cost
-  std::vector<double> m_alongDist;    // per node n - 1, with sides: the best arrival along an edge
-  std::vector<double> m_againstDist;  // and against one
-  double m_dBest = kNoWay;            // the cost of the label the last Run stopped at
+  double m_dBest = kNoWay;  // the cost of the label the last Run stopped at
 
  private:
+  // Empties every label and node cost written, and the heap. Every node
+  // given a cost is in settled, a node's arrivals along and against
+  // included: they are written only where its cost is.
+  void Clear() {
+    for (std::int64_t id : m_rs.touched) m_rs.labels[static_cast<std::size_t>(id)] = kEmptyLabel;
+    for (std::int32_t v : m_st.settled) {
+      const std::size_t i = static_cast<std::size_t>(v - 1);
+      m_st.dist[i] = kNoWay;
+      if (m_bSides) {
+        m_rs.alongDist[i] = kNoWay;
+        m_rs.againstDist[i] = kNoWay;
+      }
+    }
+    m_rs.touched.clear();
+    m_st.settled.clear();
+    m_st.heap.Clear();
+  }
+
+  // The path to the label the last Run stopped at.
+  void Trace(NPath_stru& path) const {
+    std::vector<NPathStep_stru> steps;
+    for (std::int64_t id = m_lBest; id >= 0 && Label(id).lArrivedBy >= 0; id = Label(id).lPred) {
+      const std::int64_t j = Label(id).lArrivedBy;
+      bool bAlong = false;
+      Cost(j, bAlong);
+      steps.push_back(NPathStep_stru{m_view.StepEdge()[j], m_view.StepFar()[j], bAlong, Label(id).d});
+    }
+    std::reverse(steps.begin(), steps.end());
+    path.steps.swap(steps);
+  }
+
   std::int64_t Place(std::int64_t id) const { return id < m_nBase ? id : m_extraPlace[static_cast<std::size_t>(id - m_nBase)]; }
   std::int32_t State(std::int64_t id) const { return id < m_nBase ? 0 : m_extraState[static_cast<std::size_t>(id - m_nBase)]; }
+  NRestrictedLabel& Label(std::int64_t id) {
+    return id < m_nBase ? m_rs.labels[static_cast<std::size_t>(id)] : m_extra[static_cast<std::size_t>(id - m_nBase)];
+  }
+  const NRestrictedLabel& Label(std::int64_t id) const {
+    return id < m_nBase ? m_rs.labels[static_cast<std::size_t>(id)] : m_extra[static_cast<std::size_t>(id - m_nBase)];
+  }
+
+  // Node v's best label costs d if that is less than it had.
+  void Arrive(std::int32_t v, double d) {
+    double& best = m_st.dist[static_cast<std::size_t>(v - 1)];
+    if (!(d < best)) return;
+    if (best == kNoWay) m_st.settled.push_back(v);  // listed before written, should the list fail to grow
+    best = d;
+  }
+
+  // Label id reached at d from label `from` by step entry j, if cheaper.
+  void Improve(std::int64_t id, double d, std::int64_t from, std::int64_t j) {
+    NRestrictedLabel& to = Label(id);
+    if (!(d < to.d)) return;
+    if (id < m_nBase && to.d == kNoWay) m_rs.touched.push_back(id);
+    to = NRestrictedLabel{d, from, j};
+    m_st.heap.Push(d, id);
+  }
 
   std::int64_t LabelOf(std::int64_t place, std::int32_t s) {
     if (s == 0) return place;
@@ -312,13 +367,11 @@ class CRestrictedSearch {
       }
     }
     const std::int64_t id = m_nBase + static_cast<std::int64_t>(m_extraPlace.size());
+    m_st.heap.Prepare(static_cast<std::size_t>(id) + 1);
     m_extraPlace.push_back(place);
     m_extraState.push_back(s);
-    m_dist.push_back(kNoWay);
-    m_pred.push_back(-1);
-    m_arrivedBy.push_back(-1);
+    m_extra.push_back(kEmptyLabel);
     m_extraId[key].push_back(id);
-    m_heap.Prepare(m_dist.size());
     return id;
   }
 
@@ -356,14 +409,7 @@ class CRestrictedSearch {
       if (side > 0 && !TurnAt(matrix, side, nTurn, p, m_view.StepTurnPos()[j], t)) continue;  // forbidden, NaN too
       const std::int32_t next = m_auto.Step(s, e, v);
       if (next < 0) continue;
-      const std::int64_t id = LabelOf(m_bEdge ? j : far, next);
-      const double nd = d + t + c;
-      if (nd < m_dist[static_cast<std::size_t>(id)]) {
-        m_dist[static_cast<std::size_t>(id)] = nd;
-        m_pred[static_cast<std::size_t>(id)] = from;
-        m_arrivedBy[static_cast<std::size_t>(id)] = j;
-        m_heap.Push(nd, id);
-      }
+      Improve(LabelOf(m_bEdge ? j : far, next), d + t + c, from, j);
     }
   }
 
@@ -371,17 +417,17 @@ class CRestrictedSearch {
   bool m_bDirected;
   bool m_bTurns;  // turn weights added
   bool m_bEdge;   // labels per step entry arrived by (else per node)
+  bool m_bSides;  // each node's best arrivals along and against kept
   std::vector<unsigned char> m_firstOk;  // per step entry of the start, when its side binds: may be taken
   const NBarrierBits& m_bar;
   CRestrictionAutomaton& m_auto;
-  std::int64_t m_nBase = 0;             // labels of state 0: one per place
-  std::vector<double> m_dist;           // per label
-  std::vector<std::int64_t> m_pred;     // per label: the label stepped from, -1 for the start
-  std::vector<std::int64_t> m_arrivedBy;  // per label: the step entry taken into it
-  std::vector<std::int64_t> m_extraPlace;  // labels past m_nBase: place and state
+  NSearchState& m_st;                       // dist: per node, the best label's cost; settled: the nodes given one
+  NRestrictedState& m_rs;                   // the labels of state 0, one per place: ids 0 to m_nBase - 1
+  std::int64_t m_nBase = 0;
+  std::vector<NRestrictedLabel> m_extra;    // labels past m_nBase, with their place and state
+  std::vector<std::int64_t> m_extraPlace;
   std::vector<std::int32_t> m_extraState;
   std::unordered_map<std::uint64_t, std::vector<std::int64_t>> m_extraId;
-  CSearchHeap m_heap;
   std::int64_t m_lBest = -1;
 };
 
@@ -402,19 +448,29 @@ std::int32_t OutOfMemory(NFinding_stru* pError) {
   return RefuseNoMemory(pError, "out of memory in a restricted route");
 }
 
+// Whether a list of sides for nNods nodes asks nothing of any: empty, or
+// Both for every one. A list of another length is left to CheckSides.
+bool NoSideBinds(const std::vector<DrivingSide>& sides, std::size_t nNods) {
+  return sides.empty() ||
+         (sides.size() == nNods &&
+          std::all_of(sides.begin(), sides.end(), [](DrivingSide e) { return e == DrivingSide::Both; }));
+}
+
 }  // namespace
 
 std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, std::int32_t lTo,
                                 const NRouteOptions_stru& opt, const std::vector<NRestriction_stru>& restrictions,
                                 NPath_stru& path, NFinding_stru* pError) {
+  if (restrictions.empty()) return FindShortestPath(view, lFrom, lTo, opt, path, pError);
   try {
     NBarrierBits bar;
     bool bTurns = false;
     CRestrictionAutomaton automaton;
     if (Prepare(view, {lFrom, lTo}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
-    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
+    CStateHold hold(opt, 0);
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton, hold.Get());
     search.Run(lFrom, lTo);
-    path = search.PathTo(lFrom, lTo, search.m_nodDist[static_cast<std::size_t>(lTo - 1)]);
+    path = search.PathTo(lFrom, lTo, search.NodCost(lTo));
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
@@ -424,16 +480,20 @@ std::int32_t FindRestrictedPath(const CNetworkView& view, std::int32_t lFrom, st
 std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFrom, const NRouteOptions_stru& opt,
                                      const std::vector<NRestriction_stru>& restrictions, std::vector<double>& costs,
                                      NFinding_stru* pError, const NProgress_stru* pProgress) {
+  if (restrictions.empty()) return FindCostsFrom(view, lFrom, opt, costs, pError, pProgress);
   try {
     NBarrierBits bar;
     bool bTurns = false;
     CRestrictionAutomaton automaton;
     if (Prepare(view, {lFrom}, opt, restrictions, bar, bTurns, automaton, pError) == 0) return 0;
-    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton);
+    // Room first, so that costs is untouched unless the call succeeds.
+    costs.reserve(static_cast<std::size_t>(view.GetNodNum()));
+    CStateHold hold(opt, 0);
+    CRestrictedSearch search(view, opt, bTurns, false, bar, automaton, hold.Get());
     search.m_poll = CProgressPoll(pProgress, view.GetNodNum());
     search.Run(lFrom, 0);
     if (search.m_poll.Stopped()) return CProgressPoll::Refuse(pError);
-    costs.swap(search.m_nodDist);
+    search.CostsInto(costs);
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
@@ -475,6 +535,9 @@ std::int32_t CheckSides(const std::vector<DrivingSide>& sides, std::size_t nNods
 std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, DrivingSide eFromSide, std::int32_t lTo,
                            DrivingSide eToSide, const NRouteOptions_stru& opt, NPath_stru& path,
                            NFinding_stru* pError) {
+  if (eFromSide == DrivingSide::Both && eToSide == DrivingSide::Both) {
+    return FindShortestPath(view, lFrom, lTo, opt, path, pError);
+  }
   try {
     NBarrierBits bar;
     bool bTurns = false;
@@ -483,10 +546,11 @@ std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, Driving
         CheckSides({eFromSide}, 1, "start", pError) == 0 || CheckSides({eToSide}, 1, "end", pError) == 0) {
       return 0;
     }
-    CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+    CStateHold hold(opt, 0);
+    CRestrictedSearch search(view, opt, bTurns, true, bar, automaton, hold.Get());
     search.SetStartSide(lFrom, eFromSide);
     search.Run(lFrom, lTo, eToSide);
-    path = search.PathTo(lFrom, lTo, lFrom == lTo ? 0.0 : search.m_dBest);
+    path = search.PathTo(lFrom, lTo, lFrom == lTo ? search.NodCost(lFrom) : search.m_dBest);
     return 1;
   } catch (const std::bad_alloc&) {
     return OutOfMemory(pError);
@@ -497,6 +561,9 @@ std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std
                                  const std::vector<DrivingSide>& sourceSides, const std::vector<std::int32_t>& targets,
                                  const std::vector<DrivingSide>& targetSides, const NRouteOptions_stru& opt,
                                  std::vector<double>& costs, NFinding_stru* pError, const NProgress_stru* pProgress) {
+  if (NoSideBinds(sourceSides, sources.size()) && NoSideBinds(targetSides, targets.size())) {
+    return FindCostMatrix(view, sources, targets, opt, costs, pError, pProgress);
+  }
   try {
     NBarrierBits bar;
     bool bTurns = false;
@@ -511,8 +578,9 @@ std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std
     }
     std::vector<double> out(sources.size() * targets.size(), kNoWay);
     CProgressPoll poll(pProgress, static_cast<double>(view.GetNodNum()) * static_cast<double>(sources.size()));
+    CStateHold hold(opt, 0);
     for (std::size_t i = 0; i < sources.size(); ++i) {
-      CRestrictedSearch search(view, opt, bTurns, true, bar, automaton);
+      CRestrictedSearch search(view, opt, bTurns, true, bar, automaton, hold.Get());
       search.m_poll = poll;
       search.SetStartSide(sources[i], sourceSides.empty() ? DrivingSide::Both : sourceSides[i]);
       search.Run(sources[i], 0);

@@ -59,11 +59,6 @@ constexpr unsigned kAllSlots = (1U << NArrivals::kKeep) - 1;
 constexpr NArrivals kNoArrivals = {{kNoRoute, kNoRoute, kNoRoute}, {-1, -1, -1}, 0};
 static_assert(NArrivals::kKeep == 3, "kNoArrivals fills every slot");
 
-template <class T>
-void GrowTo(std::vector<T>& v, std::size_t n, T fill) {
-  if (v.size() < n) v.resize(n, fill);
-}
-
 }  // namespace
 
 std::size_t NSearchState::MemoryBytes() const {
@@ -72,7 +67,7 @@ std::size_t NSearchState::MemoryBytes() const {
          stepCost.capacity() * sizeof(double) + label.capacity() * sizeof(double) +
          labelPred.capacity() * sizeof(std::int64_t) + touched.capacity() * sizeof(std::int64_t) + wait.capacity() +
          waitList.capacity() * sizeof(std::int32_t) + edgeMarks.capacity() +
-         arrivals.capacity() * sizeof(NArrivals) + heap.MemoryBytes();
+         arrivals.capacity() * sizeof(NArrivals) + restricted.MemoryBytes() + heap.MemoryBytes();
 }
 
 CSearchWorkspace::CSearchWorkspace() = default;

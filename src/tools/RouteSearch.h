@@ -38,6 +38,30 @@ struct NArrivals {
   unsigned char settled;    // bit k: slot k's label has been settled
 };
 
+// One label of the restricted search: a place (a node, or a step entry
+// arrived by) in one state of the call's restrictions.
+struct NRestrictedLabel {
+  double d;                // least cost; +infinity for none yet
+  std::int64_t lPred;      // the label stepped from; -1 for the start
+  std::int64_t lArrivedBy; // the step entry taken into it
+};
+
+// The restricted search's own part of a state: its labels of the state on no
+// restriction's path, one per place, the only ones as many as the network.
+// Between searches every one is empty (+infinity, -1, -1), as is every
+// node's best arrival along and against, and touched is empty.
+struct NRestrictedState {
+  std::vector<NRestrictedLabel> labels;  // per place: node number, or step entry with turns or sides
+  std::vector<std::int64_t> touched;     // places whose label was given a cost
+  std::vector<double> alongDist;         // per node n - 1, with sides: the best arrival along an edge
+  std::vector<double> againstDist;       // and against one
+
+  std::size_t MemoryBytes() const {
+    return labels.capacity() * sizeof(NRestrictedLabel) + touched.capacity() * sizeof(std::int64_t) +
+           (alongDist.capacity() + againstDist.capacity()) * sizeof(double);
+  }
+};
+
 // What one search works in, kept between calls by a workspace. Between
 // searches dist and label are +infinity everywhere, wait 0 and the heap
 // empty, so a search writes only what it reaches and clears only that.
@@ -45,7 +69,7 @@ struct NSearchState {
   std::vector<double> dist;             // per node n - 1: least cost
   std::vector<std::int64_t> pred;       // per node n - 1: the entry it was reached by, -1 a start; where dist is finite
   std::vector<std::int32_t> owner;      // per node n - 1: the index of its start; closest facility, where dist is finite
-  std::vector<std::int32_t> settled;    // node search: nodes in the order settled; turns: nodes given a cost
+  std::vector<std::int32_t> settled;    // node search: nodes in the order settled; turns, restricted: nodes given a cost
   std::vector<double> stepCost;         // per step entry: its cost under one call's rules
   std::uint64_t stepCostStamp = 0;      // the view build stepCost was gathered from; 0 none or barriers
   unsigned char stepCostRule = 0;       // and its rule: bit 0 directed, bit 1 reverse
@@ -56,10 +80,18 @@ struct NSearchState {
   std::vector<unsigned char> wait;      // per node n - 1: 1 for a node the search waits for
   std::vector<std::int32_t> waitList;   // the nodes marked in wait
   std::vector<unsigned char> edgeMarks; // per edge number: ArrivalsMirrorLeaving's scratch, all 0
+  NRestrictedState restricted;          // the restricted and sided routes' labels; dist, settled and heap shared
   CSearchHeap heap;
 
   std::size_t MemoryBytes() const;
 };
+
+// Grows v to n entries, the new ones fill; a state only grows, so that a
+// workspace serves every network up to the largest it has searched.
+template <class T>
+void GrowTo(std::vector<T>& v, std::size_t n, T fill) {
+  if (v.size() < n) v.resize(n, fill);
+}
 
 // A node queued at a cost of its own before a node search runs, reached by
 // step entry lPred (listed at the node it leaves): a first step a start's

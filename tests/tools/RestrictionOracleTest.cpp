@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "kelvane/LocalNetwork.h"
+#include "kelvane/tools/DrivingSide.h"
 #include "kelvane/tools/NetworkView.h"
 #include "kelvane/tools/Restrictions.h"
+#include "kelvane/tools/SearchWorkspace.h"
 #include "kelvane/tools/ShortestPath.h"
 #include "tools/RandomNetwork.h"
 
@@ -103,9 +105,54 @@ std::vector<double> ExpandedSearch(CLocalNetwork& net, const std::vector<Way>& w
   return nod;
 }
 
+// The ways of a network before its nodes are closed: every step one may
+// take, at a finite cost, out of a node that stays open.
+std::vector<Way> OpenWays(oracle::RandomNet& r) {
+  std::vector<Way> ways;
+  for (const Arc& a : oracle::Ways(r.net)) {
+    const double c = oracle::WayCost(r.net, a.edge, a.along);
+    if (r.closed[a.from] == 0 && !std::isinf(c)) ways.push_back(Way{a, c});
+  }
+  return ways;
+}
+
+// Two to seven restrictions along random walks of two to four steps over
+// the ways, as given and as the oracle reads them.
+void MakeRestrictions(std::mt19937& rng, CLocalNetwork& net, const std::vector<Way>& ways, int round,
+                      std::vector<NRestriction_stru>& given, std::vector<Rule>& rules) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::uniform_int_distribution<std::size_t> anyWay(0, ways.size() - 1);
+  for (int k = 0; k < 2 + round % 6; ++k) {
+    Rule rule{u(rng) < 0.4, {}};
+    NRestriction_stru res;
+    res.eKind = rule.only ? NRestrictionKind::Only : NRestrictionKind::No;
+    const Arc first = ways[anyWay(rng)].a;
+    std::int32_t at = first.from;
+    const std::size_t len = 2 + static_cast<std::size_t>(round + k) % 3;
+    for (Arc a = first; rule.path.size() < len;) {
+      rule.path.push_back(Step(a.edge, at));
+      res.edges.push_back(a.edge);
+      at = a.to;
+      std::vector<Arc> on;
+      for (const Way& w : ways) {
+        if (w.a.from == at) on.push_back(w.a);
+      }
+      if (on.empty()) break;
+      a = on[std::uniform_int_distribution<std::size_t>(0, on.size() - 1)(rng)];
+    }
+    if (rule.path.size() < 2) continue;
+    res.lViaNod = u(rng) < 0.5 ? rule.path[1].second : 0;
+    std::int32_t f0 = 0, t0 = 0, f1 = 0, t1 = 0;
+    ASSERT_EQ(net.GetEdgeFromToNod(res.edges[0], f0, t0), 1);
+    ASSERT_EQ(net.GetEdgeFromToNod(res.edges[1], f1, t1), 1);
+    if ((f0 == f1 || f0 == t1) && (t0 == f1 || t0 == t1) && f0 != t0) res.lViaNod = rule.path[1].second;
+    given.push_back(res);
+    rules.push_back(rule);
+  }
+}
+
 TEST(RestrictionOracleTest, RestrictedRoutesAreWhatTheExpandedGraphGives) {
   std::mt19937 rng(23);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
   for (int round = 0; round < 150; ++round) {
     oracle::RandomNet r;
     oracle::Shape shape;
@@ -113,44 +160,14 @@ TEST(RestrictionOracleTest, RestrictedRoutesAreWhatTheExpandedGraphGives) {
     shape.maxNods = 25;
     r.Make(rng, shape);
     if (HasFatalFailure()) return;
-    std::vector<Way> ways;
-    for (const Arc& a : oracle::Ways(r.net)) {
-      const double c = oracle::WayCost(r.net, a.edge, a.along);
-      if (r.closed[a.from] == 0 && !std::isinf(c)) ways.push_back(Way{a, c});
-    }
+    const std::vector<Way> ways = OpenWays(r);
     r.Close();
     if (ways.empty()) continue;
-    // Restrictions along random walks of two to four steps.
     std::vector<NRestriction_stru> given;
     std::vector<Rule> rules;
+    MakeRestrictions(rng, r.net, ways, round, given, rules);
+    if (HasFatalFailure()) return;
     std::uniform_int_distribution<std::size_t> anyWay(0, ways.size() - 1);
-    for (int k = 0; k < 2 + round % 6; ++k) {
-      Rule rule{u(rng) < 0.4, {}};
-      NRestriction_stru res;
-      res.eKind = rule.only ? NRestrictionKind::Only : NRestrictionKind::No;
-      const Arc first = ways[anyWay(rng)].a;
-      std::int32_t at = first.from;
-      const std::size_t len = 2 + static_cast<std::size_t>(round + k) % 3;
-      for (Arc a = first; rule.path.size() < len;) {
-        rule.path.push_back(Step(a.edge, at));
-        res.edges.push_back(a.edge);
-        at = a.to;
-        std::vector<Arc> on;
-        for (const Way& w : ways) {
-          if (w.a.from == at) on.push_back(w.a);
-        }
-        if (on.empty()) break;
-        a = on[std::uniform_int_distribution<std::size_t>(0, on.size() - 1)(rng)];
-      }
-      if (rule.path.size() < 2) continue;
-      res.lViaNod = u(rng) < 0.5 ? rule.path[1].second : 0;
-      std::int32_t f0 = 0, t0 = 0, f1 = 0, t1 = 0;
-      ASSERT_EQ(r.net.GetEdgeFromToNod(res.edges[0], f0, t0), 1);
-      ASSERT_EQ(r.net.GetEdgeFromToNod(res.edges[1], f1, t1), 1);
-      if ((f0 == f1 || f0 == t1) && (t0 == f1 || t0 == t1) && f0 != t0) res.lViaNod = rule.path[1].second;
-      given.push_back(res);
-      rules.push_back(rule);
-    }
     CNetworkView view;
     const NViewOptions_stru vo = oracle::ViewOptions();
     ASSERT_EQ(view.Build(r.net, vo), 1);
@@ -195,6 +212,90 @@ TEST(RestrictionOracleTest, RestrictedRoutesAreWhatTheExpandedGraphGives) {
         at = st.lNod;
       }
       EXPECT_EQ(at, t);
+    }
+  }
+}
+
+void ExpectSamePath(const NPath_stru& got, const NPath_stru& want) {
+  EXPECT_EQ(got.bFound, want.bFound);
+  EXPECT_EQ(got.dCost, want.dCost);
+  ASSERT_EQ(got.steps.size(), want.steps.size());
+  for (std::size_t i = 0; i < got.steps.size(); ++i) {
+    EXPECT_EQ(got.steps[i].lEdge, want.steps[i].lEdge) << "step " << i;
+    EXPECT_EQ(got.steps[i].lNod, want.steps[i].lNod) << "step " << i;
+    EXPECT_EQ(got.steps[i].dCost, want.steps[i].dCost) << "step " << i;
+  }
+}
+
+// One workspace lent to every call, restricted, sided and plain in turn, on
+// networks of many sizes (it grows to the largest and then serves smaller
+// ones): each answer must be the one a call with a state of its own gives.
+// A label, a node's cost or a heap position one search leaves behind shows
+// in a later one.
+TEST(RestrictionOracleTest, AWorkspaceServesEveryCallAsAFreshStateWould) {
+  std::mt19937 rng(47);
+  std::uniform_int_distribution<int> anyCall(0, 4);
+  std::uniform_int_distribution<int> anySide(0, 2);
+  CSearchWorkspace work;
+  for (int round = 0; round < 80; ++round) {
+    oracle::RandomNet r;
+    oracle::Shape shape;
+    shape.turns = round % 3 == 1;
+    shape.maxNods = round % 5 == 0 ? 150 : 30;
+    r.Make(rng, shape);
+    if (HasFatalFailure()) return;
+    const std::vector<Way> ways = OpenWays(r);
+    r.Close();
+    if (ways.empty()) continue;
+    std::vector<NRestriction_stru> given;
+    std::vector<Rule> rules;
+    MakeRestrictions(rng, r.net, ways, round, given, rules);
+    if (HasFatalFailure()) return;
+    CNetworkView view;
+    ASSERT_EQ(view.Build(r.net, oracle::ViewOptions()), 1);
+    NRouteOptions_stru fresh;
+    fresh.bDirected = round % 4 != 3;
+    if (round % 3 == 2) {  // every other time at the start of the calls that start where a restriction does
+      const bool bAtStart = round % 6 == 2 && !rules.empty();
+      fresh.barriers.nods.assign(1, bAtStart ? rules[0].path[0].second : oracle::Pick(rng, r.nods, 1)[0]);
+    }
+    NRouteOptions_stru lent = fresh;
+    lent.pWork = &work;
+    for (int call = 0; call < 6; ++call) {
+      const int kind = anyCall(rng);
+      const std::int32_t s = rules.empty() || call % 2 == 1 ? oracle::Pick(rng, r.nods, 1)[0] : rules[0].path[0].second;
+      const std::int32_t t = oracle::Pick(rng, r.nods, 1)[0];
+      const DrivingSide sSide = static_cast<DrivingSide>(anySide(rng));
+      const DrivingSide tSide = static_cast<DrivingSide>(anySide(rng));
+      SCOPED_TRACE(testing::Message() << "round " << round << ", call " << call << ", kind " << kind);
+      std::vector<double> got, want;
+      NPath_stru gotPath, wantPath;
+      if (kind == 0) {
+        ASSERT_EQ(kelvane::tools::FindRestrictedCostsFrom(view, s, lent, given, got), 1);
+        ASSERT_EQ(kelvane::tools::FindRestrictedCostsFrom(view, s, fresh, given, want), 1);
+      } else if (kind == 1) {
+        ASSERT_EQ(FindCostsFrom(view, t, lent, got), 1);
+        ASSERT_EQ(FindCostsFrom(view, t, fresh, want), 1);
+      } else if (kind == 2) {
+        const std::vector<std::int32_t> from = oracle::Pick(rng, r.nods, 2);
+        const std::vector<std::int32_t> to = oracle::Pick(rng, r.nods, 3);
+        const std::vector<DrivingSide> fromSides(from.size(), sSide);
+        const std::vector<DrivingSide> toSides(to.size(), tSide);
+        ASSERT_EQ(kelvane::tools::FindSidedCostMatrix(view, from, fromSides, to, toSides, lent, got), 1);
+        ASSERT_EQ(kelvane::tools::FindSidedCostMatrix(view, from, fromSides, to, toSides, fresh, want), 1);
+      } else if (kind == 3) {
+        ASSERT_EQ(kelvane::tools::FindRestrictedPath(view, s, t, lent, given, gotPath), 1);
+        ASSERT_EQ(kelvane::tools::FindRestrictedPath(view, s, t, fresh, given, wantPath), 1);
+      } else {
+        ASSERT_EQ(kelvane::tools::FindSidedPath(view, s, sSide, t, tSide, lent, gotPath), 1);
+        ASSERT_EQ(kelvane::tools::FindSidedPath(view, s, sSide, t, tSide, fresh, wantPath), 1);
+      }
+      EXPECT_EQ(got, want);
+      ExpectSamePath(gotPath, wantPath);
+      // A barrier start reaches nothing, not even itself, as in the plain search.
+      if (kind == 0 && !fresh.barriers.nods.empty() && fresh.barriers.nods[0] == s) {
+        EXPECT_EQ(std::count(got.begin(), got.end(), kInf), r.nods);
+      }
     }
   }
 }

@@ -45,9 +45,10 @@ enum class DrivingSide : char {
 
 // The least-cost path from lFrom, left as eFromSide says, to lTo, arrived
 // at as eToSide says, by the rules of opt (turn weights, barriers, closed
-// nodes as FindShortestPath). lFrom == lTo is the empty path. Returns 1
-// (bFound false when no path exists); 0 with path untouched as
-// FindShortestPath refuses, for a side that names none, or for memory
+// nodes as FindShortestPath). lFrom == lTo is the empty path, but for a
+// barrier start, which reaches nothing. Both sides Both: FindShortestPath's
+// route. Returns 1 (bFound false when no path exists); 0 with path untouched
+// as FindShortestPath refuses, for a side that names none, or for memory
 // running out.
 KELVANE_TOOLS_API std::int32_t FindSidedPath(const CNetworkView& view, std::int32_t lFrom, DrivingSide eFromSide,
                                              std::int32_t lTo, DrivingSide eToSide, const NRouteOptions_stru& opt,
@@ -55,9 +56,10 @@ KELVANE_TOOLS_API std::int32_t FindSidedPath(const CNetworkView& view, std::int3
 
 // Costs from every source to every target, entry s * T + t, each source left
 // and each target arrived at from its side (sides empty: every one Both;
-// else one per node, in the same order). One search per source. Returns 1;
-// 0 with costs untouched as FindCostMatrix refuses (a stop by pProgress
-// included), or for side lists of another length.
+// else one per node, in the same order). One search per source; with every
+// side Both, FindCostMatrix's matrix. Returns 1; 0 with costs untouched as
+// FindCostMatrix refuses (a stop by pProgress included), or for side lists
+// of another length.
 KELVANE_TOOLS_API std::int32_t FindSidedCostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,
                                                    const std::vector<DrivingSide>& sourceSides,
                                                    const std::vector<std::int32_t>& targets,

@@ -45,8 +45,11 @@ struct NRestriction_stru {
 
 // The least-cost path from lFrom to lTo by the rules of opt (directed or
 // not, turn weights when the view has them and opt asks, barriers, closed
-// nodes as FindShortestPath passes them) that breaks no restriction. A path
-// may pass a node more than once when a restriction makes it go round.
+// nodes as FindShortestPath passes them; a barrier start reaches nothing,
+// not even itself) that breaks no restriction. A path may pass a node more
+// than once when a restriction makes it go round. An empty list is
+// FindShortestPath's route. opt.pWork keeps the working memory between
+// calls, as for the plain routes.
 // Returns 1 (also when no path exists: bFound false); 0 with path untouched
 // as FindShortestPath refuses, or for a restriction that is not a path of
 // edges of the view (the restriction's index and the edge at fault named), or
@@ -58,8 +61,9 @@ KELVANE_TOOLS_API std::int32_t FindRestrictedPath(const CNetworkView& view, std:
                                                   NFinding_stru* pError = nullptr);
 
 // The least cost from lFrom to every node under the restrictions, entry n - 1
-// for node n (+infinity where none). Returns 1; 0 untouched as above, for
-// memory running out, or when the host stops it (pProgress).
+// for node n (+infinity where none); an empty list gives FindCostsFrom's.
+// Returns 1; 0 untouched as above, for memory running out, or when the host
+// stops it (pProgress).
 KELVANE_TOOLS_API std::int32_t FindRestrictedCostsFrom(const CNetworkView& view, std::int32_t lFrom,
                                                        const NRouteOptions_stru& opt,
                                                        const std::vector<NRestriction_stru>& restrictions,
