@@ -260,6 +260,18 @@ void BM_TraceViewThreads(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());  // one analysis per iteration
 }
 
+// What plain code gets from a second core at the same time: the CSR search
+// from one and two threads, each with its own buffers.
+void BM_TraceCsrThreads(benchmark::State& state) {
+  Networks& nets = Networks::Get(state);
+  std::vector<unsigned char> visited;
+  std::vector<std::int32_t> queue(static_cast<std::size_t>(nets.Nodes()));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(nets.CsrSearchIn(visited, queue));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void RegisterAll() {
   using Fn = void (*)(benchmark::State&);
   const std::pair<const char*, Fn> cases[] = {
@@ -282,6 +294,8 @@ void RegisterAll() {
     for (const auto& c : cases) kelvane_bench::RegisterOnGrid(c.first, c.second, args, unit);
     // Wall time: two threads are worth it only if they finish more traces per second.
     kelvane_bench::RegisterOnGrid("BM_TraceViewThreads", BM_TraceViewThreads, args, unit)
+        ->UseRealTime()->Threads(1)->Threads(2);
+    kelvane_bench::RegisterOnGrid("BM_TraceCsrThreads", BM_TraceCsrThreads, args, unit)
         ->UseRealTime()->Threads(1)->Threads(2);
   });
 }

@@ -125,23 +125,26 @@ class TraversalBaselines {
   }
 
   // --- Plain CSR with a byte per node: the practical limit ---
-  std::int64_t CsrSearch() {
+  std::int64_t CsrSearch() { return CsrSearchIn(visited_, queue_); }
+  // The same in the caller's buffers (queue sized to the nodes), so that
+  // threads can run it side by side on the one graph.
+  std::int64_t CsrSearchIn(std::vector<unsigned char>& visitedBuf, std::vector<std::int32_t>& queue) const {
     const std::size_t nodes = static_cast<std::size_t>(graph_.nodes);
-    visited_.assign(nodes, 0);
+    visitedBuf.assign(nodes, 0);
     std::size_t head = 0, tail = 0;
     const std::int32_t source = graph_.source - 1;
-    visited_[static_cast<std::size_t>(source)] = 1;
-    queue_[tail++] = source;
+    visitedBuf[static_cast<std::size_t>(source)] = 1;
+    queue[tail++] = source;
     const std::uint32_t* first = csr_.first.data();
     const std::int32_t* next = csr_.next.data();
-    unsigned char* visited = visited_.data();
+    unsigned char* visited = visitedBuf.data();
     while (head < tail) {
-      const std::int32_t nod = queue_[head++];
+      const std::int32_t nod = queue[head++];
       for (std::uint32_t i = first[nod]; i < first[nod + 1]; ++i) {
         const std::int32_t other = next[i];
         if (visited[other] == 0) {
           visited[other] = 1;
-          queue_[tail++] = other;
+          queue[tail++] = other;
         }
       }
     }
