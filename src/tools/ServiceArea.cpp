@@ -82,13 +82,35 @@ void MergeShares(std::vector<NAreaEdge_stru>& parts, std::vector<NAreaEdge_stru>
   }
 }
 
-// The edges of the area, ascending, each with its largest share from each
-// end: the shares of the steps out of the area's nodes, sorted by edge and
-// merged, so the work follows the area, not the network.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
-               double dLimit, std::vector<NAreaEdge_stru> parts, std::vector<NAreaEdge_stru>& areaEdges) {
+// Two lists of MergeShares as one: ascending, each edge once with the
+// larger share from each end.
+void JoinShares(const std::vector<NAreaEdge_stru>& a, const std::vector<NAreaEdge_stru>& b,
+                std::vector<NAreaEdge_stru>& out) {
+  out.reserve(a.size() + b.size());
+  std::size_t i = 0;
+  std::size_t k = 0;
+  while (i < a.size() || k < b.size()) {
+    if (k == b.size() || (i < a.size() && a[i].lEdge < b[k].lEdge)) {
+      out.push_back(a[i++]);
+    } else if (i == a.size() || b[k].lEdge < a[i].lEdge) {
+      out.push_back(b[k++]);
+    } else {
+      out.push_back(NAreaEdge_stru{a[i].lEdge, std::max(a[i].dFromFrac, b[k].dFromFrac),
+                                   std::max(a[i].dToFrac, b[k].dToFrac)});
+      ++i;
+      ++k;
+    }
+  }
+}
+
+// Appends the shares of the steps out of the nodes first to last - 1 of an
+// area's search.
+void StepShares(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+                double dLimit, const std::int32_t* first, const std::int32_t* last,
+                std::vector<NAreaEdge_stru>& parts) {
   const CAreaShares shares(search, bReverse, dLimit);
-  for (std::int32_t u : search.Settled()) {
+  for (const std::int32_t* p = first; p != last; ++p) {
+    const std::int32_t u = *p;
     if (barriers.bAny && barriers.nods.Test(u)) continue;
     if (bReverse && view.NodClosed()[u] != 0) {
       ClosedStartShares(search, barriers, u, dLimit, parts);
@@ -101,6 +123,15 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
       parts.push_back(NAreaEdge_stru{view.StepEdge()[j], std::max(fFrom, 0.0), std::max(fTo, 0.0)});
     }
   }
+}
+
+// The edges of the area, ascending, each with its largest share from each
+// end: the shares of the steps out of the area's nodes, sorted by edge and
+// merged, so the work follows the area, not the network.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+               double dLimit, std::vector<NAreaEdge_stru> parts, std::vector<NAreaEdge_stru>& areaEdges) {
+  const std::vector<std::int32_t>& settled = search.Settled();
+  StepShares(view, search, barriers, bReverse, dLimit, settled.data(), settled.data() + settled.size(), parts);
   MergeShares(parts, areaEdges);
 }
 
@@ -129,11 +160,8 @@ std::int32_t CheckArea(const CNetworkView& view, const std::vector<std::int32_t>
   return CheckStartsAndBarriers(view, starts, opt.barriers, barriers, pError);
 }
 
-// The area a search within dLimit settled: its nodes with their costs and
-// entries, and its edges.
-void AreaOf(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
-            double dLimit, NServiceArea_stru& area) {
-  NServiceArea_stru out;
+// The nodes a search within the limit settled, with their costs and entries.
+void NodsOf(const CNetworkView& view, const CRouteSearch& search, NServiceArea_stru& out) {
   AreaNods(view, search.Settled(), out.nods);
   out.costs.reserve(out.nods.size());
   out.reachedBy.reserve(out.nods.size());
@@ -141,8 +169,6 @@ void AreaOf(const CNetworkView& view, const CRouteSearch& search, const NBarrier
     out.costs.push_back(search.Dist(u));
     out.reachedBy.push_back(search.ReachedBy(u));
   }
-  AreaEdges(view, search, barriers, bReverse, dLimit, {}, out.edges);
-  area = std::move(out);
 }
 
 // Hands the host the polls of the calling thread's searches, once no other
@@ -197,6 +223,38 @@ class CAreaThreads {
   }
   const CRouteSearch& Merged() const { return *m_searches[0]; }
 
+  // AreaEdges of the merged search over the threads: each takes a part of
+  // its nodes and merges their shares by edge, and the parts' lists are
+  // joined. A largest share is the same whichever part it comes from, so
+  // the edges are AreaEdges'. Throws std::bad_alloc.
+  void Edges(const NBarrierBits& barriers, double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+    const std::vector<std::int32_t>& settled = m_searches[0]->Settled();
+    const std::size_t nParts = m_searches.size();
+    std::vector<std::vector<NAreaEdge_stru>> merged(nParts);
+    m_next = 0;
+    RunOnThreads(nParts, m_stop, [&](std::size_t /*thread*/) {
+      try {
+        for (std::size_t i = m_next++; i < nParts && !m_stop.bStop.load(); i = m_next++) {
+          const std::int32_t* first = settled.data() + settled.size() * i / nParts;
+          const std::int32_t* last = settled.data() + settled.size() * (i + 1) / nParts;
+          std::vector<NAreaEdge_stru> parts;
+          StepShares(m_view, *m_searches[0], barriers, m_run.bReverse, dLimit, first, last, parts);
+          MergeShares(parts, merged[i]);
+        }
+      } catch (const std::bad_alloc&) {
+        m_stop.NoMemory();
+      }
+    });
+    if (m_stop.bNoMemory.load()) throw std::bad_alloc();
+    std::vector<NAreaEdge_stru> out = std::move(merged[0]);
+    for (std::size_t i = 1; i < nParts; ++i) {
+      std::vector<NAreaEdge_stru> both;
+      JoinShares(out, merged[i], both);
+      out.swap(both);
+    }
+    areaEdges.swap(out);
+  }
+
  private:
   // Runs the searches not yet taken until none is left or the call stops.
   void Work(const NProgress_stru& progress) {
@@ -234,7 +292,10 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
   if (nRuns > 1) {
     CAreaThreads threads(view, opt, barriers, starts, run, nRuns);
     if (!threads.Run(pProgress)) return CProgressPoll::Refuse(pError);
-    AreaOf(view, threads.Merged(), barriers, bReverse, dLimit, area);
+    NServiceArea_stru out;
+    NodsOf(view, threads.Merged(), out);
+    threads.Edges(barriers, dLimit, out.edges);
+    area = std::move(out);
     return 1;
   }
   CStateHold hold(opt, 0);
@@ -242,7 +303,10 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
   if (!search.RunNodes(starts, run)) {
     return CProgressPoll::Refuse(pError);
   }
-  AreaOf(view, search, barriers, bReverse, dLimit, area);
+  NServiceArea_stru out;
+  NodsOf(view, search, out);
+  AreaEdges(view, search, barriers, bReverse, dLimit, {}, out.edges);
+  area = std::move(out);
   return 1;
 }
 
