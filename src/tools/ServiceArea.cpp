@@ -227,7 +227,7 @@ class CAreaThreads {
   // its nodes and merges their shares by edge, and the parts' lists are
   // joined. A largest share is the same whichever part it comes from, so
   // the edges are AreaEdges'. Throws std::bad_alloc.
-  void Edges(const NBarrierBits& barriers, double dLimit, std::vector<NAreaEdge_stru>& areaEdges) {
+  void Edges(std::vector<NAreaEdge_stru>& areaEdges) {
     const std::vector<std::int32_t>& settled = m_searches[0]->Settled();
     const std::size_t nParts = m_searches.size();
     std::vector<std::vector<NAreaEdge_stru>> merged(nParts);
@@ -238,7 +238,7 @@ class CAreaThreads {
           const std::int32_t* first = settled.data() + settled.size() * i / nParts;
           const std::int32_t* last = settled.data() + settled.size() * (i + 1) / nParts;
           std::vector<NAreaEdge_stru> parts;
-          StepShares(m_view, *m_searches[0], barriers, m_run.bReverse, dLimit, first, last, parts);
+          StepShares(m_view, *m_searches[0], m_barriers, m_run.bReverse, m_run.dLimit, first, last, parts);
           MergeShares(parts, merged[i]);
         }
       } catch (const std::bad_alloc&) {
@@ -294,7 +294,7 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
     if (!threads.Run(pProgress)) return CProgressPoll::Refuse(pError);
     NServiceArea_stru out;
     NodsOf(view, threads.Merged(), out);
-    threads.Edges(barriers, dLimit, out.edges);
+    threads.Edges(out.edges);
     area = std::move(out);
     return 1;
   }
