@@ -19,7 +19,8 @@
 // targets on one thread and on two, and 64 sources by 4 targets (searched
 // from the targets) beside the same as 64 one-source matrices; one to one
 // is 50 routes between nodes spread over the grid, against Boost stopped at
-// each target.
+// each target; the area of many starts is 32 starts spread over the grid,
+// each reaching about a fiftieth of the nodes, on one thread and on two.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -143,6 +144,7 @@ class Networks {
     }
     std::sort(finite.begin(), finite.end());
     limit_ = finite[finite.size() / 4];
+    manyLimit_ = finite[finite.size() / 50];
   }
 
   static Networks& Get(const benchmark::State& state) { return kelvane_bench::NetworksFor<Networks>(state); }
@@ -226,6 +228,16 @@ class Networks {
     if (FindServiceArea(view_, {graph_.source}, limit_, opt, area_) != 1) Abort("FindServiceArea");
     return static_cast<double>(area_.nods.size() + area_.edges.size());
   }
+  // The area of 32 starts spread over the grid, each start's own about 2%
+  // of the nodes (fewer at the border), on lThreads threads.
+  double LibraryAreaManyStarts(std::int32_t lThreads) {
+    NRouteOptions_stru opt;
+    opt.pWork = &work_;
+    opt.lThreads = lThreads;
+    if (FindServiceArea(view_, Spread(32), manyLimit_, opt, area_) != 1) Abort("FindServiceArea");
+    return static_cast<double>(area_.nods.size() + area_.edges.size()) + Sum(area_.costs);
+  }
+  double AreaShare() const { return static_cast<double>(area_.nods.size()) / graph_.nodes; }
   // 50 routes between nodes spread over the grid, the sum of their costs.
   double LibraryPairs() {
     NRouteOptions_stru opt;
@@ -440,6 +452,7 @@ class Networks {
   kelvane::tools::NClosestFacility_stru closest_;
   std::vector<double> matrix_;
   double limit_ = 0.0;
+  double manyLimit_ = 0.0;  // one start's area: a fiftieth of the nodes
   std::unique_ptr<BglCsr> bgl_;
   std::vector<double> dist_;
   std::vector<std::size_t> pred_;
@@ -533,6 +546,18 @@ void BM_Matrix16BoostThreads2(benchmark::State& s) {
   Run(s, "Boost matrix, two threads", [](Networks& n) { return n.BoostMatrix(2); }, false);
 }
 void BM_AreaLibraryWork(benchmark::State& s) { Run(s, "library area", [](Networks& n) { return n.LibraryAreaWork(); }, false); }
+// Items are starts; timed by the wall clock (registered with UseRealTime),
+// so that items per second of two threads over one is the gain. "share": the
+// whole area's part of the nodes.
+void AreaManyStarts(benchmark::State& s, std::int32_t lThreads) {
+  Networks& nets = Networks::Get(s);
+  if (nets.LibraryAreaManyStarts(lThreads) != nets.LibraryAreaManyStarts(1)) Abort("the threaded area disagrees");
+  Run(s, "area of 32 starts", [lThreads](Networks& n) { return n.LibraryAreaManyStarts(lThreads); }, false);
+  s.SetItemsProcessed(s.iterations() * 32);
+  s.counters["share"] = nets.AreaShare();
+}
+void BM_AreaManyStartsThreads1(benchmark::State& s) { AreaManyStarts(s, 1); }
+void BM_AreaManyStartsThreads2(benchmark::State& s) { AreaManyStarts(s, 2); }
 
 void BM_OneToOne50PairsLibraryWork(benchmark::State& s) {
   Networks& nets = Networks::Get(s);
@@ -586,6 +611,8 @@ void RegisterAll() {
   };
   kelvane_bench::ForEachGrid([&all](const std::vector<std::int64_t>& args, benchmark::TimeUnit unit) {
     for (const auto& b : all) kelvane_bench::RegisterOnGrid(b.first, b.second, args, unit);
+    kelvane_bench::RegisterOnGrid("BM_AreaManyStartsThreads1", BM_AreaManyStartsThreads1, args, unit)->UseRealTime();
+    kelvane_bench::RegisterOnGrid("BM_AreaManyStartsThreads2", BM_AreaManyStartsThreads2, args, unit)->UseRealTime();
   });
 }
 

@@ -174,6 +174,22 @@ void CRouteSearch::Clear() {
   m_nWaiting = 0;
 }
 
+void CRouteSearch::MergeCheaper(const CRouteSearch& other) {
+  double* dist = m_st.dist.data();
+  std::int64_t* pred = m_st.pred.data();
+  for (std::int32_t v : other.m_st.settled) {
+    const std::size_t k = static_cast<std::size_t>(v - 1);
+    const double d = other.m_st.dist[k];
+    if (!(d < dist[k])) continue;
+    // Not settled here (no cost yet, or one beyond the limit that sits in
+    // the heap): listed before its cost is written, so that a list that
+    // cannot grow leaves no cost Clear would miss.
+    if (dist[k] == kNoRoute || dist[k] > m_dLimit) m_st.settled.push_back(v);
+    dist[k] = d;
+    pred[k] = other.m_st.pred[k];
+  }
+}
+
 bool CRouteSearch::Poll() {
   m_nSincePoll = 0;
   if (m_pProgress == nullptr || m_pProgress->pfnPoll == nullptr) return true;
@@ -385,6 +401,7 @@ bool CRouteSearch::RunNodes(const std::vector<std::int32_t>& starts, const NSear
   m_bTurnLabels = false;
   m_bStopped = false;
   m_bDone = false;
+  m_dLimit = run.dLimit;
   m_st.heap.Prepare(static_cast<std::size_t>(m_view.GetNodNum()) + 1);
   for (std::size_t k = 0; k < starts.size(); ++k) SeedNode(starts[k], static_cast<std::int32_t>(k), run.bReverse);
   if (run.pSeeds != nullptr) {

@@ -134,6 +134,13 @@ class CRouteSearch {
   bool RunTurns(std::int32_t lStart, const NSearchRun& run);
   // Marks node v as one a run with bWait waits for. Before the run.
   void Wait(std::int32_t v);
+  // Takes from other every node it settled at a lower cost than this search
+  // gives it, with its entry: this search then holds the least costs from
+  // both sets of starts, ties to its own entry. Both ran RunNodes with bPred
+  // and the same limit, no stop rule, over the same view and barriers. A
+  // node new here joins Settled() after this search's own (no longer in
+  // cost order) and is cleared with them; owners are not taken.
+  void MergeCheaper(const CRouteSearch& other);
   // Restores the state for the next search.
   void Clear();
 
@@ -225,6 +232,7 @@ class CRouteSearch {
   bool m_bTurnLabels = false;      // the last run was edge-based
   bool m_bStopped = false;         // the host asked to stop
   bool m_bDone = false;            // a stop rule was met
+  double m_dLimit = kNoRoute;      // the last node run's limit: it settled every cost within it
   std::int32_t m_nWaiting = 0;     // marked nodes still without a cost
   std::uint32_t m_nSincePoll = 0;  // settled since the host was last asked
   std::int64_t m_lBestLabel = -1;  // forward turn search: the target's best arrival

@@ -5,14 +5,19 @@
 #include "kelvane/tools/DrivingSide.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "kelvane/tools/Progress.h"
 #include "tools/AnalysisInt.h"
 #include "tools/RouteSearch.h"
+#include "tools/SearchThreads.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
@@ -77,13 +82,35 @@ void MergeShares(std::vector<NAreaEdge_stru>& parts, std::vector<NAreaEdge_stru>
   }
 }
 
-// The edges of the area, ascending, each with its largest share from each
-// end: the shares of the steps out of the area's nodes, sorted by edge and
-// merged, so the work follows the area, not the network.
-void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
-               double dLimit, std::vector<NAreaEdge_stru> parts, std::vector<NAreaEdge_stru>& areaEdges) {
+// Two lists of MergeShares as one: ascending, each edge once with the
+// larger share from each end.
+void JoinShares(const std::vector<NAreaEdge_stru>& a, const std::vector<NAreaEdge_stru>& b,
+                std::vector<NAreaEdge_stru>& out) {
+  out.reserve(a.size() + b.size());
+  std::size_t i = 0;
+  std::size_t k = 0;
+  while (i < a.size() || k < b.size()) {
+    if (k == b.size() || (i < a.size() && a[i].lEdge < b[k].lEdge)) {
+      out.push_back(a[i++]);
+    } else if (i == a.size() || b[k].lEdge < a[i].lEdge) {
+      out.push_back(b[k++]);
+    } else {
+      out.push_back(NAreaEdge_stru{a[i].lEdge, std::max(a[i].dFromFrac, b[k].dFromFrac),
+                                   std::max(a[i].dToFrac, b[k].dToFrac)});
+      ++i;
+      ++k;
+    }
+  }
+}
+
+// Appends the shares of the steps out of the nodes first to last - 1 of an
+// area's search.
+void StepShares(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+                double dLimit, const std::int32_t* first, const std::int32_t* last,
+                std::vector<NAreaEdge_stru>& parts) {
   const CAreaShares shares(search, bReverse, dLimit);
-  for (std::int32_t u : search.Settled()) {
+  for (const std::int32_t* p = first; p != last; ++p) {
+    const std::int32_t u = *p;
     if (barriers.bAny && barriers.nods.Test(u)) continue;
     if (bReverse && view.NodClosed()[u] != 0) {
       ClosedStartShares(search, barriers, u, dLimit, parts);
@@ -96,6 +123,15 @@ void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarr
       parts.push_back(NAreaEdge_stru{view.StepEdge()[j], std::max(fFrom, 0.0), std::max(fTo, 0.0)});
     }
   }
+}
+
+// The edges of the area, ascending, each with its largest share from each
+// end: the shares of the steps out of the area's nodes, sorted by edge and
+// merged, so the work follows the area, not the network.
+void AreaEdges(const CNetworkView& view, const CRouteSearch& search, const NBarrierBits& barriers, bool bReverse,
+               double dLimit, std::vector<NAreaEdge_stru> parts, std::vector<NAreaEdge_stru>& areaEdges) {
+  const std::vector<std::int32_t>& settled = search.Settled();
+  StepShares(view, search, barriers, bReverse, dLimit, settled.data(), settled.data() + settled.size(), parts);
   MergeShares(parts, areaEdges);
 }
 
@@ -124,21 +160,8 @@ std::int32_t CheckArea(const CNetworkView& view, const std::vector<std::int32_t>
   return CheckStartsAndBarriers(view, starts, opt.barriers, barriers, pError);
 }
 
-std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
-                         bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
-                         const NProgress_stru* pProgress) {
-  NBarrierBits barriers;
-  if (CheckArea(view, starts, dLimit, opt, barriers, pError) == 0) return 0;
-  CStateHold hold(opt, 0);
-  CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
-  NSearchRun run;
-  run.bReverse = bReverse;
-  run.dLimit = dLimit;
-  run.bPred = true;
-  if (!search.RunNodes(starts, run)) {
-    return CProgressPoll::Refuse(pError);
-  }
-  NServiceArea_stru out;
+// The nodes a search within the limit settled, with their costs and entries.
+void NodsOf(const CNetworkView& view, const CRouteSearch& search, NServiceArea_stru& out) {
   AreaNods(view, search.Settled(), out.nods);
   out.costs.reserve(out.nods.size());
   out.reachedBy.reserve(out.nods.size());
@@ -146,6 +169,142 @@ std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_
     out.costs.push_back(search.Dist(u));
     out.reachedBy.push_back(search.ReachedBy(u));
   }
+}
+
+// Hands the host the polls of the calling thread's searches, once no other
+// thread has stopped the call, with a fraction that never falls (the
+// calling thread may run more than one search).
+struct NAreaProgress {
+  const NProgress_stru* pHost = nullptr;
+  NThreadStop* pStop = nullptr;
+  double dLast = 0.0;
+  static bool Poll(void* pUser, double dDone) {
+    NAreaProgress& p = *static_cast<NAreaProgress*>(pUser);
+    if (p.pStop->bStop.load()) return false;
+    if (p.pHost == nullptr || p.pHost->pfnPoll == nullptr) return true;
+    p.dLast = std::max(p.dLast, dDone);
+    return p.pHost->pfnPoll(p.pHost->pUser, p.dLast);
+  }
+};
+
+// The search of an area of many starts spread over threads: the starts cut
+// into runs of the list as given, one search per run, each in a state of
+// its own, and every other run's search merged into the first's where
+// cheaper. A node's least cost from all the starts is the least over the
+// runs, so the merged search settles the nodes at the costs one search from
+// every start gives; where runs tie, the earlier run's entry stays.
+class CAreaThreads {
+ public:
+  CAreaThreads(const CNetworkView& view, const NRouteOptions_stru& opt, const NBarrierBits& barriers,
+               const std::vector<std::int32_t>& starts, const NSearchRun& run, std::size_t nRuns)
+      : m_view(view), m_opt(opt), m_barriers(barriers), m_run(run), m_searches(nRuns) {
+    for (std::size_t i = 0; i < nRuns; ++i) {
+      m_holds.push_back(std::unique_ptr<CStateHold>(new CStateHold(opt, i)));
+      m_starts.emplace_back(starts.begin() + static_cast<std::ptrdiff_t>(starts.size() * i / nRuns),
+                            starts.begin() + static_cast<std::ptrdiff_t>(starts.size() * (i + 1) / nRuns));
+    }
+  }
+
+  // false: stopped by the host. Throws std::bad_alloc.
+  bool Run(const NProgress_stru* pProgress) {
+    NAreaProgress host;
+    host.pHost = pProgress;
+    host.pStop = &m_stop;
+    const NProgress_stru caller{&NAreaProgress::Poll, &host};
+    const NProgress_stru other{&NThreadStop::GoOn, &m_stop};
+    RunOnThreads(m_searches.size(), m_stop, [&](std::size_t i) { Work(i == 0 ? caller : other); });
+    if (m_stop.bNoMemory.load()) throw std::bad_alloc();
+    if (m_stop.bStop.load()) return false;
+    for (std::size_t i = 1; i < m_searches.size(); ++i) {
+      m_searches[0]->MergeCheaper(*m_searches[i]);
+      m_searches[i].reset();  // cleared now: its state is not read again
+    }
+    return true;
+  }
+  const CRouteSearch& Merged() const { return *m_searches[0]; }
+
+  // AreaEdges of the merged search over the threads: each takes a part of
+  // its nodes and merges their shares by edge, and the parts' lists are
+  // joined. A largest share is the same whichever part it comes from, so
+  // the edges are AreaEdges'. Throws std::bad_alloc.
+  void Edges(std::vector<NAreaEdge_stru>& areaEdges) {
+    const std::vector<std::int32_t>& settled = m_searches[0]->Settled();
+    const std::size_t nParts = m_searches.size();
+    std::vector<std::vector<NAreaEdge_stru>> merged(nParts);
+    m_next = 0;
+    RunOnThreads(nParts, m_stop, [&](std::size_t /*thread*/) {
+      try {
+        for (std::size_t i = m_next++; i < nParts && !m_stop.bStop.load(); i = m_next++) {
+          const std::int32_t* first = settled.data() + settled.size() * i / nParts;
+          const std::int32_t* last = settled.data() + settled.size() * (i + 1) / nParts;
+          std::vector<NAreaEdge_stru> parts;
+          StepShares(m_view, *m_searches[0], m_barriers, m_run.bReverse, m_run.dLimit, first, last, parts);
+          MergeShares(parts, merged[i]);
+        }
+      } catch (const std::bad_alloc&) {
+        m_stop.NoMemory();
+      }
+    });
+    if (m_stop.bNoMemory.load()) throw std::bad_alloc();
+    std::vector<NAreaEdge_stru> out = std::move(merged[0]);
+    for (std::size_t i = 1; i < nParts; ++i) {
+      std::vector<NAreaEdge_stru> both;
+      JoinShares(out, merged[i], both);
+      out.swap(both);
+    }
+    areaEdges.swap(out);
+  }
+
+ private:
+  // Runs the searches not yet taken until none is left or the call stops.
+  void Work(const NProgress_stru& progress) {
+    try {
+      for (std::size_t i = m_next++; i < m_searches.size() && !m_stop.bStop.load(); i = m_next++) {
+        m_searches[i].reset(new CRouteSearch(m_view, m_opt.bDirected, m_barriers, m_holds[i]->Get(), &progress));
+        if (!m_searches[i]->RunNodes(m_starts[i], m_run)) m_stop.bStop = true;
+      }
+    } catch (const std::bad_alloc&) {
+      m_stop.NoMemory();
+    }
+  }
+
+  const CNetworkView& m_view;
+  const NRouteOptions_stru& m_opt;
+  const NBarrierBits& m_barriers;
+  const NSearchRun& m_run;
+  std::vector<std::vector<std::int32_t>> m_starts;      // per search: its run of the starts
+  std::vector<std::unique_ptr<CStateHold>> m_holds;     // per search: its state
+  std::vector<std::unique_ptr<CRouteSearch>> m_searches;  // after m_holds: cleared before their states go
+  std::atomic<std::size_t> m_next{0};
+  NThreadStop m_stop;
+};
+
+std::int32_t ServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double dLimit,
+                         bool bReverse, const NRouteOptions_stru& opt, NServiceArea_stru& area, NFinding_stru* pError,
+                         const NProgress_stru* pProgress) {
+  NBarrierBits barriers;
+  if (CheckArea(view, starts, dLimit, opt, barriers, pError) == 0) return 0;
+  NSearchRun run;
+  run.bReverse = bReverse;
+  run.dLimit = dLimit;
+  run.bPred = true;
+  const std::size_t nRuns = std::min<std::size_t>(static_cast<std::size_t>(std::max(opt.lThreads, 1)), starts.size());
+  if (nRuns > 1) {
+    CAreaThreads threads(view, opt, barriers, starts, run, nRuns);
+    if (!threads.Run(pProgress)) return CProgressPoll::Refuse(pError);
+    NServiceArea_stru out;
+    NodsOf(view, threads.Merged(), out);
+    threads.Edges(out.edges);
+    area = std::move(out);
+    return 1;
+  }
+  CStateHold hold(opt, 0);
+  CRouteSearch search(view, opt.bDirected, barriers, hold.Get(), pProgress);
+  if (!search.RunNodes(starts, run)) {
+    return CProgressPoll::Refuse(pError);
+  }
+  NServiceArea_stru out;
+  NodsOf(view, search, out);
   AreaEdges(view, search, barriers, bReverse, dLimit, {}, out.edges);
   area = std::move(out);
   return 1;

@@ -9,8 +9,6 @@
 #include <exception>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "tools/AnalysisInt.h"
 #include "tools/LandmarkSearch.h"
 #include "tools/RouteSearch.h"
+#include "tools/SearchThreads.h"
 #include "tools/ToolsInt.h"
 
 namespace kelvane {
@@ -108,28 +107,13 @@ class CMatrixRun {
 
   // false: stopped by the host. Throws std::bad_alloc.
   bool Run(std::size_t nThreads, const NProgress_stru* pProgress) {
-    std::vector<std::thread> threads;
     std::vector<std::unique_ptr<CStateHold>> holds;
     // Each hold owned before the list grows, so a list that cannot grow frees it.
     for (std::size_t i = 0; i < nThreads; ++i) holds.push_back(std::unique_ptr<CStateHold>(new CStateHold(m_opt, i)));
-    // Room first: a thread already running must be joined, never dropped by a
-    // vector that fails to grow.
-    threads.reserve(nThreads);
-    try {
-      for (std::size_t i = 1; i < nThreads; ++i) {
-        threads.emplace_back([this, i, &holds] { Work(holds[i]->Get(), nullptr); });
-      }
-    } catch (const std::system_error&) {
-      // Fewer threads than asked: the ones started and this one share the work.
-    } catch (const std::bad_alloc&) {
-      // No room for another thread's start: the ones started stop and are joined.
-      m_bNoMemory = true;
-      m_bStop = true;
-    }
-    Work(holds[0]->Get(), pProgress);
-    for (std::thread& t : threads) t.join();
-    if (m_bNoMemory.load()) throw std::bad_alloc();
-    return !m_bStop.load();
+    RunOnThreads(nThreads, m_stop,
+                 [this, &holds, pProgress](std::size_t i) { Work(holds[i]->Get(), i == 0 ? pProgress : nullptr); });
+    if (m_stop.bNoMemory.load()) throw std::bad_alloc();
+    return !m_stop.bStop.load();
   }
 
  private:
@@ -147,13 +131,13 @@ class CMatrixRun {
       run.bWait = true;
       const std::size_t nTo = m_to.size();
       const std::size_t width = m_bReverse ? m_from.size() : nTo;
-      for (std::size_t k = m_next++; k < m_from.size() && !m_bStop.load(); k = m_next++) {
+      for (std::size_t k = m_next++; k < m_from.size() && !m_stop.bStop.load(); k = m_next++) {
         for (std::int32_t v : m_to) search.Wait(v);
         whole.nDone = k;
         one[0] = m_from[k];
         const bool ok = m_bTurns ? search.RunTurns(one[0], run) : search.RunNodes(one, run);
         if (!ok) {
-          m_bStop = true;
+          m_stop.bStop = true;
           break;
         }
         for (std::size_t i = 0; i < nTo; ++i) {
@@ -163,8 +147,7 @@ class CMatrixRun {
         search.Clear();
       }
     } catch (const std::bad_alloc&) {
-      m_bNoMemory = true;
-      m_bStop = true;
+      m_stop.NoMemory();
     }
   }
 
@@ -177,8 +160,7 @@ class CMatrixRun {
   const std::vector<std::int32_t>& m_to;
   std::vector<double>& m_out;
   std::atomic<std::size_t> m_next{0};
-  std::atomic<bool> m_bStop{false};
-  std::atomic<bool> m_bNoMemory{false};
+  NThreadStop m_stop;
 };
 
 std::int32_t CostMatrix(const CNetworkView& view, const std::vector<std::int32_t>& sources,

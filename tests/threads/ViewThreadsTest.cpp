@@ -89,6 +89,16 @@ void Put(NOutcome& out, const std::vector<std::int32_t>& v) {
   out.ints.insert(out.ints.end(), v.begin(), v.end());
 }
 
+void Put(NOutcome& out, const NServiceArea_stru& a) {
+  Put(out, a.nods);
+  out.reals.insert(out.reals.end(), a.costs.begin(), a.costs.end());
+  for (const NAreaEdge_stru& e : a.edges) {
+    out.ints.push_back(e.lEdge);
+    out.reals.push_back(e.dFromFrac);
+    out.reals.push_back(e.dToFrac);
+  }
+}
+
 NOutcome RunAll(const CNetworkView& view) {
   NOutcome out;
   const std::int32_t nNod = view.GetNodNum();
@@ -142,13 +152,11 @@ NOutcome RunAll(const CNetworkView& view) {
     out.reals.insert(out.reals.end(), costs.begin(), costs.end());
     NServiceArea_stru a;
     Status(out, FindServiceArea(view, {nNod / 2 + 1}, 9.5, opt, a));
-    Put(out, a.nods);
-    out.reals.insert(out.reals.end(), a.costs.begin(), a.costs.end());
-    for (const NAreaEdge_stru& e : a.edges) {
-      out.ints.push_back(e.lEdge);
-      out.reals.push_back(e.dFromFrac);
-      out.reals.push_back(e.dToFrac);
-    }
+    Put(out, a);
+    // Three starts over two threads of the call's own, inside each of ours.
+    opt.lThreads = 2;
+    Status(out, FindServiceAreaTo(view, {1, nNod / 2 + 1, nNod}, 9.5, opt, a));
+    Put(out, a);
   }
   return out;
 }

@@ -5,6 +5,7 @@
 // was; the sanitizer build adds that nothing leaks.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -31,9 +32,10 @@ using namespace kelvane::tools;
 
 namespace {
 
-long g_lFailAt = 0;   // the allocation to fail, counting from 1; 0: none
-long g_lCount = 0;    // allocations since arming
-bool g_bFired = false;
+// Atomic: the threaded calls allocate on threads of their own.
+std::atomic<long> g_lFailAt{0};   // the allocation to fail, counting from 1; 0: none
+std::atomic<long> g_lCount{0};    // allocations since arming
+std::atomic<bool> g_bFired{false};
 
 void* Allocate(std::size_t n) {
   if (g_lFailAt > 0 && ++g_lCount == g_lFailAt) {
@@ -159,6 +161,8 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
   undirected.bDirected = false;
   undirected.bTurns = false;
   undirected.barriers.edges = {2};
+  NRouteOptions_stru threaded;  // the failure on any of three threads
+  threaded.lThreads = 3;
 
   NTraceResult_stru trace;
   NComponents_stru comps;
@@ -278,6 +282,9 @@ TEST_F(ToolsAllocationFaultTest, EveryAnalysisAndFoldEndsInItsAnswerOrNoMemoryWi
        [&] { std::vector<double> c; Put(c, area.nods); Put(c, area.costs); Put(c, area.edges); return c; }},
       {"FindServiceArea", [&] { area = NServiceArea_stru(); sentinel(area.nods); },
        [&](NFinding_stru* e) { return FindServiceArea(view, starts, 6.0, plain, area, e); },
+       [&] { std::vector<double> c; Put(c, area.nods); Put(c, area.costs); Put(c, area.edges); return c; }},
+      {"FindServiceAreaTo (three threads)", [&] { area = NServiceArea_stru(); sentinel(area.nods); },
+       [&](NFinding_stru* e) { return FindServiceAreaTo(view, starts, 6.0, threaded, area, e); },
        [&] { std::vector<double> c; Put(c, area.nods); Put(c, area.costs); Put(c, area.edges); return c; }},
       {"FoldTraceResult", [&] { sentinel(folded); fractions.assign(1, -7.0); },
        [&](NFinding_stru* e) { return split.FoldTraceResult(traced.edges, NFoldRule::Any, folded, &fractions, e); },

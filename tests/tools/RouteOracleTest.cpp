@@ -217,6 +217,43 @@ void ExpectAreaShares(const oracle::RandomNet& r, const std::vector<CostArc>& ar
   EXPECT_EQ(gotEdges, wantEdges);
 }
 
+// The area's reachedBy as ExpectTree reads a tree: per node, its cost
+// (+infinity outside the area) and its edge.
+void ExpectAreaTree(const std::vector<CostArc>& arcs, const NServiceArea_stru& area, std::int32_t nods, bool toward) {
+  std::vector<double> cost(static_cast<std::size_t>(nods), kInf);
+  std::vector<std::int32_t> by(static_cast<std::size_t>(nods), 0);
+  for (std::size_t i = 0; i < area.nods.size(); ++i) {
+    cost[area.nods[i] - 1] = area.costs[i];
+    by[area.nods[i] - 1] = area.reachedBy[i];
+  }
+  ExpectTree(arcs, cost, by, nods, toward);
+}
+
+// Over two and three threads the area is one thread's (nodes, costs and
+// edges exactly), its tree edges a least-cost tree's where runs tie.
+void ExpectThreadsGiveTheArea(const CNetworkView& view, const std::vector<std::int32_t>& starts, double limit,
+                              NRouteOptions_stru opt, bool toward, const std::vector<CostArc>& arcs,
+                              const NServiceArea_stru& one) {
+  for (std::int32_t threads : {2, 3}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    opt.lThreads = threads;
+    NServiceArea_stru area;
+    NFinding_stru err;
+    const std::int32_t status = toward ? kelvane::tools::FindServiceAreaTo(view, starts, limit, opt, area, &err)
+                                       : FindServiceArea(view, starts, limit, opt, area, &err);
+    ASSERT_EQ(status, 1) << err.strText;
+    ASSERT_EQ(area.nods, one.nods);
+    EXPECT_EQ(area.costs, one.costs);
+    ASSERT_EQ(area.edges.size(), one.edges.size());
+    for (std::size_t i = 0; i < area.edges.size(); ++i) {
+      EXPECT_EQ(area.edges[i].lEdge, one.edges[i].lEdge);
+      EXPECT_EQ(area.edges[i].dFromFrac, one.edges[i].dFromFrac) << "edge " << area.edges[i].lEdge;
+      EXPECT_EQ(area.edges[i].dToFrac, one.edges[i].dToFrac) << "edge " << area.edges[i].lEdge;
+    }
+    ExpectAreaTree(arcs, area, view.GetNodNum(), toward);
+  }
+}
+
 CNetworkView MakeView(oracle::RandomNet& r) {
   CNetworkView view;
   const NViewOptions_stru vo = oracle::ViewOptions();
@@ -315,6 +352,7 @@ TEST(RouteOracleTest, TurnCostRoutesAreWhatAnEdgeBasedSearchFinds) {
   }
 }
 
+// From up to eight starts, and the same over two and three threads.
 TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
   std::mt19937 rng(19);
   for (int round = 0; round < 160; ++round) {
@@ -323,7 +361,7 @@ TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
     if (HasFatalFailure()) return;
     const bool directed = round % 2 == 0;
     std::vector<std::int32_t> starts = r.flagNods;
-    starts.push_back(std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng));
+    for (int k = 0; k <= round % 4; ++k) starts.push_back(std::uniform_int_distribution<std::int32_t>(1, r.nods)(rng));
     NRouteOptions_stru opt;
     opt.bDirected = directed;
     opt.bTurns = false;
@@ -347,9 +385,11 @@ TEST(RouteOracleTest, ServiceAreasHoldWhatDijkstraFindsWithinTheLimit) {
     ASSERT_EQ(area.nods, nods);
     ASSERT_EQ(area.costs.size(), nods.size());
     for (std::size_t i = 0; i < nods.size(); ++i) EXPECT_NEAR(area.costs[i], d[nods[i]], 1e-9) << "node " << nods[i];
+    ExpectAreaTree(arcs, area, r.nods, false);
     // Each edge: the share reached going along it from its from node and
     // against it from its to node.
     ExpectAreaShares(r, arcs, d, limit, false, area);
+    ExpectThreadsGiveTheArea(view, starts, limit, opt, false, arcs, area);
   }
 }
 
@@ -535,6 +575,7 @@ TEST(RouteOracleTest, MatricesWithFewerTargetsAreTheCostsFromTheirSources) {
   }
 }
 
+// Toward two to eight starts, and the same over two and three threads.
 TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) {
   std::mt19937 rng(31);
   kelvane::tools::CSearchWorkspace work;
@@ -543,7 +584,7 @@ TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) 
     r.Make(rng, oracle::Shape());
     if (HasFatalFailure()) return;
     const bool directed = round % 2 == 0;
-    std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 2);
+    std::vector<std::int32_t> starts = oracle::Pick(rng, r.nods, 2 + round % 7);
     NRouteOptions_stru opt;
     opt.bDirected = directed;
     opt.bTurns = false;
@@ -565,16 +606,11 @@ TEST(RouteOracleTest, ServiceAreasToTheStartsHoldWhatReachesThemWithinTheLimit) 
     }
     ASSERT_EQ(area.nods, nods);
     for (std::size_t i = 0; i < nods.size(); ++i) EXPECT_NEAR(area.costs[i], d[nods[i]], 1e-9) << "node " << nods[i];
-    std::vector<double> cost(static_cast<std::size_t>(r.nods), kInf);
-    std::vector<std::int32_t> by(static_cast<std::size_t>(r.nods), 0);
-    for (std::size_t i = 0; i < nods.size(); ++i) {
-      cost[nods[i] - 1] = area.costs[i];
-      by[nods[i] - 1] = area.reachedBy[i];
-    }
-    ExpectTree(arcs, cost, by, r.nods, true);
+    ExpectAreaTree(arcs, area, r.nods, true);
     // A way into an area node reaches the starts from as far back along it
     // as the cost left allows: the share next to the end it leaves by.
     ExpectAreaShares(r, arcs, d, limit, true, area);
+    ExpectThreadsGiveTheArea(view, starts, limit, opt, true, arcs, area);
   }
 }
 

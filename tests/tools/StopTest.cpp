@@ -75,6 +75,23 @@ struct NCall {
   FCall run;
 };
 
+// An area from (toward) two corners over lThreads threads: only the calling
+// thread polls, the other stops with it.
+FCall AreaCall(bool bToward, std::int32_t lThreads) {
+  return [bToward, lThreads](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
+    NRouteOptions_stru opt;
+    opt.lThreads = lThreads;
+    NServiceArea_stru a;
+    a.nods.assign(1, -7);
+    const std::vector<std::int32_t> corners{1, kSide * kSide};
+    const std::int32_t s = bToward ? FindServiceAreaTo(v, corners, 1e9, opt, a, e, p)
+                                   : FindServiceArea(v, corners, 1e9, opt, a, e, p);
+    Append(out, a.nods);
+    Append(out, a.costs);
+    return s;
+  };
+}
+
 std::vector<NCall> LongCalls(CLocalNetwork& net) {
   const std::vector<std::int32_t> one{1};
   return {
@@ -125,15 +142,8 @@ std::vector<NCall> LongCalls(CLocalNetwork& net) {
          Append(out, costs);
          return s;
        }},
-      {"FindServiceArea",
-       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
-         NServiceArea_stru a;
-         a.nods.assign(1, -7);
-         const std::int32_t s = FindServiceArea(v, {1}, 1e9, NRouteOptions_stru(), a, e, p);
-         Append(out, a.nods);
-         Append(out, a.costs);
-         return s;
-       }},
+      {"FindServiceArea", AreaCall(false, 1)},
+      {"FindServiceArea (two threads)", AreaCall(false, 2)},
       {"FindSidedServiceArea",
        [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
          NServiceArea_stru a;
@@ -163,14 +173,8 @@ std::vector<NCall> LongCalls(CLocalNetwork& net) {
          Append(out, by);
          return s;
        }},
-      {"FindServiceAreaTo",
-       [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
-         NServiceArea_stru a;
-         a.nods.assign(1, -7);
-         const std::int32_t s = FindServiceAreaTo(v, {1}, 1e9, NRouteOptions_stru(), a, e, p);
-         Append(out, a.nods);
-         return s;
-       }},
+      {"FindServiceAreaTo", AreaCall(true, 1)},
+      {"FindServiceAreaTo (two threads)", AreaCall(true, 2)},
       {"FindClosestFacility",
        [](const CNetworkView& v, NFinding_stru* e, const NProgress_stru* p, std::vector<double>& out) {
          NClosestFacility_stru f;

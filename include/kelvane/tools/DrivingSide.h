@@ -74,7 +74,8 @@ KELVANE_TOOLS_API std::int32_t FindSidedCostMatrix(const CNetworkView& view, con
 // side. A start is in the area at cost 0 (reachedBy 0); the steps out of it
 // on the other side count from the cost of the cheapest route back to it,
 // where it is free to leave any way. A start listed with both sides, or with
-// Both, leaves every way. Turn costs are not applied. Returns as
+// Both, leaves every way. Turn costs are not applied, and the search runs on
+// the calling thread whatever opt.lThreads asks. Returns as
 // FindServiceArea; 0 with the area untouched also for a side list of
 // another length or a side that names none.
 KELVANE_TOOLS_API std::int32_t FindSidedServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,

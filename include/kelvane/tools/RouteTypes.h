@@ -32,7 +32,9 @@ struct NRouteOptions_stru {
   CSearchWorkspace* pWork = nullptr;
   // Threads a cost matrix or a service area of many starts spreads over, each
   // with its own part of pWork; 1: the calling thread alone. The host owns
-  // its threads, so more is only ever asked for.
+  // its threads, so more is only ever asked for. Only the calling thread
+  // polls the host's progress callback. Results are those of one thread,
+  // but for an area's reachedBy on ties (ServiceArea.h).
   std::int32_t lThreads = 1;
   // Landmarks built from this view (Landmarks.h): a directed route without
   // turn costs then searches toward its end, settling far fewer nodes, at

@@ -38,6 +38,14 @@ struct NServiceArea_stru {
 // (turn costs are not applied here). Returns 1; 0 with the area untouched for
 // a limit that is negative or not a number, as FindShortestPath refuses, or
 // for a stop (polled every few thousand nodes settled).
+//
+// With opt.lThreads above 1 and more than one start, the starts are cut into
+// that many runs of the list as given (at most one per start), each searched
+// on a thread of its own, and each node takes the cheapest of the runs:
+// nods, costs and edges are those of one thread. reachedBy may name another
+// way of the same cost where two runs tie, still one of a least-cost tree.
+// A run whose thread cannot start is searched by the calling thread.
+// FindSidedServiceArea (DrivingSide.h) searches on the calling thread alone.
 KELVANE_TOOLS_API std::int32_t FindServiceArea(const CNetworkView& view, const std::vector<std::int32_t>& starts,
                                                double dLimit, const NRouteOptions_stru& opt, NServiceArea_stru& area,
                                                NFinding_stru* pError = nullptr, const NProgress_stru* pProgress = nullptr);
