@@ -151,22 +151,39 @@ void MakeRestrictions(std::mt19937& rng, CLocalNetwork& net, const std::vector<W
   }
 }
 
+// One round's network (closed after its ways are read), its open ways and
+// its restrictions. false: a fatal failure, or no open way (skip the round).
+struct RestrictedRound {
+  oracle::RandomNet r;
+  std::vector<Way> ways;
+  std::vector<NRestriction_stru> given;
+  std::vector<Rule> rules;
+  bool Make(std::mt19937& rng, const oracle::Shape& shape, int round) {
+    r.Make(rng, shape);
+    if (::testing::Test::HasFatalFailure()) return false;
+    ways = OpenWays(r);
+    r.Close();
+    if (ways.empty()) return false;
+    MakeRestrictions(rng, r.net, ways, round, given, rules);
+    return !::testing::Test::HasFatalFailure();
+  }
+};
+
 TEST(RestrictionOracleTest, RestrictedRoutesAreWhatTheExpandedGraphGives) {
   std::mt19937 rng(23);
   for (int round = 0; round < 150; ++round) {
-    oracle::RandomNet r;
     oracle::Shape shape;
     shape.turns = round % 2 == 1;
     shape.maxNods = 25;
-    r.Make(rng, shape);
-    if (HasFatalFailure()) return;
-    const std::vector<Way> ways = OpenWays(r);
-    r.Close();
-    if (ways.empty()) continue;
-    std::vector<NRestriction_stru> given;
-    std::vector<Rule> rules;
-    MakeRestrictions(rng, r.net, ways, round, given, rules);
-    if (HasFatalFailure()) return;
+    RestrictedRound k;
+    if (!k.Make(rng, shape, round)) {
+      if (HasFatalFailure()) return;
+      continue;
+    }
+    oracle::RandomNet& r = k.r;
+    const std::vector<Way>& ways = k.ways;
+    const std::vector<NRestriction_stru>& given = k.given;
+    const std::vector<Rule>& rules = k.rules;
     std::uniform_int_distribution<std::size_t> anyWay(0, ways.size() - 1);
     CNetworkView view;
     const NViewOptions_stru vo = oracle::ViewOptions();
@@ -238,19 +255,17 @@ TEST(RestrictionOracleTest, AWorkspaceServesEveryCallAsAFreshStateWould) {
   std::uniform_int_distribution<int> anySide(0, 2);
   CSearchWorkspace work;
   for (int round = 0; round < 80; ++round) {
-    oracle::RandomNet r;
     oracle::Shape shape;
     shape.turns = round % 3 == 1;
     shape.maxNods = round % 5 == 0 ? 150 : 30;
-    r.Make(rng, shape);
-    if (HasFatalFailure()) return;
-    const std::vector<Way> ways = OpenWays(r);
-    r.Close();
-    if (ways.empty()) continue;
-    std::vector<NRestriction_stru> given;
-    std::vector<Rule> rules;
-    MakeRestrictions(rng, r.net, ways, round, given, rules);
-    if (HasFatalFailure()) return;
+    RestrictedRound k;
+    if (!k.Make(rng, shape, round)) {
+      if (HasFatalFailure()) return;
+      continue;
+    }
+    oracle::RandomNet& r = k.r;
+    const std::vector<NRestriction_stru>& given = k.given;
+    const std::vector<Rule>& rules = k.rules;
     CNetworkView view;
     ASSERT_EQ(view.Build(r.net, oracle::ViewOptions()), 1);
     NRouteOptions_stru fresh;
