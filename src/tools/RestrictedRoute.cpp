@@ -239,10 +239,11 @@ class CRestrictedSearch {
     return eSide == DrivingSide::Right ? m_rs.alongDist[i] : m_rs.againstDist[i];
   }
 
-  // Every node's cost after a Run, entry n - 1 for node n.
+  // Every node's cost after a Run, entry n - 1 for node n: a copy in order,
+  // since a node's cost is finite only where Arrive wrote one.
   void CostsInto(std::vector<double>& costs) const {
-    costs.assign(static_cast<std::size_t>(m_view.GetNodNum()), kNoWay);
-    for (std::int32_t v : m_st.settled) costs[static_cast<std::size_t>(v - 1)] = NodCost(v);
+    const double* d = m_st.dist.data();
+    costs.assign(d, d + m_view.GetNodNum());
   }
 
   // Runs from lFrom until lTo is settled from eToSide (lTo 0: every node).

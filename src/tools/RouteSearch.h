@@ -146,8 +146,9 @@ class CRouteSearch {
 
   double Dist(std::int32_t v) const { return m_st.dist[static_cast<std::size_t>(v - 1)]; }
   // Every node's cost into out, +infinity where not reached, in one pass:
-  // after a node search run to the end (no stop, limit or wait), which
-  // leaves a finite cost on settled nodes alone.
+  // after a search run to the end (no stop, limit or wait), which leaves a
+  // finite cost only on the nodes it settled (node search) or gave a cost
+  // (turns), all in Settled().
   void CopyAllDist(std::vector<double>& out) const {
     const double* d = m_st.dist.data();
     out.assign(d, d + m_view.GetNodNum());

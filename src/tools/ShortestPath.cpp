@@ -67,12 +67,7 @@ std::int32_t CostsOneSide(const CNetworkView& view, std::int32_t lNod, bool bRev
   const std::vector<std::int32_t> starts(1, lNod);
   const bool ok = bTurns ? search.RunTurns(lNod, run) : search.RunNodes(starts, run);
   if (!ok) return CProgressPoll::Refuse(pError);
-  if (bTurns) {
-    costs.assign(n, kNoRoute);
-    for (std::int32_t v : search.Settled()) costs[static_cast<std::size_t>(v - 1)] = search.Dist(v);
-  } else {
-    search.CopyAllDist(costs);  // a copy in order, not a fill and a scatter
-  }
+  search.CopyAllDist(costs);  // a copy in order, not a fill and a scatter
   if (pReachedBy != nullptr) {
     pReachedBy->assign(n, 0);
     for (std::int32_t v : search.Settled()) (*pReachedBy)[static_cast<std::size_t>(v - 1)] = search.ReachedBy(v);
